@@ -1,0 +1,45 @@
+// kv58ctl's commands. Each command lives in its own file and registers itself with a
+// CommandRegistrar at static-initialisation time; main() parses the global options and hands
+// the remaining arguments to the command.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv58::cli {
+
+class ConsoleUi;
+
+// Exit codes of kv58ctl.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitSettings = 2;  // settings could not be loaded, as the desktop program
+
+struct Context {
+    std::vector<std::string> args;    // arguments after the command name, globals removed
+    std::string iniPath;              // --ini, or the desktop program's settings file
+    std::optional<std::string> port;  // --port
+    bool json = false;                // --json
+    bool trace = false;               // --trace
+    bool yes = false;                 // --yes: answer the write questions with Yes
+    ConsoleUi* ui = nullptr;
+};
+
+struct Command {
+    const char* name;      // "settings", "ini", …
+    const char* synopsis;  // one line for the overview
+    const char* help;      // the command's own --help text (usage first)
+    int (*run)(Context&);
+};
+
+struct CommandRegistrar {
+    explicit CommandRegistrar(const Command& command);
+};
+
+const std::vector<Command>& commands();
+
+// Reports a usage error of a command on stderr and returns kExitFailure.
+int usageError(const Command& command, const std::string& problem);
+
+}  // namespace kv58::cli

@@ -1,0 +1,96 @@
+// kv58ctl: the command-line face of every capability of the Configurator.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/paths.h"
+#include "command.h"
+#include "console_ui.h"
+
+using namespace kv58;
+using namespace kv58::cli;
+
+namespace {
+
+// The desktop program's file name; its settings file is found by the same rule.
+constexpr const char* kDesktopProgram = "KV58";
+
+const char* const kGlobalHelp =
+    "Global options (anywhere on the line):\n"
+    "  --ini FILE    settings file (default: the one the desktop program beside kv58ctl uses)\n"
+    "  --port NAME   serial port instead of the settings file's: COM3, /dev/ttyUSB0,\n"
+    "                rfc2217://host:port, sim: or sim:?key=value&...\n"
+    "  --json        machine-readable output on stdout\n"
+    "  --trace       print every byte on the link, with its time, on stderr\n"
+    "  --yes         answer the program's questions with Yes\n"
+    "  --help        this text, or a command's own help after the command\n"
+    "Exit codes: 0 success, 1 failure, 2 settings could not be loaded.\n";
+
+void printOverview() {
+    std::printf("Usage: kv58ctl [options] COMMAND [arguments]\n\n"
+                "Reads and changes the configuration of KV58 transmitters.\n\nCommands:\n");
+    for (const Command& c : commands()) std::printf("  %-14s %s\n", c.name, c.synopsis);
+    std::printf("\n%s", kGlobalHelp);
+}
+
+const Command* findCommand(const std::string& name) {
+    for (const Command& c : commands()) {
+        if (name == c.name) return &c;
+    }
+    return nullptr;
+}
+
+std::string defaultIniPath() {
+    const std::string dir = dirName(programPath());
+    return settingsStem((dir.empty() ? std::string() : dir + "/") + kDesktopProgram) + "ini";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Context ctx;
+    ctx.iniPath = defaultIniPath();
+    bool help = false;
+    std::string commandName;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--ini" || arg == "--port") {
+            if (!hasValue) {
+                std::fprintf(stderr, "kv58ctl: %s needs a value\n", arg.c_str());
+                return kExitFailure;
+            }
+            (arg == "--ini" ? ctx.iniPath : ctx.port.emplace()) = argv[++i];
+        } else if (arg == "--json") {
+            ctx.json = true;
+        } else if (arg == "--trace") {
+            ctx.trace = true;
+        } else if (arg == "--yes") {
+            ctx.yes = true;
+        } else if (arg == "--help" || arg == "-h") {
+            help = true;
+        } else if (commandName.empty() && (arg.empty() || arg[0] != '-')) {
+            commandName = arg;
+        } else {
+            ctx.args.push_back(arg);
+        }
+    }
+    if (commandName.empty()) {
+        printOverview();
+        return help ? kExitOk : kExitFailure;
+    }
+    const Command* command = findCommand(commandName);
+    if (!command) {
+        std::fprintf(stderr, "kv58ctl: unknown command '%s' (kv58ctl --help lists them)\n",
+                     commandName.c_str());
+        return kExitFailure;
+    }
+    if (help) {
+        std::printf("%s\n%s", command->help, kGlobalHelp);
+        return kExitOk;
+    }
+    ConsoleUi ui(ctx.yes);
+    ctx.ui = &ui;
+    return command->run(ctx);
+}

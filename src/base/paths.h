@@ -1,0 +1,26 @@
+// File locations: the program's own path, the settings-file rule, and Windows-style paths.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kv58 {
+
+// Full path of the running program (empty when the platform cannot tell).
+std::string programPath();
+
+// Cuts the program path after the last "." of its file name, keeping the "."; a file name
+// without a "." gets one appended. "C:\Tools\Conf.exe" -> "C:\Tools\Conf.",
+// "/home/a.b/bin/kv58" -> "/home/a.b/bin/kv58.". Both "/" and "\" separate folders.
+std::string settingsStem(std::string_view programPath);
+
+// Converts a Windows-style path from a settings file ("\" separators, ".\" for the working
+// directory) into one the platform opens. On Windows it is returned unchanged.
+std::string nativePath(std::string_view path);
+
+// The file name without its folders ("/" and "\" both separate).
+std::string baseName(std::string_view path);
+// The folder part with its trailing separator removed ("" when there is none).
+std::string dirName(std::string_view path);
+
+}  // namespace kv58

@@ -1,0 +1,25 @@
+// Profile ("INI") files, read and written one key at a time with the semantics of the Windows
+// profile-string calls that the program's settings files were written for.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kv58 {
+
+// Reads `key` of `section` from the file at `path` into `out` (Windows-1252, whatever the
+// file's encoding). A missing file, section or key gives `defaultText` without its trailing
+// blanks; the result is cut to `bufferSize` - 1 characters. Returns the number of characters
+// copied, like GetPrivateProfileStringA.
+size_t getProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view defaultText, std::string& out,
+                        size_t bufferSize = 1024);
+
+// Writes `value` (Windows-1252) to `key` of `section`, creating the file and the section when
+// missing and keeping every other byte of the file. Writes through a temporary file and an
+// atomic rename. Returns false when the file cannot be written.
+bool writeProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+}  // namespace kv58
