@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "base/text.h"
+#include "bsl/hardware_port.h"
 
 namespace kv58 {
 
@@ -28,28 +29,77 @@ std::string describe(const LineSettings& s) {
 }
 
 namespace {
+
+struct Scheme {
+    PortFactory factory;
+    std::string usage;
+};
+
 std::mutex& registryMutex() {
     static std::mutex m;
     return m;
 }
-std::map<std::string, PortFactory>& registry() {
-    static std::map<std::string, PortFactory> r;
+std::map<std::string, Scheme>& registry() {
+    static std::map<std::string, Scheme> r;
     return r;
-}
-}  // namespace
-
-void registerPortScheme(const std::string& prefix, PortFactory factory) {
-    std::lock_guard lock(registryMutex());
-    registry()[prefix] = std::move(factory);
 }
 
 // Looks up a registered backend for the name; null when none matches.
 PortFactory findPortScheme(const std::string& name) {
     std::lock_guard lock(registryMutex());
-    for (const auto& [prefix, factory] : registry()) {
-        if (name.compare(0, prefix.size(), prefix) == 0) return factory;
+    for (const auto& [prefix, scheme] : registry()) {
+        if (name.compare(0, prefix.size(), prefix) == 0) return scheme.factory;
     }
     return nullptr;
+}
+
+bool isAsciiAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The scheme part of a name that looks like "xyz:…" or "xyz://…", or "" when the name does
+// not begin like a scheme. One letter before the colon is a drive ("C:\…"), not a scheme.
+std::string schemeOf(const std::string& name) {
+    if (name.empty() || !isAsciiAlpha(name[0])) return "";
+    size_t i = 1;
+    while (i < name.size() && (isAsciiAlpha(name[i]) || isAsciiDigit(name[i]) ||
+                               name[i] == '+' || name[i] == '.' || name[i] == '-')) {
+        ++i;
+    }
+    if (i >= name.size() || name[i] != ':' || i < 2) return "";
+    return name.compare(i, 3, "://") == 0 ? name.substr(0, i + 3) : name.substr(0, i + 1);
+}
+
+}  // namespace
+
+void registerPortScheme(const std::string& prefix, PortFactory factory, const std::string& usage) {
+    std::lock_guard lock(registryMutex());
+    registry()[prefix] = Scheme{std::move(factory), usage.empty() ? prefix : usage};
+}
+
+std::string acceptedPortForms() {
+    std::string forms = "COM3 or /dev/ttyUSB0 (a serial device)";
+    std::lock_guard lock(registryMutex());
+    for (const auto& [prefix, scheme] : registry()) forms += ", " + scheme.usage;
+    return forms;
+}
+
+std::unique_ptr<SerialPort> openSerialPort(const std::string& name, Clock& clock,
+                                           std::string& error) {
+    error.clear();
+    if (name.empty()) {
+        error = "no serial port given; accepted forms: " + acceptedPortForms();
+        return nullptr;
+    }
+    if (PortFactory factory = findPortScheme(name)) return factory(name, clock, error);
+    const std::string scheme = schemeOf(name);
+    if (!scheme.empty() || name.find("://") != std::string::npos) {
+        error = strprintf("unknown port scheme \"%s\" in \"%s\"; accepted forms: %s",
+                          scheme.empty() ? name.substr(0, name.find("://") + 3).c_str()
+                                         : scheme.c_str(),
+                          name.c_str(), acceptedPortForms().c_str());
+        return nullptr;
+    }
+    return openHardwarePort(name, clock, error);
 }
 
 }  // namespace kv58

@@ -82,9 +82,15 @@ std::unique_ptr<SerialPort> openSerialPort(const std::string& name, Clock& clock
                                            std::string& error);
 
 // A backend for names that begin with `prefix` ("sim:", "rfc2217://"). The factory receives
-// the whole name. Registration replaces an earlier factory of the same prefix.
+// the whole name. Registration replaces an earlier factory of the same prefix. `usage` shows
+// the accepted form in error messages ("rfc2217://host:port"); empty means the prefix itself.
 using PortFactory =
     std::function<std::unique_ptr<SerialPort>(const std::string& name, Clock&, std::string&)>;
-void registerPortScheme(const std::string& prefix, PortFactory factory);
+void registerPortScheme(const std::string& prefix, PortFactory factory,
+                        const std::string& usage = "");
+
+// The accepted forms of a port name, for help texts and errors:
+// "COM3 or /dev/ttyUSB0 (a serial device), sim:?key=value&..., …".
+std::string acceptedPortForms();
 
 }  // namespace kv58

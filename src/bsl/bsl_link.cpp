@@ -1,0 +1,164 @@
+#include "bsl/bsl_link.h"
+
+#include <algorithm>
+
+#include "base/text.h"
+
+namespace kv58 {
+
+namespace {
+
+constexpr uint32_t kBaudRates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                                   19200, 38400, 56000, 57600, 115200, 128000, 256000};
+constexpr uint32_t kDefaultBaud = 9600;
+constexpr uint8_t kErasedByte = 0xFF;
+
+}  // namespace
+
+BslLink::BslLink(Clock& clock) : clock_(clock), transport_(clock) {}
+
+void BslLink::setBaudRate(uint32_t baud) {
+    const bool known = std::find(std::begin(kBaudRates), std::end(kBaudRates), baud) !=
+                       std::end(kBaudRates);
+    line_.baud = known ? baud : kDefaultBaud;
+}
+
+void BslLink::setParity(const std::string& text) {
+    switch (text.empty() ? '\0' : toUpperAscii(text[0])) {
+        case 'O': line_.parity = Parity::Odd; break;
+        case 'N': line_.parity = Parity::None; break;
+        case 'M': line_.parity = Parity::Mark; break;
+        case 'S': line_.parity = Parity::Space; break;
+        default: line_.parity = Parity::Even; break;
+    }
+}
+
+void BslLink::setStopBits(int code) {
+    line_.stopBits = code == 15 ? StopBits::OneAndHalf : code == 2 ? StopBits::Two : StopBits::One;
+}
+
+int BslLink::openPort() {
+    return transport_.openPort(portName_, kFrameTimeoutMs, kProlongFactor, line_);
+}
+
+int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, const Block* data,
+                        Block* reply) {
+    lastReplyLength_ = 0;
+    // The data part: length bytes, made even for the write command.
+    std::array<uint8_t, kBlockCapacity + 2> bytes{};
+    size_t count = length;
+    const bool carriesData = command == kCmdRxPassword || command == kCmdRxDataBlock;
+    if (carriesData && count > kBlockCapacity) return link::kInvalidReply;
+    if (carriesData && data) std::copy_n(data->begin(), count, bytes.begin());
+    if (!carriesData || !data) std::fill_n(bytes.begin(), count, kErasedByte);
+    if (command == kCmdRxDataBlock) {
+        if (address & 1) {
+            std::copy_backward(bytes.begin(), bytes.begin() + count, bytes.begin() + count + 1);
+            bytes[0] = kErasedByte;
+            --address;
+            ++count;
+        }
+        if (count & 1) bytes[count++] = kErasedByte;
+        if (count > kBlockCapacity) return link::kInvalidReply;
+        length = static_cast<uint16_t>(count);
+    } else if (command == kCmdTxDataBlock) {
+        if (address & 1) {
+            --address;
+            ++length;
+        }
+        if (length & 1) ++length;
+    }
+    std::array<uint8_t, 4 + kBlockCapacity> payload{};
+    payload[0] = static_cast<uint8_t>(address & 0xFF);
+    payload[1] = static_cast<uint8_t>(address >> 8);
+    payload[2] = static_cast<uint8_t>(length & 0xFF);
+    payload[3] = static_cast<uint8_t>(length >> 8);
+    const size_t payloadLength = carriesData ? 4 + count : 4;
+    if (carriesData) std::copy_n(bytes.begin(), count, payload.begin() + 4);
+
+    if (const int rc = transport_.synchronize()) return rc;
+    const int rc = transport_.exchangeFrame(command, {payload.data(), payloadLength});
+    const ReplyFrame& received = transport_.reply();
+    if (reply && received.length > 0) {
+        std::copy_n(received.data.begin(), received.length, reply->begin());
+        lastReplyLength_ = received.length;
+    }
+    return rc;
+}
+
+int BslLink::beginPatchedCommand() {
+    resultCode = link::kOk;
+    message.clear();
+    if (!patchActive) return link::kOk;
+    if (const int rc = bslCommand(kCmdLoadPc, kPatchEntryAddress, 0)) return rc;
+    transport_.setDataChangeWarning(false);
+    return link::kOk;
+}
+
+void BslLink::endPatchedCommand() {
+    if (patchActive) transport_.setDataChangeWarning(true);
+}
+
+int BslLink::verifyBlock(uint16_t address, uint16_t length, int blockActions) {
+    resultCode = link::kOk;
+    message.clear();
+    const bool verify = (blockActions & BlockVerify) != 0;
+    const bool eraseCheck = (blockActions & BlockEraseCheck) != 0;
+    if (!verify && !eraseCheck) return link::kOk;
+    if (const int rc = beginPatchedCommand()) return rc;
+    const int rc = bslCommand(kCmdTxDataBlock, address, length, nullptr, &replyBlock);
+    endPatchedCommand();
+    if (rc) return rc;
+    // A block at an odd address is read from the even address below it.
+    const size_t offset = address & 1u;
+    if (lastReplyLength_ < offset + length) return link::kInvalidReply;
+    for (size_t i = 0; i < length; ++i) {
+        const uint8_t device = replyBlock[offset + i];
+        const unsigned at = static_cast<unsigned>(address + i);
+        if (verify) {
+            if (device != dataBlock[i]) {
+                message = strprintf("Verification failed at %x (%x, %x)\n", at, device,
+                                    dataBlock[i]);
+                return link::kVerifyFailed;
+            }
+        } else if (device != kErasedByte) {
+            message = strprintf("Erase Check failed at %x (%x)\n", at, device);
+            return link::kEraseCheckFailed;
+        }
+    }
+    return link::kOk;
+}
+
+int BslLink::programBlock(uint16_t address, uint16_t length, int blockActions) {
+    resultCode = link::kOk;
+    message.clear();
+    if (blockActions & BlockPassword) {
+        return bslCommand(kCmdRxPassword, address, length, &dataBlock);
+    }
+    if (const int rc = verifyBlock(address, length, blockActions & BlockEraseCheck)) return rc;
+    if (blockActions & BlockProgram) {
+        if (const int rc = beginPatchedCommand()) return rc;
+        const int rc = bslCommand(kCmdRxDataBlock, address, length, &dataBlock);
+        endPatchedCommand();
+        if (rc) return rc;
+    }
+    return verifyBlock(address, length, blockActions & BlockVerify);
+}
+
+int BslLink::transmitPassword(const std::optional<std::string>& passwordFileName) {
+    if (passwordFileName) return processImageFile(*passwordFileName, BlockPassword);
+    // A device after a mass erase: its interrupt vectors, the password, are all 0xFF.
+    std::fill_n(dataBlock.begin(), kPasswordLength, kErasedByte);
+    resultCode = bslCommand(kCmdRxPassword, kPasswordAddress, kPasswordLength, &dataBlock);
+    return resultCode;
+}
+
+int BslLink::endOperation(int code, bool passwordStage) {
+    if (runActions & RunResetAtEnd) transport_.enterBootstrapLoader(false);
+    resultCode = code;
+    message = link::linkMessage(code, passwordStage, failedFile);
+    transport_.closePort();
+    return code != link::kOk ? 1 : 0;
+}
+
+}  // namespace kv58

@@ -1,0 +1,174 @@
+#include "bsl/titxt.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "base/text.h"
+#include "bsl/frame_transport.h"
+#include "bsl/link_result.h"
+
+namespace kv58 {
+
+namespace {
+
+// Lines are read in pieces as a 127-character buffer takes them: 126 characters and the
+// terminating zero.
+constexpr size_t kPieceLength = 126;
+constexpr size_t kFieldWidth = 3;
+constexpr int kFlushMargin = 16;
+// The value of a field that holds no hexadecimal digit.
+constexpr uint8_t kEmptyFieldValue = 0xFF;
+
+bool isScanSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads the next piece of a line: up to 126 characters, ending after a line feed. False at
+// the end of the file. The piece counts up to its first zero byte, as a C string would.
+bool readPiece(std::FILE* file, std::string& storage, std::string_view& piece) {
+    storage.clear();
+    int c = 0;
+    while (storage.size() < kPieceLength && (c = std::getc(file)) != EOF) {
+        storage.push_back(static_cast<char>(c));
+        if (c == '\n') break;
+    }
+    if (storage.empty()) return false;
+    piece = std::string_view(storage.c_str());
+    return true;
+}
+
+// A field at `pos`: optional white space, then up to three hexadecimal digits.
+uint8_t fieldValue(std::string_view line, size_t pos) {
+    while (pos < line.size() && isScanSpace(line[pos])) ++pos;
+    unsigned value = 0;
+    size_t digits = 0;
+    for (; digits < kFieldWidth && pos < line.size() && hexValue(line[pos]) >= 0; ++digits) {
+        value = value * 16 + static_cast<unsigned>(hexValue(line[pos++]));
+    }
+    return digits == 0 ? kEmptyFieldValue : static_cast<uint8_t>(value & 0xFF);
+}
+
+// The address of an address line: white space, then hexadecimal digits; low 16 bits.
+uint16_t addressValue(std::string_view line) {
+    size_t pos = 1;
+    while (pos < line.size() && isScanSpace(line[pos])) ++pos;
+    unsigned value = 0;
+    for (; pos < line.size() && hexValue(line[pos]) >= 0; ++pos) {
+        value = (value * 16 + static_cast<unsigned>(hexValue(line[pos]))) & 0xFFFF;
+    }
+    return static_cast<uint16_t>(value);
+}
+
+// Gathers the bytes of data lines into blocks and hands them on.
+class BlockCollector {
+public:
+    BlockCollector(int maxBlockSize, const TiTxtBlockSink& sink)
+        : limit_(static_cast<size_t>(std::clamp(maxBlockSize, 1, kMaxImageBlock))),
+          flushAbove_(std::clamp(maxBlockSize, 1, kMaxImageBlock) - kFlushMargin),
+          sink_(sink) {}
+
+    // Hands on the gathered block; the next one starts at the same address (address lines
+    // and the end) or right after it (`advance`).
+    int flush(bool advance) {
+        if (length_ == 0) return link::kOk;
+        const int rc = sink_(address_, std::span<const uint8_t>(block_.data(), length_));
+        if (advance) address_ = static_cast<uint16_t>(address_ + length_);
+        length_ = 0;
+        return rc;
+    }
+
+    void startSection(uint16_t address) { address_ = address; }
+
+    int appendLine(std::string_view line) {
+        for (size_t pos = 0; pos + kFieldWidth < line.size(); pos += kFieldWidth) {
+            if (length_ == limit_) {
+                // A line with more values than fit: split it rather than overrun the block.
+                if (const int rc = flush(true)) return rc;
+            }
+            block_[length_++] = fieldValue(line, pos);
+        }
+        if (static_cast<int>(length_) > flushAbove_) return flush(true);
+        return link::kOk;
+    }
+
+private:
+    size_t limit_;
+    int flushAbove_;
+    const TiTxtBlockSink& sink_;
+    std::array<uint8_t, kBlockCapacity> block_{};
+    size_t length_ = 0;
+    uint16_t address_ = 0;
+};
+
+}  // namespace
+
+int readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return link::kFileOpenFailed;
+    BlockCollector blocks(maxBlockSize, sink);
+    std::string storage;
+    std::string_view line;
+    int rc = link::kOk;
+    while (rc == link::kOk && readPiece(file, storage, line)) {
+        if (!line.empty() && line[0] == 'q') break;
+        if (!line.empty() && line[0] == '@') {
+            rc = blocks.flush(false);
+            blocks.startSection(addressValue(line));
+        } else {
+            rc = blocks.appendLine(line);
+        }
+    }
+    if (rc == link::kOk) rc = blocks.flush(false);
+    std::fclose(file);
+    return rc;
+}
+
+std::string formatTiTxtSection(uint16_t address, std::span<const uint8_t> bytes) {
+    std::string out = strprintf("@%04X\r\n", address);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        out += strprintf("%02X ", bytes[i]);
+        if (i % 16 == 15 || i + 1 == bytes.size()) out += "\r\n";
+    }
+    return out;
+}
+
+std::string tiTxtEndLine() { return "q\r\n"; }
+
+std::string formatTiTxt(const std::vector<TiTxtSection>& sections, bool withEndLine) {
+    std::string out;
+    for (const TiTxtSection& s : sections) out += formatTiTxtSection(s.address, s.bytes);
+    if (withEndLine) out += tiTxtEndLine();
+    return out;
+}
+
+FileWriteResult writeFileReplacing(const std::string& path, const std::string& content) {
+    const std::string partial = path + ".part";
+    std::FILE* file = std::fopen(partial.c_str(), "wb");
+    if (!file) return FileWriteResult::CannotCreate;
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    const bool closed = std::fclose(file) == 0;
+    std::error_code ec;
+    if (!written || !closed) {
+        std::filesystem::remove(partial, ec);
+        return FileWriteResult::WriteFailed;
+    }
+    std::filesystem::rename(partial, path, ec);
+    if (ec) {
+        std::filesystem::remove(partial, ec);
+        return FileWriteResult::CannotCreate;
+    }
+    return FileWriteResult::Ok;
+}
+
+}  // namespace kv58

@@ -1,0 +1,66 @@
+// TI-TXT image files: the hexadecimal text form in which memory images travel between the
+// program and the device.
+//
+//   @1080            address line: "@" and a hexadecimal address (low 16 bits used)
+//   01 02 03 … 0F    data lines: fields of three characters, each a hexadecimal byte
+//   q                end line (lower case only); nothing after it is read
+//
+// Reading rules, kept exactly because files written by other tools depend on them:
+// - Lines are read in pieces of at most 126 characters; a longer line counts as several.
+// - A data line is cut into fields of three characters from its first character; a field is
+//   taken at every position p with p < line length − 3 (the line end counts into the
+//   length). So "01 02 03 \n" and "01 02 03\r\n" give three bytes, "01 02 03\n" only two.
+// - A field is read as optional white space then up to three hexadecimal digits; the byte is
+//   the low 8 bits of the value. A field without any hexadecimal digit gives 0xFF (the value
+//   of erased flash, so a damaged field never clears a bit when programmed).
+// - Bytes gather into a block that starts at the last address; a block is handed on when a
+//   data line has made it longer than maxBlockSize − 16, at an address line and at the end.
+//   With 16 values a line that gives blocks of 240 bytes. Sections are never merged. A block
+//   never exceeds maxBlockSize (at most 248): a line with more values than fit is split,
+//   the rest starting a new block at the following address.
+// - An address line without hexadecimal digits gives address 0.
+//
+// Writing: every file the program writes has the address line "@%04X", lines of 16 values
+// "%02X " (a space after every value, also the last), lines ended by CR LF, and "q" at the
+// end where the file has an end line.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kv58 {
+
+// Largest block the reader hands on: an odd start address and an odd length each add one
+// byte when the block is written, and the result must fit the 250-byte block buffer.
+constexpr int kMaxImageBlock = 248;
+
+// Receives one block; a non-zero result stops the reading and is returned by it.
+using TiTxtBlockSink = std::function<int(uint16_t address, std::span<const uint8_t> bytes)>;
+
+// Reads the file and hands each block to `sink`. Returns 0, 96 (file cannot be opened), or
+// the first non-zero result of `sink`. `maxBlockSize` is clamped to 1 … kMaxImageBlock.
+int readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink);
+
+struct TiTxtSection {
+    uint16_t address = 0;
+    std::vector<uint8_t> bytes;
+};
+
+// "@%04X\r\n" and the bytes in lines of 16 "%02X " each closed by "\r\n"; a count that is
+// not a multiple of 16 ends with a shorter line.
+std::string formatTiTxtSection(uint16_t address, std::span<const uint8_t> bytes);
+// The end line, "q\r\n".
+std::string tiTxtEndLine();
+// All sections, then the end line if asked for.
+std::string formatTiTxt(const std::vector<TiTxtSection>& sections, bool withEndLine);
+
+enum class FileWriteResult { Ok, CannotCreate, WriteFailed };
+
+// Writes `content` byte for byte to `path`, replacing an earlier file only once the new one
+// is complete (written beside it, then renamed), so a failure never leaves half a file.
+FileWriteResult writeFileReplacing(const std::string& path, const std::string& content);
+
+}  // namespace kv58
