@@ -1,0 +1,114 @@
+// kv58ctl product-code, run as a program against settings files of the test's own.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace kv58::test {
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string shellQuoted(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+class ProductCodeCliTest : public ::testing::Test {
+protected:
+    RunResult kv58ctl(const std::vector<std::string>& args) {
+        std::string line = shellQuoted(std::string(KV58_BIN_DIR) + "/kv58ctl");
+        for (const std::string& arg : args)
+            line += " " + shellQuoted(arg);
+        line += " >" + shellQuoted(dir.file("out")) + " 2>" + shellQuoted(dir.file("err"));
+        const int status = std::system(line.c_str());
+        RunResult r;
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = readFile(dir.file("out"));
+        r.err = readFile(dir.file("err"));
+        return r;
+    }
+
+    TempDir dir;
+    std::string ini = dir.file("tables.ini");
+};
+
+// Windows-1252 bytes, as the settings files are written: the unit of code 7 is "µA".
+const char* const kTables =
+    "[Output]\r\nMin6=4\r\nMax6=20\r\nUnit6=mA\r\nMin7=0\r\nMax7=1\r\nUnit7=\xB5"
+    "A\r\n[Temperatur]\r\nT02MinC=-20\r\nT02MaxC=80\r\nT02MinF=-4\r\nT02MaxF=176\r\n";
+
+TEST_F(ProductCodeCliTest, PrintsTheDecodedConfiguration) {
+    writeFile(ini, kTables);
+    const RunResult r = kv58ctl({"--ini", ini, "product-code", "FT-A1-D03-SW-6-T02-TH"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "model:      KV58-FT\n"
+              "outputMin:  4\n"
+              "outputMax:  20\n"
+              "outputUnit: mA\n"
+              "celsius:    1 (C)\n"
+              "alarmRelay: 1 (Yes)\n"
+              "display:    TH\n"
+              "tempMin:    -20\n"
+              "tempMax:    80\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ProductCodeCliTest, JsonCarriesTheAccessorValuesInUtf8) {
+    writeFile(ini, kTables);
+    // A code in several words is one code: blanks are dropped anyway.
+    const RunResult r =
+        kv58ctl({"product-code", "FTA1", "7", "E01", "T02", "--json", "--ini", ini});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "{\"model\": \"KV58-FT\", \"outputMin\": 0, \"outputMax\": 1, \"outputUnit\": "
+              "\"\xC2\xB5"
+              "A\", \"celsius\": false, \"alarmRelay\": false, \"display\": \"TH\", "
+              "\"tempMin\": -4, \"tempMax\": 176}\n");
+}
+
+TEST_F(ProductCodeCliTest, RejectedCodeShowsTheReasonsAndFails) {
+    writeFile(ini, kTables);
+    RunResult r = kv58ctl({"--ini", ini, "product-code", "FT-A1-9-T02"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "kv58ctl: Fehler im ProduktCode!\n"
+              "  Code 12 (Ausg\xC3\xA4nge) [9] ist ung\xC3\xBCltig oder\n"
+              "  nicht in der INI-Datei definiert!\n"
+              "kv58ctl: warning: Invalid ProduktCode!\n");
+    // Without an upper-case F the summary is the only message.
+    r = kv58ctl({"--ini", ini, "--json", "product-code", "ft-a1-6"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "kv58ctl: warning: Invalid ProduktCode!\n");
+}
+
+TEST_F(ProductCodeCliTest, MissingSettingsFileIsNamed) {
+    const RunResult r = kv58ctl({"--ini", dir.file("none.ini"), "product-code", "FTA16T02"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("[6]"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(dir.file("none.ini") + " cannot be read"), std::string::npos) << r.err;
+}
+
+TEST_F(ProductCodeCliTest, UsageErrors) {
+    RunResult r = kv58ctl({"--ini", ini, "product-code"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no product code given"), std::string::npos) << r.err;
+    r = kv58ctl({"--ini", ini, "product-code", "FTA16", "--frobnicate"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("unknown option --frobnicate"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace kv58::test
