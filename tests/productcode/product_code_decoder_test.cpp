@@ -157,13 +157,6 @@ TEST_F(ProductCodeDecoderTest, OptionalTokensAreRecognisedInTheirOrderOnly) {
     expectRejected("FTA1-C1", code12Undefined("C"));
 }
 
-TEST_F(ProductCodeDecoderTest, RelayOptionSetsTheAlarmRelay) {
-    expectAccepted("FTA1SW6T02");
-    EXPECT_EQ(decoder.getAlarmRelay(), 1);
-    expectAccepted("FTA16T02");
-    EXPECT_EQ(decoder.getAlarmRelay(), 0);
-}
-
 TEST_F(ProductCodeDecoderTest, OutputCodeMustBeInTheTable) {
     expectRejected("FTA1-9-T02", code12Undefined("9"));
     expectAccepted("FTA1-1-T02");
@@ -228,10 +221,7 @@ TEST_F(ProductCodeDecoderTest, DisplayOptionMakesCode15Mandatory) {
     EXPECT_EQ(decoder.getDisplay(), "TH");
     expectAccepted("FTA1-6-T02-T");  // without D03 even a single character is Code 15
     EXPECT_EQ(decoder.getDisplay(), "T");
-}
-
-TEST_F(ProductCodeDecoderTest, CharactersAfterCode15AreIgnored) {
-    expectAccepted("FTA1-6-T02-TE-XYZ-123");
+    expectAccepted("FTA1-6-T02-TE-XYZ-123");  // anything after Code 15 is ignored
     EXPECT_EQ(decoder.getDisplay(), "TE");
 }
 

@@ -72,11 +72,6 @@ TEST_F(ProductCodeTablesTest, OutputStopsAtTheFirstUndefinedKeyKeepingWhatWasRea
     EXPECT_EQ(decoder.getOutputUnit(), "");
 }
 
-TEST_F(ProductCodeTablesTest, OutputRowsAreReadFromTheOutputSectionOnly) {
-    writeIni({"[Temperatur]", "Min6=4", "Max6=20", "Unit6=mA", "[Output]", "Min1=0"});
-    EXPECT_EQ(decoder.lookupOutput(ini, "6"), 0);
-}
-
 TEST_F(ProductCodeTablesTest, TemperatureReadsTheKeysOfTheOrderedUnit) {
     writeFile(ini, standardTables());
     ASSERT_EQ(decoder.lookupTemperature(ini, "T02", 1), 1);
@@ -101,12 +96,6 @@ TEST_F(ProductCodeTablesTest, TemperatureRangeIsTakenWithoutRangeCheck) {
     ASSERT_EQ(decoder.lookupTemperature(ini, "T09", 1), 1);
     EXPECT_EQ(decoder.getTempMin(), 100);
     EXPECT_EQ(decoder.getTempMax(), -100);
-}
-
-TEST_F(ProductCodeTablesTest, MissingFileDefinesNothing) {
-    EXPECT_EQ(decoder.lookupOutput(dir.file("absent.ini"), "6"), 0);
-    EXPECT_EQ(decoder.lookupTemperature(dir.file("absent.ini"), "T02", 1), 0);
-    EXPECT_TRUE(ui.messages.empty());
 }
 
 }  // namespace
