@@ -1,0 +1,129 @@
+#include "device/backup.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <span>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+#include "base/paths.h"
+#include "base/text.h"
+#include "bsl/titxt.h"
+#include "device/messages.h"
+
+namespace kv58 {
+
+namespace {
+
+bool unfitForFileName(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr;
+}
+
+// Creates one folder level; an existing folder counts as success.
+bool createFolder(const std::string& windowsPath) {
+    const std::string native = nativePath(windowsPath);
+#ifdef _WIN32
+    return CreateDirectoryA(native.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+#else
+    return mkdir(native.c_str(), 0777) == 0 || errno == EEXIST;
+#endif
+}
+
+std::string withLineEnds(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') {
+            out += kTextLineEnd;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The section lines of the TI-TXT writer, with "\n" line ends.
+std::string sectionLines(uint16_t address, const SegmentData& segment) {
+    std::string text = formatTiTxtSection(address, std::span<const uint8_t>(segment));
+    std::string out;
+    for (char c : text) {
+        if (c != '\r') out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string backupSerialText(const SegmentData& segmentARead) {
+    std::string text = serialNumberOf(segmentARead);
+    for (char& c : text) {
+        if (unfitForFileName(c)) c = '-';
+    }
+    text = trim(text, " \t\r\n\v\f");
+    return text.empty() ? "NoSNumber" : text;
+}
+
+std::string backupFolder(const std::string& savePath) {
+    if (!savePath.empty() && savePath.back() == '\\') return savePath;
+    return savePath + "\\";
+}
+
+std::string formatBackupEntry(const std::tm& when, const SegmentData& segmentA,
+                              const SegmentData& segmentB) {
+    char stamp[64];
+    std::strftime(stamp, sizeof stamp, "%d.%m.%Y %H:%M", &when);
+    std::string entry = strprintf("\n#========= %s ==========\n", stamp);
+    entry += "----- Segment A -----\n";
+    entry += sectionLines(kSegmentAAddress, segmentA);
+    entry += "q\n\n";
+    entry += "----- Segment B -----\n";
+    entry += sectionLines(kSegmentBAddress, segmentB);
+    entry += "q\n";
+    return entry;
+}
+
+bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
+                    const SegmentData& segmentAWrite, const SegmentData& segmentBSaved,
+                    UserInterface& ui, const std::tm& when) {
+    if (!settings.SaveData) return true;
+    const std::string serial = backupSerialText(segmentARead);
+    const std::string folder = backupFolder(settings.SavePath);
+    const std::string folderItself = folder.substr(0, folder.find_last_of('\\'));
+    if (!folderItself.empty() && !createFolder(folderItself)) {
+        ui.messageBox(strprintf(text::kBackupDirFailed, folder.c_str()), MsgIcon::Exclamation);
+        return false;
+    }
+    const std::string path = folder + serial + ".dat";
+    std::FILE* file = std::fopen(nativePath(path).c_str(), "ab");
+    if (!file) {
+        ui.messageBox(strprintf(text::kBackupOpenFailed, path.c_str()), MsgIcon::Exclamation);
+        return false;
+    }
+    const std::string entry = withLineEnds(formatBackupEntry(when, segmentAWrite, segmentBSaved));
+    const bool written = std::fwrite(entry.data(), 1, entry.size(), file) == entry.size() &&
+                         std::fflush(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        ui.messageBox(strprintf(text::kBackupWriteFailed, path.c_str()), MsgIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+std::tm localTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return local;
+}
+
+}  // namespace kv58
