@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/paths.h"
+#include "sim/sim_port.h"
 #include "command.h"
 #include "console_ui.h"
 
@@ -49,6 +50,7 @@ std::string defaultIniPath() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kv58::sim::registerSimPortScheme();
     Context ctx;
     ctx.iniPath = defaultIniPath();
     bool help = false;
