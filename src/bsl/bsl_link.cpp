@@ -49,8 +49,13 @@ int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, cons
     size_t count = length;
     const bool carriesData = command == kCmdRxPassword || command == kCmdRxDataBlock;
     if (carriesData && count > kBlockCapacity) return link::kInvalidReply;
-    if (carriesData && data) std::copy_n(data->begin(), count, bytes.begin());
-    if (!carriesData || !data) std::fill_n(bytes.begin(), count, kErasedByte);
+    if (carriesData) {
+        if (data) {
+            std::copy_n(data->begin(), count, bytes.begin());
+        } else {
+            std::fill_n(bytes.begin(), count, kErasedByte);
+        }
+    }
     if (command == kCmdRxDataBlock) {
         if (address & 1) {
             std::copy_backward(bytes.begin(), bytes.begin() + count, bytes.begin() + count + 1);
