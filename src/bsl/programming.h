@@ -1,0 +1,54 @@
+// Programming runs: writing a TI-TXT image into the device through the bootstrap loader.
+//
+// A run is one device operation, from the port opening to endOperation():
+//
+//   entry sequence
+//   [mass erase × 20]             full run only; the password is then the erased-device one
+//   password                      BslLink::passwordFile (none: the erased-device password)
+//   loader version (2 bytes at 0x0FFA)
+//   [Load PC 0x0C22, password, loader patch "PATCH.TXT" programmed and verified]
+//                                 only for loaders of version 1.10 and lower
+//   [erase check of the image]    full run only
+//   programming pass              paced by WaitPrg; the per-byte delay is 0 afterwards
+//   verification pass             without delay
+//   end                           full run: reset into the device's own program
+//
+// Steps before the programming pass run with whatever per-byte delay the caller set (a
+// segment write sets WaitSeg). Loaders of version 1.10 and lower program flash correctly
+// only through the loader patch: once it is loaded (patchActive), every data command of a
+// block operation is entered through Load PC 0x0220. The link keeps needsPatch, patchActive,
+// loaderVersion and runActions after the run; later operations read them.
+//
+// Progress goes to BslLink::progress as one count over the passes of the image (erase
+// check, programming, verification): bytes done of image bytes times passes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kv58 {
+
+class BslLink;
+
+// The two kinds of run; the numbers are the mode numbers the system has always used.
+enum class ProgrammingMode : int {
+    SegmentWrite = 2,  // program and verify; no mass erase, no reset at the end
+    FullRun = 3,       // mass erase, erase check, program, verify, reset into the program
+};
+
+constexpr int kMassEraseCycles = 20;
+constexpr uint16_t kLoaderVersionAddress = 0x0FFA;  // major version, then minor
+constexpr uint16_t kLastPatchedLoader = 0x0110;     // 1.10: the newest loader that needs it
+
+// One programming run of the link's temporary image (BslLink::tempFile, "TEMP.TXT"), or of
+// `imageFile`. The caller has set the port settings, the waits, BslLink::passwordFile for a
+// segment write, and any per-byte delay it wants before the programming pass.
+//
+// Returns 0 on success and 1 on failure; BslLink::message then holds the text for the user
+// ("ERROR: Opening COM-Port failed!" or the message of the failing code). An image file that
+// cannot be opened fails the run with code 96 before the port is opened, so a full run never
+// erases a device it has nothing to program into.
+int runProgramming(BslLink& link, ProgrammingMode mode);
+int runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile);
+
+}  // namespace kv58
