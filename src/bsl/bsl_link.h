@@ -58,6 +58,9 @@ constexpr int RunProgram = 4;
 constexpr int RunVerify = 8;
 constexpr int RunResetAtEnd = 16;
 
+// Block size limit of the image-file processing.
+constexpr int kDefaultMaxBlockSize = 240;
+
 // Frame time-out and prolong factor of every port opening of the system.
 constexpr int kFrameTimeoutMs = 300;
 constexpr int kProlongFactor = 4;
@@ -152,7 +155,7 @@ public:
     int resultCode = 0;
     int WaitPrg = 0;
     int WaitSeg = 2;
-    int maxBlockSize = 240;
+    int maxBlockSize = kDefaultMaxBlockSize;
     Block replyBlock{};
     Block dataBlock{};
     std::string patchFile = "PATCH.TXT";

@@ -1,0 +1,53 @@
+// kv58ctl probe: is there a device with a boot loader on the port?
+#include <cstdio>
+
+#include "bsl/link_result.h"
+#include "command.h"
+#include "link_session.h"
+
+namespace kv58::cli {
+
+namespace {
+
+int run(Context& ctx);
+
+const Command kCommand{
+    "probe", "check that a boot loader answers on the port, changing nothing",
+    "Usage: kv58ctl probe\n"
+    "\n"
+    "Opens the port of the settings file (or --port), starts the boot loader with the\n"
+    "DTR/RTS sequence, synchronises with it, restarts the device's own program and closes\n"
+    "the port. No password and no command are sent, so nothing in the device changes.\n"
+    "Exit code 0 when the loader answered, 1 when not (with the reason on stderr).\n"
+    "With --trace every byte and line change is shown with its time.\n",
+    run};
+
+const CommandRegistrar kRegistrar(kCommand);
+
+int run(Context& ctx) {
+    if (!ctx.args.empty()) return usageError(kCommand, "unexpected argument " + ctx.args[0]);
+    LinkSession session(ctx);
+    if (!session.loadSettings()) return kExitSettings;
+    BslLink& link = session.link();
+    if (link.openPort() != link::kOk) {
+        std::fprintf(stderr, "kv58ctl: ERROR: Opening COM-Port failed!\nkv58ctl: %s\n",
+                     link.transport().lastError().c_str());
+        return kExitFailure;
+    }
+    FrameTransport& transport = link.transport();
+    transport.enterBootstrapLoader(true);
+    const int rc = transport.synchronize();
+    transport.enterBootstrapLoader(false);
+    transport.closePort();
+    if (rc != link::kOk) {
+        std::fprintf(stderr, "kv58ctl: %s\n", link::linkMessage(rc, false, "").c_str());
+        return kExitFailure;
+    }
+    std::printf("Boot loader answers on %s (%s).\n", link.portName().c_str(),
+                describe(link.lineSettings()).c_str());
+    return kExitOk;
+}
+
+}  // namespace
+
+}  // namespace kv58::cli

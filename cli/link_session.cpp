@@ -1,0 +1,39 @@
+#include "link_session.h"
+
+#include <cstdio>
+
+#include "base/text.h"
+#include "bsl/link_settings.h"
+#include "console_ui.h"
+
+namespace kv58::cli {
+
+LinkSession::LinkSession(const Context& ctx, Clock& clock) : ctx_(ctx), link_(clock) {
+    if (ctx.trace) {
+        trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
+            std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());
+        });
+        link_.addTraceObserver(trace_.get());
+    }
+}
+
+LinkSession::~LinkSession() {
+    if (trace_) link_.removeTraceObserver(trace_.get());
+}
+
+bool LinkSession::loadSettings() {
+    SettingsLoadFailure failure;
+    SettingsLoadOptions options;
+    options.port = ctx_.port;
+    options.failure = &failure;
+    if (!LoadSettingsFromFile(settings_, *ctx_.ui, ctx_.iniPath, options)) {
+        std::fprintf(stderr, "kv58ctl: ERROR reading INI-File!\nkv58ctl: %s: [%s] %s: %s\n",
+                     failure.file.c_str(), failure.section.c_str(), failure.key.c_str(),
+                     cp1252ToUtf8(failure.reason).c_str());
+        return false;
+    }
+    applyPortSettings(link_, settings_);
+    return true;
+}
+
+}  // namespace kv58::cli
