@@ -1,0 +1,188 @@
+#include "bsl/segments.h"
+
+#include <algorithm>
+
+#include "base/text.h"
+#include "base/user_interface.h"
+#include "bsl/bsl_link.h"
+#include "bsl/programming.h"
+#include "bsl/titxt.h"
+#include "settings/settings.h"
+
+namespace kv58 {
+
+namespace {
+
+// The texts an operation sets itself; the others come from endOperation().
+struct OperationTexts {
+    const char* portOpenFailed;
+    const char* passwordFailed;
+    const char* transferFailed;  // read failed, or the erase of a write failed
+};
+
+constexpr OperationTexts kReadProgramTexts{
+    "ERROR: opening COM-Port failed (reading program)!",
+    "ERROR: send password failed (reading program)!", nullptr};
+
+struct SegmentInfo {
+    MemoryArea area;
+    char letter;
+    OperationTexts read;
+    OperationTexts write;
+};
+
+constexpr SegmentInfo kSegmentA{
+    kSegmentAArea,
+    'A',
+    {"ERROR: opening COM-Port failed (reading data Segment A)!",
+     "ERROR: send password failed (reading data Segment A)!", "ERROR: reading data (Segment A)!"},
+    {"ERROR: opening COM-Port failed (writing data Segment A)!",
+     "ERROR: send password failed (writing data Segment A)!",
+     "ERROR: erase segment A (writing data)!"}};
+
+constexpr SegmentInfo kSegmentB{
+    kSegmentBArea,
+    'B',
+    {"ERROR: opening COM-Port failed (reading data Segment B)!",
+     "ERROR: send password failed (reading data Segment B)!", "ERROR: reading data (Segment B)!"},
+    {"ERROR: opening COM-Port failed (writing data Segment B)!",
+     "ERROR: send password failed (writing data Segment B)!",
+     "ERROR: erase segment B (writing data)!"}};
+
+// Tries the password files in list order until the loader accepts one; BslLink::passwordFile
+// names the accepted file (or the last one tried), resultCode holds the last result.
+bool searchPassword(BslLink& link, const PasswordFileList& passwordFiles) {
+    const size_t count = std::min(passwordFiles.size(), kPasswordFileSlots);
+    for (size_t i = 0; i < count && !passwordFiles[i].empty(); ++i) {
+        link.passwordFile = passwordFiles[i];
+        link.resultCode = link.transmitPassword(passwordFiles[i]);
+        if (link.resultCode == link::kOk) return true;
+    }
+    return false;
+}
+
+// Opens the port, enters the loader and unlocks it. On failure the port is closed again
+// (endOperation after a failed search) and the operation's message is set.
+bool startOperation(BslLink& link, const PasswordFileList& passwordFiles,
+                    const OperationTexts& texts) {
+    if (link.openPort() != link::kOk) {
+        link.message = texts.portOpenFailed;
+        return false;
+    }
+    link.transport().enterBootstrapLoader(true);
+    if (searchPassword(link, passwordFiles)) return true;
+    link.endOperation(link.resultCode, true);
+    link.message = texts.passwordFailed;
+    return false;
+}
+
+// One TX data block into replyBlock; a reply with fewer bytes than asked for is invalid.
+int readBlock(BslLink& link, uint16_t address, uint16_t length) {
+    const int rc = link.bslCommand(kCmdTxDataBlock, address, length, nullptr, &link.replyBlock);
+    if (rc == link::kOk && link.lastReplyLength() < length) return link::kInvalidReply;
+    return rc;
+}
+
+bool readSegment(BslLink& link, const PasswordFileList& passwordFiles,
+                 std::span<uint8_t> destination, const SegmentInfo& segment) {
+    if (!startOperation(link, passwordFiles, segment.read)) return false;
+    const MemoryArea area = segment.area;
+    link.reportProgress(0, area.length);
+    if (const int rc = readBlock(link, area.address, area.length)) {
+        link.endOperation(rc, false);
+        link.message = segment.read.transferFailed;
+        return false;
+    }
+    link.closePort();
+    const size_t count = std::min<size_t>(destination.size(), area.length);
+    std::copy_n(link.replyBlock.begin(), count, destination.begin());
+    link.reportProgress(area.length, area.length);
+    return true;
+}
+
+// Writes the temporary image of a segment write. A file that cannot be created is shown in
+// a message box; a file that cannot be written completely leaves the reason in `message`.
+bool writeTemporaryImage(BslLink& link, uint16_t address, std::span<const uint8_t> data,
+                         UserInterface& ui) {
+    const std::string text = formatTiTxtSection(address, data) + tiTxtEndLine();
+    switch (writeFileReplacing(link.tempFile, text)) {
+        case FileWriteResult::Ok: return true;
+        case FileWriteResult::CannotCreate:
+            ui.messageBox(strprintf("Fehler beim \xD6"
+                                    "ffnen der Zieldatei <%s>!",
+                                    link.tempFile.c_str()),
+                          MsgIcon::Exclamation, MsgButtons::Ok);
+            return false;
+        case FileWriteResult::WriteFailed: break;
+    }
+    link.message = strprintf("ERROR: writing file \"%s\" failed!", link.tempFile.c_str());
+    return false;
+}
+
+bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
+                  std::span<const uint8_t> data, UserInterface& ui, const SegmentInfo& segment) {
+    if (data.empty() || data.size() > segment.area.length) {
+        link.message = strprintf("ERROR: %zu bytes do not fit segment %c (1 to %u)!",
+                                 data.size(), segment.letter, segment.area.length);
+        return false;
+    }
+    link.imageFile = link.tempFile;
+    if (!writeTemporaryImage(link, segment.area.address, data, ui)) return false;
+    if (!startOperation(link, passwordFiles, segment.write)) return false;
+    const int erase = link.bslCommand(kCmdEraseSegment, segment.area.address, kEraseSegmentKey);
+    link.endOperation(erase, false);
+    if (erase != link::kOk) {
+        link.message = segment.write.transferFailed;
+        return false;
+    }
+    link.transport().setByteDelayMs(link.WaitSeg);
+    const int run = runProgramming(link, ProgrammingMode::SegmentWrite);
+    link.transport().setByteDelayMs(0);
+    link.passwordFile.reset();
+    link.imageFile.clear();
+    return run == 0;
+}
+
+}  // namespace
+
+bool readProgram(BslLink& link, const PasswordFileList& passwordFiles,
+                 std::span<uint8_t, kProgramArea.length> destination) {
+    if (!startOperation(link, passwordFiles, kReadProgramTexts)) return false;
+    std::array<uint8_t, kProgramArea.length> image{};
+    link.reportProgress(0, kProgramArea.length);
+    for (uint16_t offset = 0; offset < kProgramArea.length; offset += kProgramReadBlock) {
+        const auto address = static_cast<uint16_t>(kProgramArea.address + offset);
+        if (const int rc = readBlock(link, address, kProgramReadBlock)) {
+            link.endOperation(rc, false);
+            link.message = strprintf("ERROR: reading program at %04X!", address);
+            return false;
+        }
+        std::copy_n(link.replyBlock.begin(), kProgramReadBlock, image.begin() + offset);
+        link.reportProgress(offset + kProgramReadBlock, kProgramArea.length);
+    }
+    link.closePort();
+    std::copy(image.begin(), image.end(), destination.begin());
+    return true;
+}
+
+bool readSegmentA(BslLink& link, const PasswordFileList& passwordFiles,
+                  std::span<uint8_t> destination) {
+    return readSegment(link, passwordFiles, destination, kSegmentA);
+}
+
+bool readSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
+                  std::span<uint8_t> destination) {
+    return readSegment(link, passwordFiles, destination, kSegmentB);
+}
+
+bool writeSegmentA(BslLink& link, const PasswordFileList& passwordFiles,
+                   std::span<const uint8_t> data, UserInterface& ui) {
+    return writeSegment(link, passwordFiles, data, ui, kSegmentA);
+}
+
+bool writeSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
+                   std::span<const uint8_t> data, UserInterface& ui) {
+    return writeSegment(link, passwordFiles, data, ui, kSegmentB);
+}
+
+}  // namespace kv58
