@@ -35,8 +35,17 @@ struct ValueControl {
 class DialogView {
 public:
     virtual ~DialogView() = default;
-    // Redraws every control from the model.
+    // Redraws every control from the model (texts, selections, enabled and visible states,
+    // the title).
     virtual void refresh() = 0;
+    // Delivers `commandId` to MainDialog::onCommand later, from the event loop, as a posted
+    // message would (the menu commands post 1031 and 1043, the about command posts 0x10).
+    virtual void post(int commandId) = 0;
+    // Ends the dialog; the program then ends.
+    virtual void endDialog(int result) = 0;
+    // The modal About and Contact dialogs.
+    virtual void showAbout() = 0;
+    virtual void showContact() = 0;
 };
 
 class DialogModel {

@@ -12,6 +12,10 @@ using test::RecordingUi;
 
 struct CountingView : DialogView {
     void refresh() override { ++refreshes; }
+    void post(int) override {}
+    void endDialog(int) override {}
+    void showAbout() override {}
+    void showContact() override {}
     int refreshes = 0;
 };
 

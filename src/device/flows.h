@@ -1,0 +1,79 @@
+// The reading, writing and restoring flows: what the menu's read and write commands do with
+// the transmitter, from the information window's first text to the last message box.
+//
+// Every flow runs to completion on the caller's thread and reports to the user itself; the
+// dialog learns of the results through FlowHost.
+#pragma once
+
+#include <ctime>
+#include <functional>
+
+#include "base/clock.h"
+#include "base/user_interface.h"
+#include "bsl/bsl_link.h"
+#include "device/flow_host.h"
+#include "device/run_control.h"
+#include "device/transmitter_data.h"
+#include "settings/settings.h"
+
+namespace kv58 {
+
+// How the last write ended, for callers that report more than the message boxes (kv58ctl's
+// exit code). Only Confirmed means that the transmitter holds the new configuration.
+enum class WriteOutcome {
+    NotStarted,     // no write yet
+    Declined,       // the question was not answered with Yes
+    RangeRefused,   // T min or T max cannot be coded; nothing sent
+    IdentityError,  // another transmitter on the line; nothing sent
+    NotSent,        // attempts used up
+    RereadFailed,   // written, but the reread failed
+    Mismatch,       // written, but the reread shows other data
+    RestoreFailed,  // written, the program changed, and the restore failed
+    Confirmed,      // written and confirmed by the reread (restored where the program changed)
+};
+
+class Flows {
+public:
+    Flows(const Settings& settings, BslLink& link, UserInterface& ui, RunControl& run,
+          TransmitterData& data, FlowHost& host, Clock& clock);
+
+    // Reads program flash and both segments (up to MaxWriteCnt attempts), decodes and shows
+    // the configuration; as a reread after a write it also compares the data and checks the
+    // program, restoring the transmitter when the program changed. False when every attempt
+    // failed (the caller shows "ERROR reading data!").
+    bool ReadDataKV58(bool reread);
+
+    // Asks, checks the identity, backs up, writes Segment A and rereads.
+    void WriteDataKV58();
+
+    // Puts Segment B, the new Segment A and the reference program back with a full
+    // programming run.
+    void RestoreTransmitter();
+
+    WriteOutcome lastWriteOutcome() const { return writeOutcome_; }
+
+    // The local time of backup entries; tests fix it.
+    std::function<std::tm()> now;
+
+private:
+    void applyPortSettings();
+    bool readAttempt(bool reread);
+    void compareWithNewConfiguration();
+    void checkProgram();
+    void runWriteAttempts();
+    void identityError();
+    void rereadAfterWrite();
+
+    const Settings& settings_;
+    BslLink& link_;
+    UserInterface& ui_;
+    RunControl& run_;
+    TransmitterData& data_;
+    FlowHost& host_;
+    Clock& clock_;
+    WriteOutcome writeOutcome_ = WriteOutcome::NotStarted;
+    bool rereadMismatch_ = false;
+    bool restoreFailed_ = false;
+};
+
+}  // namespace kv58
