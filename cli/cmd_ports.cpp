@@ -29,7 +29,8 @@ const Command kCommand{
 const CommandRegistrar kRegistrar(kCommand);
 
 std::string usbIds(const SerialPortInfo& p) {
-    if (p.usbVendorId < 0) return "";
+    if (p.usbVendorId < 0)
+        return "";
     return strprintf(" [USB %04X:%04X]", static_cast<unsigned>(p.usbVendorId),
                      static_cast<unsigned>(p.usbProductId));
 }
@@ -40,10 +41,11 @@ void printJson(const std::vector<SerialPortInfo>& ports) {
         const SerialPortInfo& p = ports[i];
         std::string usb;
         if (p.usbVendorId >= 0) {
-            usb = strprintf(", \"usbVendorId\": %d, \"usbProductId\": %d, \"manufacturer\": %s, "
-                            "\"serialNumber\": %s",
-                            p.usbVendorId, p.usbProductId, jsonString(p.manufacturer).c_str(),
-                            jsonString(p.serialNumber).c_str());
+            usb = strprintf(
+                ", \"usbVendorId\": %d, \"usbProductId\": %d, \"manufacturer\": %s, "
+                "\"serialNumber\": %s",
+                p.usbVendorId, p.usbProductId, jsonString(p.manufacturer).c_str(),
+                jsonString(p.serialNumber).c_str());
         }
         std::printf("%s{\"name\": %s, \"description\": %s, \"transport\": %s%s}",
                     i == 0 ? "\n  " : ",\n  ", jsonString(p.name).c_str(),
@@ -54,7 +56,8 @@ void printJson(const std::vector<SerialPortInfo>& ports) {
 }
 
 int run(Context& ctx) {
-    if (!ctx.args.empty()) return usageError(kCommand, "unexpected argument " + ctx.args[0]);
+    if (!ctx.args.empty())
+        return usageError(kCommand, "unexpected argument " + ctx.args[0]);
     std::vector<SerialPortInfo> ports;
     std::string error;
     if (!listSerialPorts(ports, error)) {

@@ -25,9 +25,11 @@ const Command kCommand{
 const CommandRegistrar kRegistrar(kCommand);
 
 int run(Context& ctx) {
-    if (!ctx.args.empty()) return usageError(kCommand, "unexpected argument " + ctx.args[0]);
+    if (!ctx.args.empty())
+        return usageError(kCommand, "unexpected argument " + ctx.args[0]);
     LinkSession session(ctx);
-    if (!session.loadSettings()) return kExitSettings;
+    if (!session.loadSettings())
+        return kExitSettings;
     BslLink& link = session.link();
     if (link.openPort() != link::kOk) {
         std::fprintf(stderr, "kv58ctl: ERROR: Opening COM-Port failed!\nkv58ctl: %s\n",

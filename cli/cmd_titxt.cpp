@@ -39,7 +39,8 @@ struct ImageBlock {
 std::string hexPairs(std::span<const uint8_t> bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);
-    for (uint8_t b : bytes) out += strprintf("%02X", b);
+    for (uint8_t b : bytes)
+        out += strprintf("%02X", b);
     return out;
 }
 
@@ -59,8 +60,10 @@ void printBlocks(const std::vector<ImageBlock>& blocks, bool json) {
 }
 
 int run(Context& ctx) {
-    if (ctx.args.empty()) return usageError(kCommand, "no file given");
-    if (ctx.args.size() > 1) return usageError(kCommand, "unexpected argument " + ctx.args[1]);
+    if (ctx.args.empty())
+        return usageError(kCommand, "no file given");
+    if (ctx.args.size() > 1)
+        return usageError(kCommand, "unexpected argument " + ctx.args[1]);
     const std::string& file = ctx.args[0];
     std::vector<ImageBlock> blocks;
     const int rc = readTiTxtFile(file, kDefaultMaxBlockSize,

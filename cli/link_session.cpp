@@ -18,7 +18,8 @@ LinkSession::LinkSession(const Context& ctx, Clock& clock) : ctx_(ctx), link_(cl
 }
 
 LinkSession::~LinkSession() {
-    if (trace_) link_.removeTraceObserver(trace_.get());
+    if (trace_)
+        link_.removeTraceObserver(trace_.get());
 }
 
 bool LinkSession::loadSettings() {

@@ -18,18 +18,28 @@ constexpr uint8_t kErasedByte = 0xFF;
 BslLink::BslLink(Clock& clock) : clock_(clock), transport_(clock) {}
 
 void BslLink::setBaudRate(uint32_t baud) {
-    const bool known = std::find(std::begin(kBaudRates), std::end(kBaudRates), baud) !=
-                       std::end(kBaudRates);
+    const bool known =
+        std::find(std::begin(kBaudRates), std::end(kBaudRates), baud) != std::end(kBaudRates);
     line_.baud = known ? baud : kDefaultBaud;
 }
 
 void BslLink::setParity(const std::string& text) {
     switch (text.empty() ? '\0' : toUpperAscii(text[0])) {
-        case 'O': line_.parity = Parity::Odd; break;
-        case 'N': line_.parity = Parity::None; break;
-        case 'M': line_.parity = Parity::Mark; break;
-        case 'S': line_.parity = Parity::Space; break;
-        default: line_.parity = Parity::Even; break;
+        case 'O':
+            line_.parity = Parity::Odd;
+            break;
+        case 'N':
+            line_.parity = Parity::None;
+            break;
+        case 'M':
+            line_.parity = Parity::Mark;
+            break;
+        case 'S':
+            line_.parity = Parity::Space;
+            break;
+        default:
+            line_.parity = Parity::Even;
+            break;
     }
 }
 
@@ -48,7 +58,8 @@ int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, cons
     std::array<uint8_t, kBlockCapacity + 2> bytes{};
     size_t count = length;
     const bool carriesData = command == kCmdRxPassword || command == kCmdRxDataBlock;
-    if (carriesData && count > kBlockCapacity) return link::kInvalidReply;
+    if (carriesData && count > kBlockCapacity)
+        return link::kInvalidReply;
     if (carriesData) {
         if (data) {
             std::copy_n(data->begin(), count, bytes.begin());
@@ -63,15 +74,18 @@ int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, cons
             --address;
             ++count;
         }
-        if (count & 1) bytes[count++] = kErasedByte;
-        if (count > kBlockCapacity) return link::kInvalidReply;
+        if (count & 1)
+            bytes[count++] = kErasedByte;
+        if (count > kBlockCapacity)
+            return link::kInvalidReply;
         length = static_cast<uint16_t>(count);
     } else if (command == kCmdTxDataBlock) {
         if (address & 1) {
             --address;
             ++length;
         }
-        if (length & 1) ++length;
+        if (length & 1)
+            ++length;
     }
     std::array<uint8_t, 4 + kBlockCapacity> payload{};
     payload[0] = static_cast<uint8_t>(address & 0xFF);
@@ -79,9 +93,11 @@ int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, cons
     payload[2] = static_cast<uint8_t>(length & 0xFF);
     payload[3] = static_cast<uint8_t>(length >> 8);
     const size_t payloadLength = carriesData ? 4 + count : 4;
-    if (carriesData) std::copy_n(bytes.begin(), count, payload.begin() + 4);
+    if (carriesData)
+        std::copy_n(bytes.begin(), count, payload.begin() + 4);
 
-    if (const int rc = transport_.synchronize()) return rc;
+    if (const int rc = transport_.synchronize())
+        return rc;
     const int rc = transport_.exchangeFrame(command, {payload.data(), payloadLength});
     const ReplyFrame& received = transport_.reply();
     if (reply && received.length > 0) {
@@ -94,14 +110,17 @@ int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, cons
 int BslLink::beginPatchedCommand() {
     resultCode = link::kOk;
     message.clear();
-    if (!patchActive) return link::kOk;
-    if (const int rc = bslCommand(kCmdLoadPc, kPatchEntryAddress, 0)) return rc;
+    if (!patchActive)
+        return link::kOk;
+    if (const int rc = bslCommand(kCmdLoadPc, kPatchEntryAddress, 0))
+        return rc;
     transport_.setDataChangeWarning(false);
     return link::kOk;
 }
 
 void BslLink::endPatchedCommand() {
-    if (patchActive) transport_.setDataChangeWarning(true);
+    if (patchActive)
+        transport_.setDataChangeWarning(true);
 }
 
 int BslLink::verifyBlock(uint16_t address, uint16_t length, int blockActions) {
@@ -109,21 +128,25 @@ int BslLink::verifyBlock(uint16_t address, uint16_t length, int blockActions) {
     message.clear();
     const bool verify = (blockActions & BlockVerify) != 0;
     const bool eraseCheck = (blockActions & BlockEraseCheck) != 0;
-    if (!verify && !eraseCheck) return link::kOk;
-    if (const int rc = beginPatchedCommand()) return rc;
+    if (!verify && !eraseCheck)
+        return link::kOk;
+    if (const int rc = beginPatchedCommand())
+        return rc;
     const int rc = bslCommand(kCmdTxDataBlock, address, length, nullptr, &replyBlock);
     endPatchedCommand();
-    if (rc) return rc;
+    if (rc)
+        return rc;
     // A block at an odd address is read from the even address below it.
     const size_t offset = address & 1u;
-    if (lastReplyLength_ < offset + length) return link::kInvalidReply;
+    if (lastReplyLength_ < offset + length)
+        return link::kInvalidReply;
     for (size_t i = 0; i < length; ++i) {
         const uint8_t device = replyBlock[offset + i];
         const unsigned at = static_cast<unsigned>(address + i);
         if (verify) {
             if (device != dataBlock[i]) {
-                message = strprintf("Verification failed at %x (%x, %x)\n", at, device,
-                                    dataBlock[i]);
+                message =
+                    strprintf("Verification failed at %x (%x, %x)\n", at, device, dataBlock[i]);
                 return link::kVerifyFailed;
             }
         } else if (device != kErasedByte) {
@@ -140,18 +163,22 @@ int BslLink::programBlock(uint16_t address, uint16_t length, int blockActions) {
     if (blockActions & BlockPassword) {
         return bslCommand(kCmdRxPassword, address, length, &dataBlock);
     }
-    if (const int rc = verifyBlock(address, length, blockActions & BlockEraseCheck)) return rc;
+    if (const int rc = verifyBlock(address, length, blockActions & BlockEraseCheck))
+        return rc;
     if (blockActions & BlockProgram) {
-        if (const int rc = beginPatchedCommand()) return rc;
+        if (const int rc = beginPatchedCommand())
+            return rc;
         const int rc = bslCommand(kCmdRxDataBlock, address, length, &dataBlock);
         endPatchedCommand();
-        if (rc) return rc;
+        if (rc)
+            return rc;
     }
     return verifyBlock(address, length, blockActions & BlockVerify);
 }
 
 int BslLink::transmitPassword(const std::optional<std::string>& passwordFileName) {
-    if (passwordFileName) return processImageFile(*passwordFileName, BlockPassword);
+    if (passwordFileName)
+        return processImageFile(*passwordFileName, BlockPassword);
     // A device after a mass erase: its interrupt vectors, the password, are all 0xFF.
     std::fill_n(dataBlock.begin(), kPasswordLength, kErasedByte);
     resultCode = bslCommand(kCmdRxPassword, kPasswordAddress, kPasswordLength, &dataBlock);
@@ -159,7 +186,8 @@ int BslLink::transmitPassword(const std::optional<std::string>& passwordFileName
 }
 
 int BslLink::endOperation(int code, bool passwordStage) {
-    if (runActions & RunResetAtEnd) transport_.enterBootstrapLoader(false);
+    if (runActions & RunResetAtEnd)
+        transport_.enterBootstrapLoader(false);
     resultCode = code;
     message = link::linkMessage(code, passwordStage, failedFile);
     transport_.closePort();

@@ -107,8 +107,8 @@ public:
     // data frame are copied into it. Returns 99 without sending anything when the
     // synchronisation fails (`reply` then stays as it was); 1 when the normalised data
     // would not fit a frame.
-    int bslCommand(uint8_t command, uint16_t address, uint16_t length,
-                   const Block* data = nullptr, Block* reply = nullptr);
+    int bslCommand(uint8_t command, uint16_t address, uint16_t length, const Block* data = nullptr,
+                   Block* reply = nullptr);
     // Data bytes the last bslCommand copied into its reply.
     size_t lastReplyLength() const { return lastReplyLength_; }
 
@@ -140,12 +140,11 @@ public:
 
     // --- Observers. ---
     void addTraceObserver(TraceObserver* observer) { transport_.addTraceObserver(observer); }
-    void removeTraceObserver(TraceObserver* observer) {
-        transport_.removeTraceObserver(observer);
-    }
+    void removeTraceObserver(TraceObserver* observer) { transport_.removeTraceObserver(observer); }
     ProgressFunction progress;  // bytes done of bytes planned; may be empty
     void reportProgress(long done, long total) const {
-        if (progress) progress(done, total);
+        if (progress)
+            progress(done, total);
     }
 
     Clock& clock() { return clock_; }

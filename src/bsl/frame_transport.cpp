@@ -35,7 +35,8 @@ FrameTransport::FrameTransport(Clock& clock) : clock_(clock) {
 }
 
 FrameTransport::~FrameTransport() {
-    if (port_) closePort();
+    if (port_)
+        closePort();
 }
 
 void FrameTransport::addTraceObserver(TraceObserver* observer) {
@@ -44,16 +45,17 @@ void FrameTransport::addTraceObserver(TraceObserver* observer) {
 }
 
 void FrameTransport::removeTraceObserver(TraceObserver* observer) {
-    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer),
-                     observers_.end());
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
 void FrameTransport::trace(TraceEvent event) {
-    for (TraceObserver* o : observers_) o->onTrace(event);
+    for (TraceObserver* o : observers_)
+        o->onTrace(event);
 }
 
 void FrameTransport::traceNote(const std::string& text) {
-    if (observers_.empty()) return;
+    if (observers_.empty())
+        return;
     TraceEvent e;
     e.kind = TraceEvent::Kind::Note;
     e.timeUs = clock_.nowUs();
@@ -62,7 +64,8 @@ void FrameTransport::traceNote(const std::string& text) {
 }
 
 void FrameTransport::sleepMs(int64_t ms, const char* why) {
-    if (ms <= 0) return;
+    if (ms <= 0)
+        return;
     TraceEvent e;
     e.kind = TraceEvent::Kind::Sleep;
     e.text = why;
@@ -73,19 +76,23 @@ void FrameTransport::sleepMs(int64_t ms, const char* why) {
 }
 
 void FrameTransport::purge(bool input, bool output, bool abort) {
-    if (!port_) return;
+    if (!port_)
+        return;
     port_->purge(input, output, abort);
     TraceEvent e;
     e.kind = TraceEvent::Kind::Purge;
     e.timeUs = clock_.nowUs();
-    e.text = std::string(input && output ? "input and output" : input ? "input" : "output") +
+    e.text = std::string(input && output ? "input and output"
+                         : input         ? "input"
+                                         : "output") +
              (abort ? ", abort" : "");
     trace(std::move(e));
 }
 
 int FrameTransport::openPort(const std::string& portName, int frameTimeoutMs, int prolongFactor,
                              const LineSettings& line) {
-    if (port_) closePort();
+    if (port_)
+        closePort();
     sequenceNumber_ = 0;
     frameTimeoutMs_ = frameTimeoutMs;
     prolongFactor_ = prolongFactor;
@@ -112,7 +119,8 @@ int FrameTransport::openPort(const std::string& portName, int frameTimeoutMs, in
 }
 
 int FrameTransport::closePort() {
-    if (!port_) return link::kOk;
+    if (!port_)
+        return link::kOk;
     const int64_t startUs = clock_.nowUs();
     const int64_t limitUs = static_cast<int64_t>(frameTimeoutMs_) * 1000;
     for (size_t queued = port_->outputQueued(); queued > 0; queued = port_->outputQueued()) {
@@ -150,8 +158,12 @@ void FrameTransport::driveLine(bool dtr, bool on) {
     trace(std::move(e));
 }
 
-void FrameTransport::setDtr(bool on) { driveLine(true, on); }
-void FrameTransport::setRts(bool on) { driveLine(false, on); }
+void FrameTransport::setDtr(bool on) {
+    driveLine(true, on);
+}
+void FrameTransport::setRts(bool on) {
+    driveLine(false, on);
+}
 
 void FrameTransport::enterBootstrapLoader(bool invoke) {
     setDtr(true);
@@ -175,7 +187,8 @@ void FrameTransport::enterBootstrapLoader(bool invoke) {
 }
 
 size_t FrameTransport::waitForBytes(size_t count, int64_t timeoutMs) {
-    if (!port_) return 0;
+    if (!port_)
+        return 0;
     TraceEvent e;
     e.kind = TraceEvent::Kind::Wait;
     e.timeUs = clock_.nowUs();
@@ -209,33 +222,40 @@ size_t FrameTransport::readBytes(uint8_t* destination, size_t count) {
 }
 
 int FrameTransport::synchronize() {
-    if (!port_) return link::kNoSync;
+    if (!port_)
+        return link::kNoSync;
     for (int attempt = 0; attempt < kSyncAttempts; ++attempt) {
         purge(true, false, false);
         sendByte(kSyncByte);
         if (waitForBytes(1, kSyncTimeoutMs) >= 1) {
             uint8_t answer = 0;
-            if (readBytes(&answer, 1) == 1 && answer == kAck) return link::kOk;
+            if (readBytes(&answer, 1) == 1 && answer == kAck)
+                return link::kOk;
         }
     }
     return link::kNoSync;
 }
 
 void FrameTransport::warnIfDataMayChange(uint16_t checksum) {
-    if (!dataChangeWarning_) return;
+    if (!dataChangeWarning_)
+        return;
     const unsigned address = ((checksum ^ 0xFFFFu) + 0x0212u) & 0xFFFEu;
-    if (address >= kWarningLimit) return;
+    if (address >= kWarningLimit)
+        return;
     const std::string line = strprintf(
         "WARNING: This command might change data at address %x or %x!\n", address, address + 1);
     traceNote(line.substr(0, line.size() - 1));
-    if (warningSink_) warningSink_(line);
+    if (warningSink_)
+        warningSink_(line);
 }
 
 void FrameTransport::sendFrame(const std::vector<uint8_t>& frame) {
     purge(true, false, true);
     for (size_t i = 0; i < frame.size(); ++i) {
-        if (!sendByte(frame[i])) traceNote("write failed");
-        if (byteDelayMs_ > 0) sleepMs(byteDelayMs_, kByteDelayText);
+        if (!sendByte(frame[i]))
+            traceNote("write failed");
+        if (byteDelayMs_ > 0)
+            sleepMs(byteDelayMs_, kByteDelayText);
         // The loader may answer before the frame is complete (a NAK): stop sending then.
         if (i + 1 < frame.size() && port_->inputQueued() > 0) {
             traceNote(strprintf("reply during the frame: stopped after %zu of %zu bytes", i + 1,
@@ -252,7 +272,8 @@ int FrameTransport::exchangeFrame(uint8_t command, std::span<const uint8_t> payl
         traceNote(strprintf("frame refused: payload of %zu bytes", payload.size()));
         return transportStatus_ = link::kInvalidReply;
     }
-    if (!port_) return transportStatus_ = link::kNoReply;
+    if (!port_)
+        return transportStatus_ = link::kNoReply;
     std::vector<uint8_t> frame;
     frame.reserve(n + 6);
     frame.push_back(static_cast<uint8_t>(kFrameHeader | sequenceNumber_));
@@ -260,7 +281,8 @@ int FrameTransport::exchangeFrame(uint8_t command, std::span<const uint8_t> payl
     frame.push_back(static_cast<uint8_t>(n));
     frame.push_back(static_cast<uint8_t>(n));
     frame.insert(frame.end(), payload.begin(), payload.end());
-    if (n != payload.size()) frame.push_back(0xFF);
+    if (n != payload.size())
+        frame.push_back(0xFF);
     const uint16_t checksum = frameChecksum(frame.data(), frame.size());
     frame.push_back(static_cast<uint8_t>(checksum & 0xFF));
     frame.push_back(static_cast<uint8_t>(checksum >> 8));
@@ -281,11 +303,16 @@ int FrameTransport::receiveReply() {
     reply_.header = header;
     sequenceNumber_ = 0;  // the loader numbers nothing: every number counts as matching
     switch (header & 0xF0) {
-        case 0x90: return link::kOk;
-        case 0xA0: return link::kNak;
-        case 0x70: return link::kReplyHeader70;
-        case 0x80: return receiveDataFrame();
-        default: return link::kInvalidReply;
+        case 0x90:
+            return link::kOk;
+        case 0xA0:
+            return link::kNak;
+        case 0x70:
+            return link::kReplyHeader70;
+        case 0x80:
+            return receiveDataFrame();
+        default:
+            return link::kInvalidReply;
     }
 }
 
@@ -296,7 +323,8 @@ int FrameTransport::receiveDataFrame() {
         return link::kInvalidReply;
     }
     reply_.dummy = frame[1];
-    if (frame[1] != 0 || frame[2] != frame[3]) return link::kInvalidReply;
+    if (frame[1] != 0 || frame[2] != frame[3])
+        return link::kInvalidReply;
     const size_t m = frame[2];
     if (m > kBlockCapacity) {
         traceNote(strprintf("reply announces %zu data bytes, more than %zu", m, kBlockCapacity));

@@ -16,13 +16,18 @@ namespace kv58 {
 
 namespace {
 
-std::string text(const char* s) { return s ? std::string(s) : std::string(); }
+std::string text(const char* s) {
+    return s ? std::string(s) : std::string();
+}
 
 const char* transportName(sp_transport t) {
     switch (t) {
-        case SP_TRANSPORT_NATIVE: return "native";
-        case SP_TRANSPORT_USB: return "usb";
-        case SP_TRANSPORT_BLUETOOTH: return "bluetooth";
+        case SP_TRANSPORT_NATIVE:
+            return "native";
+        case SP_TRANSPORT_USB:
+            return "usb";
+        case SP_TRANSPORT_BLUETOOTH:
+            return "bluetooth";
     }
     return "";
 }
@@ -57,7 +62,8 @@ bool listSerialPorts(std::vector<SerialPortInfo>& ports, std::string& error) {
         sp_free_error_message(why);
         return false;
     }
-    for (sp_port** p = list; *p != nullptr; ++p) ports.push_back(describePort(*p));
+    for (sp_port** p = list; *p != nullptr; ++p)
+        ports.push_back(describePort(*p));
     sp_free_port_list(list);
     std::sort(ports.begin(), ports.end(),
               [](const SerialPortInfo& a, const SerialPortInfo& b) { return a.name < b.name; });

@@ -12,7 +12,8 @@ namespace kv58 {
 
 bool setCustomBaud(int fd, uint32_t baud) {
     struct termios2 t {};
-    if (ioctl(fd, TCGETS2, &t) != 0) return false;
+    if (ioctl(fd, TCGETS2, &t) != 0)
+        return false;
     t.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
     t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     t.c_ispeed = baud;

@@ -36,7 +36,8 @@ int64_t steadyNowUs() {
 }
 
 void sleepRealUs(int64_t us) {
-    if (us <= 0) return;
+    if (us <= 0)
+        return;
     timespec t{static_cast<time_t>(us / 1'000'000), static_cast<long>(us % 1'000'000) * 1000};
     while (nanosleep(&t, &t) != 0 && errno == EINTR) {
     }
@@ -45,33 +46,49 @@ void sleepRealUs(int64_t us) {
 // The termios constant of a baud rate, or B0 when the fixed table has none.
 speed_t standardSpeed(uint32_t baud) {
     switch (baud) {
-        case 110: return B110;
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        default: return B0;
+        case 110:
+            return B110;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        default:
+            return B0;
     }
 }
 
 bool isPseudoTerminal(int fd) {
     struct stat st {};
-    if (fstat(fd, &st) != 0) return false;
+    if (fstat(fd, &st) != 0)
+        return false;
     const unsigned m = major(st.st_rdev);
     return m >= 136 && m <= 143;  // Unix98 pseudo-terminal slaves
 }
 
 bool isWindowsPortName(const std::string& name) {
-    if (name.size() < 4 || !startsWithIgnoreCase(name, "COM")) return false;
+    if (name.size() < 4 || !startsWithIgnoreCase(name, "COM"))
+        return false;
     for (size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return false;
+        if (name[i] < '0' || name[i] > '9')
+            return false;
     }
     return true;
 }
@@ -86,7 +103,10 @@ constexpr tcflag_t kFrameBits = CSIZE | PARENB | PARODD | CSTOPB
 class PosixSerialPort final : public SerialPort {
 public:
     PosixSerialPort(int fd, std::string name, const termios& saved, Clock& clock)
-        : fd_(fd), name_(std::move(name)), saved_(saved), clock_(clock),
+        : fd_(fd),
+          name_(std::move(name)),
+          saved_(saved),
+          clock_(clock),
           pty_(isPseudoTerminal(fd)) {}
     ~PosixSerialPort() override { close(); }
 
@@ -120,8 +140,8 @@ private:
 
 bool PosixSerialPort::buildTermios(const LineSettings& s, termios& t, std::string& error) const {
     if (tcgetattr(fd_, &t) != 0) {
-        error = strprintf("%s: cannot read the line settings: %s", name_.c_str(),
-                          std::strerror(errno));
+        error =
+            strprintf("%s: cannot read the line settings: %s", name_.c_str(), std::strerror(errno));
         return false;
     }
     cfmakeraw(&t);
@@ -134,18 +154,26 @@ bool PosixSerialPort::buildTermios(const LineSettings& s, termios& t, std::strin
     t.c_cc[VTIME] = 0;
     static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
     if (s.dataBits < 5 || s.dataBits > 8) {
-        error = strprintf("%s: %u data bits cannot be set (5 to 8 can)", name_.c_str(),
-                          s.dataBits);
+        error = strprintf("%s: %u data bits cannot be set (5 to 8 can)", name_.c_str(), s.dataBits);
         return false;
     }
     t.c_cflag |= kSizes[s.dataBits - 5];
     switch (s.parity) {
-        case Parity::None: break;
-        case Parity::Even: t.c_cflag |= PARENB; break;
-        case Parity::Odd: t.c_cflag |= PARENB | PARODD; break;
+        case Parity::None:
+            break;
+        case Parity::Even:
+            t.c_cflag |= PARENB;
+            break;
+        case Parity::Odd:
+            t.c_cflag |= PARENB | PARODD;
+            break;
 #ifdef CMSPAR
-        case Parity::Mark: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
-        case Parity::Space: t.c_cflag |= PARENB | CMSPAR; break;
+        case Parity::Mark:
+            t.c_cflag |= PARENB | PARODD | CMSPAR;
+            break;
+        case Parity::Space:
+            t.c_cflag |= PARENB | CMSPAR;
+            break;
 #else
         case Parity::Mark:
         case Parity::Space:
@@ -155,12 +183,16 @@ bool PosixSerialPort::buildTermios(const LineSettings& s, termios& t, std::strin
 #endif
     }
     switch (s.stopBits) {
-        case StopBits::One: break;
-        case StopBits::Two: t.c_cflag |= CSTOPB; break;
+        case StopBits::One:
+            break;
+        case StopBits::Two:
+            t.c_cflag |= CSTOPB;
+            break;
         case StopBits::OneAndHalf:
-            error = strprintf("%s: 1.5 stop bits are not supported on this system (only on "
-                              "Windows); use 1 or 2",
-                              name_.c_str());
+            error = strprintf(
+                "%s: 1.5 stop bits are not supported on this system (only on "
+                "Windows); use 1 or 2",
+                name_.c_str());
             return false;
     }
     const speed_t speed = standardSpeed(s.baud);
@@ -182,8 +214,8 @@ bool PosixSerialPort::applyFrameBits(termios& t, const LineSettings& s, std::str
         rc = tcsetattr(fd_, TCSANOW, &t);
     }
     if (rc != 0) {
-        error = strprintf("%s: line settings %s rejected: %s", name_.c_str(),
-                          describe(s).c_str(), std::strerror(errno));
+        error = strprintf("%s: line settings %s rejected: %s", name_.c_str(), describe(s).c_str(),
+                          std::strerror(errno));
         return false;
     }
     termios now{};
@@ -193,19 +225,21 @@ bool PosixSerialPort::applyFrameBits(termios& t, const LineSettings& s, std::str
                               describe(s).c_str());
             return false;
         }
-        note(strprintf("pseudo-terminal %s: %u data bits and parity not applied (8 bits, no "
-                       "parity)",
-                       name_.c_str(), s.dataBits));
+        note(
+            strprintf("pseudo-terminal %s: %u data bits and parity not applied (8 bits, no "
+                      "parity)",
+                      name_.c_str(), s.dataBits));
     }
     return true;
 }
 
 bool PosixSerialPort::configure(const LineSettings& s, std::string& error) {
     termios t{};
-    if (!buildTermios(s, t, error) || !applyFrameBits(t, s, error)) return false;
+    if (!buildTermios(s, t, error) || !applyFrameBits(t, s, error))
+        return false;
     if (standardSpeed(s.baud) == B0 && !setCustomBaud(fd_, s.baud)) {
-        error = strprintf("%s: baud rate %u cannot be set on this port: %s", name_.c_str(),
-                          s.baud, std::strerror(errno));
+        error = strprintf("%s: baud rate %u cannot be set on this port: %s", name_.c_str(), s.baud,
+                          std::strerror(errno));
         return false;
     }
     line_ = s;
@@ -213,23 +247,26 @@ bool PosixSerialPort::configure(const LineSettings& s, std::string& error) {
 }
 
 bool PosixSerialPort::setLine(int bit, bool on, bool& noted, const char* lineName) {
-    if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) == 0) return true;
+    if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) == 0)
+        return true;
     if (!noted) {
         noted = true;
-        note(strprintf("%s%s: %s not applied (%s)", pty_ ? "pseudo-terminal " : "",
-                       name_.c_str(), lineName, std::strerror(errno)));
+        note(strprintf("%s%s: %s not applied (%s)", pty_ ? "pseudo-terminal " : "", name_.c_str(),
+                       lineName, std::strerror(errno)));
     }
     return false;
 }
 
 size_t PosixSerialPort::queueCount(unsigned long request) const {
     int n = 0;
-    if (fd_ < 0 || ioctl(fd_, request, &n) != 0 || n < 0) return 0;
+    if (fd_ < 0 || ioctl(fd_, request, &n) != 0 || n < 0)
+        return 0;
     return static_cast<size_t>(n);
 }
 
 void PosixSerialPort::purge(bool input, bool output, bool /*abort: nothing is pending*/) {
-    if (fd_ < 0) return;
+    if (fd_ < 0)
+        return;
     if (input && output) {
         tcflush(fd_, TCIOFLUSH);
     } else if (input) {
@@ -240,21 +277,27 @@ void PosixSerialPort::purge(bool input, bool output, bool /*abort: nothing is pe
 }
 
 bool PosixSerialPort::writeByte(uint8_t byte) {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     for (;;) {
         const ssize_t n = ::write(fd_, &byte, 1);
-        if (n == 1) return true;
-        if (n < 0 && errno == EINTR) continue;
+        if (n == 1)
+            return true;
+        if (n < 0 && errno == EINTR)
+            continue;
         return false;
     }
 }
 
 size_t PosixSerialPort::read(uint8_t* destination, size_t max) {
-    if (fd_ < 0 || max == 0) return 0;
+    if (fd_ < 0 || max == 0)
+        return 0;
     for (;;) {
         const ssize_t n = ::read(fd_, destination, max);  // VMIN = VTIME = 0: never blocks
-        if (n >= 0) return static_cast<size_t>(n);
-        if (errno != EINTR) return 0;
+        if (n >= 0)
+            return static_cast<size_t>(n);
+        if (errno != EINTR)
+            return 0;
     }
 }
 
@@ -270,7 +313,8 @@ void PosixSerialPort::blockForInput(size_t queued, size_t count, int64_t remaini
     const int ms = static_cast<int>((remainingUs + 999) / 1000);
     const int rc = poll(&p, 1, ms);
     // A hung-up pseudo-terminal reports POLLHUP at once; wait the time out instead.
-    if (rc > 0 && (p.revents & POLLIN) == 0) sleepRealUs(remainingUs);
+    if (rc > 0 && (p.revents & POLLIN) == 0)
+        sleepRealUs(remainingUs);
 }
 
 size_t PosixSerialPort::waitForInput(size_t count, int64_t timeoutMs) {
@@ -279,17 +323,20 @@ size_t PosixSerialPort::waitForInput(size_t count, int64_t timeoutMs) {
     size_t queued = inputQueued();
     while (queued < count && fd_ >= 0) {
         const int64_t remainingUs = deadlineUs - steadyNowUs();
-        if (remainingUs <= 0) break;
+        if (remainingUs <= 0)
+            break;
         blockForInput(queued, count, remainingUs);
         queued = inputQueued();
     }
     // A virtual clock (tests on a real pseudo-terminal) follows the time really waited.
-    if (clock_.isVirtual()) clock_.sleepUs(steadyNowUs() - startUs);
+    if (clock_.isVirtual())
+        clock_.sleepUs(steadyNowUs() - startUs);
     return queued;
 }
 
 bool PosixSerialPort::close() {
-    if (fd_ < 0) return true;
+    if (fd_ < 0)
+        return true;
     tcsetattr(fd_, TCSANOW, &saved_);
     ioctl(fd_, TIOCNXCL);
     const int rc = ::close(fd_);
@@ -299,14 +346,16 @@ bool PosixSerialPort::close() {
 
 std::string openFailure(const std::string& name, int err) {
     switch (err) {
-        case ENOENT: return strprintf("no serial port %s", name.c_str());
+        case ENOENT:
+            return strprintf("no serial port %s", name.c_str());
         case EBUSY:
         case EWOULDBLOCK:
             return strprintf("serial port %s is in use by another program", name.c_str());
         case EACCES:
-            return strprintf("no permission to open serial port %s (is the user in group "
-                             "dialout?)",
-                             name.c_str());
+            return strprintf(
+                "no permission to open serial port %s (is the user in group "
+                "dialout?)",
+                name.c_str());
         default:
             return strprintf("cannot open serial port %s: %s", name.c_str(), std::strerror(err));
     }
@@ -317,9 +366,10 @@ std::string openFailure(const std::string& name, int err) {
 std::unique_ptr<SerialPort> openHardwarePort(const std::string& name, Clock& clock,
                                              std::string& error) {
     if (isWindowsPortName(name)) {
-        error = strprintf("\"%s\" is a Windows port name; here a serial port is a device such "
-                          "as /dev/ttyS0 or /dev/ttyUSB0 (kv58ctl ports lists them)",
-                          name.c_str());
+        error = strprintf(
+            "\"%s\" is a Windows port name; here a serial port is a device such "
+            "as /dev/ttyS0 or /dev/ttyUSB0 (kv58ctl ports lists them)",
+            name.c_str());
         return nullptr;
     }
     const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -332,14 +382,16 @@ std::unique_ptr<SerialPort> openHardwarePort(const std::string& name, Clock& clo
         error = std::move(reason);
         return nullptr;
     };
-    if (!isatty(fd)) return fail(strprintf("%s is not a serial port", name.c_str()));
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(openFailure(name, errno));
+    if (!isatty(fd))
+        return fail(strprintf("%s is not a serial port", name.c_str()));
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return fail(openFailure(name, errno));
     ioctl(fd, TIOCEXCL);  // root passes it; the flock above holds for root too
     const int flags = fcntl(fd, F_GETFL);
     termios saved{};
     if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || tcgetattr(fd, &saved) != 0) {
-        return fail(strprintf("cannot prepare serial port %s: %s", name.c_str(),
-                              std::strerror(errno)));
+        return fail(
+            strprintf("cannot prepare serial port %s: %s", name.c_str(), std::strerror(errno)));
     }
     return std::make_unique<PosixSerialPort>(fd, name, saved, clock);
 }

@@ -25,10 +25,12 @@ int BslLink::processImageFile(const std::string& fileName, int blockActions) {
             const int blockResult =
                 programBlock(address, static_cast<uint16_t>(bytes.size()), blockActions);
             done += static_cast<long>(bytes.size());
-            if (showProgress) reportProgress(std::min(done, total), total);
+            if (showProgress)
+                reportProgress(std::min(done, total), total);
             return blockResult;
         });
-    if (rc == link::kFileOpenFailed) failedFile = fileName;
+    if (rc == link::kFileOpenFailed)
+        failedFile = fileName;
     resultCode = rc;
     return rc;
 }

@@ -11,11 +11,18 @@ namespace kv58 {
 int64_t characterTimeUs(const LineSettings& s) {
     // Half bits count: 1.5 stop bits are three half-bit times.
     int64_t halfBits = 2 * (1 + s.dataBits);
-    if (s.parity != Parity::None) halfBits += 2;
+    if (s.parity != Parity::None)
+        halfBits += 2;
     switch (s.stopBits) {
-        case StopBits::One: halfBits += 2; break;
-        case StopBits::OneAndHalf: halfBits += 3; break;
-        case StopBits::Two: halfBits += 4; break;
+        case StopBits::One:
+            halfBits += 2;
+            break;
+        case StopBits::OneAndHalf:
+            halfBits += 3;
+            break;
+        case StopBits::Two:
+            halfBits += 4;
+            break;
     }
     const int64_t baud = s.baud == 0 ? 9600 : s.baud;
     return (halfBits * 1'000'000 + baud) / (2 * baud);
@@ -48,24 +55,31 @@ std::map<std::string, Scheme>& registry() {
 PortFactory findPortScheme(const std::string& name) {
     std::lock_guard lock(registryMutex());
     for (const auto& [prefix, scheme] : registry()) {
-        if (name.compare(0, prefix.size(), prefix) == 0) return scheme.factory;
+        if (name.compare(0, prefix.size(), prefix) == 0)
+            return scheme.factory;
     }
     return nullptr;
 }
 
-bool isAsciiAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAsciiAlpha(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The scheme part of a name that looks like "xyz:…" or "xyz://…", or "" when the name does
 // not begin like a scheme. One letter before the colon is a drive ("C:\…"), not a scheme.
 std::string schemeOf(const std::string& name) {
-    if (name.empty() || !isAsciiAlpha(name[0])) return "";
+    if (name.empty() || !isAsciiAlpha(name[0]))
+        return "";
     size_t i = 1;
-    while (i < name.size() && (isAsciiAlpha(name[i]) || isAsciiDigit(name[i]) ||
-                               name[i] == '+' || name[i] == '.' || name[i] == '-')) {
+    while (i < name.size() && (isAsciiAlpha(name[i]) || isAsciiDigit(name[i]) || name[i] == '+' ||
+                               name[i] == '.' || name[i] == '-')) {
         ++i;
     }
-    if (i >= name.size() || name[i] != ':' || i < 2) return "";
+    if (i >= name.size() || name[i] != ':' || i < 2)
+        return "";
     return name.compare(i, 3, "://") == 0 ? name.substr(0, i + 3) : name.substr(0, i + 1);
 }
 
@@ -79,7 +93,8 @@ void registerPortScheme(const std::string& prefix, PortFactory factory, const st
 std::string acceptedPortForms() {
     std::string forms = "COM3 or /dev/ttyUSB0 (a serial device)";
     std::lock_guard lock(registryMutex());
-    for (const auto& [prefix, scheme] : registry()) forms += ", " + scheme.usage;
+    for (const auto& [prefix, scheme] : registry())
+        forms += ", " + scheme.usage;
     return forms;
 }
 
@@ -90,13 +105,14 @@ std::unique_ptr<SerialPort> openSerialPort(const std::string& name, Clock& clock
         error = "no serial port given; accepted forms: " + acceptedPortForms();
         return nullptr;
     }
-    if (PortFactory factory = findPortScheme(name)) return factory(name, clock, error);
+    if (PortFactory factory = findPortScheme(name))
+        return factory(name, clock, error);
     const std::string scheme = schemeOf(name);
     if (!scheme.empty() || name.find("://") != std::string::npos) {
-        error = strprintf("unknown port scheme \"%s\" in \"%s\"; accepted forms: %s",
-                          scheme.empty() ? name.substr(0, name.find("://") + 3).c_str()
-                                         : scheme.c_str(),
-                          name.c_str(), acceptedPortForms().c_str());
+        error = strprintf(
+            "unknown port scheme \"%s\" in \"%s\"; accepted forms: %s",
+            scheme.empty() ? name.substr(0, name.find("://") + 3).c_str() : scheme.c_str(),
+            name.c_str(), acceptedPortForms().c_str());
         return nullptr;
     }
     return openHardwarePort(name, clock, error);

@@ -70,7 +70,8 @@ public:
 
 protected:
     void note(const std::string& text) const {
-        if (noteSink_) noteSink_(text);
+        if (noteSink_)
+            noteSink_(text);
     }
 
 private:

@@ -28,9 +28,12 @@ bool isScanSpace(char c) {
 }
 
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -41,16 +44,19 @@ bool readPiece(std::FILE* file, std::string& storage, std::string_view& piece) {
     int c = 0;
     while (storage.size() < kPieceLength && (c = std::getc(file)) != EOF) {
         storage.push_back(static_cast<char>(c));
-        if (c == '\n') break;
+        if (c == '\n')
+            break;
     }
-    if (storage.empty()) return false;
+    if (storage.empty())
+        return false;
     piece = std::string_view(storage.c_str());
     return true;
 }
 
 // A field at `pos`: optional white space, then up to three hexadecimal digits.
 uint8_t fieldValue(std::string_view line, size_t pos) {
-    while (pos < line.size() && isScanSpace(line[pos])) ++pos;
+    while (pos < line.size() && isScanSpace(line[pos]))
+        ++pos;
     unsigned value = 0;
     size_t digits = 0;
     for (; digits < kFieldWidth && pos < line.size() && hexValue(line[pos]) >= 0; ++digits) {
@@ -62,7 +68,8 @@ uint8_t fieldValue(std::string_view line, size_t pos) {
 // The address of an address line: white space, then hexadecimal digits; low 16 bits.
 uint16_t addressValue(std::string_view line) {
     size_t pos = 1;
-    while (pos < line.size() && isScanSpace(line[pos])) ++pos;
+    while (pos < line.size() && isScanSpace(line[pos]))
+        ++pos;
     unsigned value = 0;
     for (; pos < line.size() && hexValue(line[pos]) >= 0; ++pos) {
         value = (value * 16 + static_cast<unsigned>(hexValue(line[pos]))) & 0xFFFF;
@@ -81,9 +88,11 @@ public:
     // Hands on the gathered block; the next one starts at the same address (address lines
     // and the end) or right after it (`advance`).
     int flush(bool advance) {
-        if (length_ == 0) return link::kOk;
+        if (length_ == 0)
+            return link::kOk;
         const int rc = sink_(address_, std::span<const uint8_t>(block_.data(), length_));
-        if (advance) address_ = static_cast<uint16_t>(address_ + length_);
+        if (advance)
+            address_ = static_cast<uint16_t>(address_ + length_);
         length_ = 0;
         return rc;
     }
@@ -94,11 +103,13 @@ public:
         for (size_t pos = 0; pos + kFieldWidth < line.size(); pos += kFieldWidth) {
             if (length_ == limit_) {
                 // A line with more values than fit: split it rather than overrun the block.
-                if (const int rc = flush(true)) return rc;
+                if (const int rc = flush(true))
+                    return rc;
             }
             block_[length_++] = fieldValue(line, pos);
         }
-        if (static_cast<int>(length_) > flushAbove_) return flush(true);
+        if (static_cast<int>(length_) > flushAbove_)
+            return flush(true);
         return link::kOk;
     }
 
@@ -115,13 +126,15 @@ private:
 
 int readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return link::kFileOpenFailed;
+    if (!file)
+        return link::kFileOpenFailed;
     BlockCollector blocks(maxBlockSize, sink);
     std::string storage;
     std::string_view line;
     int rc = link::kOk;
     while (rc == link::kOk && readPiece(file, storage, line)) {
-        if (!line.empty() && line[0] == 'q') break;
+        if (!line.empty() && line[0] == 'q')
+            break;
         if (!line.empty() && line[0] == '@') {
             rc = blocks.flush(false);
             blocks.startSection(addressValue(line));
@@ -129,7 +142,8 @@ int readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSin
             rc = blocks.appendLine(line);
         }
     }
-    if (rc == link::kOk) rc = blocks.flush(false);
+    if (rc == link::kOk)
+        rc = blocks.flush(false);
     std::fclose(file);
     return rc;
 }
@@ -138,24 +152,30 @@ std::string formatTiTxtSection(uint16_t address, std::span<const uint8_t> bytes)
     std::string out = strprintf("@%04X\r\n", address);
     for (size_t i = 0; i < bytes.size(); ++i) {
         out += strprintf("%02X ", bytes[i]);
-        if (i % 16 == 15 || i + 1 == bytes.size()) out += "\r\n";
+        if (i % 16 == 15 || i + 1 == bytes.size())
+            out += "\r\n";
     }
     return out;
 }
 
-std::string tiTxtEndLine() { return "q\r\n"; }
+std::string tiTxtEndLine() {
+    return "q\r\n";
+}
 
 std::string formatTiTxt(const std::vector<TiTxtSection>& sections, bool withEndLine) {
     std::string out;
-    for (const TiTxtSection& s : sections) out += formatTiTxtSection(s.address, s.bytes);
-    if (withEndLine) out += tiTxtEndLine();
+    for (const TiTxtSection& s : sections)
+        out += formatTiTxtSection(s.address, s.bytes);
+    if (withEndLine)
+        out += tiTxtEndLine();
     return out;
 }
 
 FileWriteResult writeFileReplacing(const std::string& path, const std::string& content) {
     const std::string partial = path + ".part";
     std::FILE* file = std::fopen(partial.c_str(), "wb");
-    if (!file) return FileWriteResult::CannotCreate;
+    if (!file)
+        return FileWriteResult::CannotCreate;
     const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
     const bool closed = std::fclose(file) == 0;
     std::error_code ec;

@@ -27,19 +27,24 @@ struct MiniLoader {
         const unsigned address = frame[4] | (frame[5] << 8);
         const unsigned length = frame[6] | (frame[7] << 8);
         const int count = seen[command]++;
-        if (nakAfter.count(command) && count >= nakAfter[command]) return {0xA0};
+        if (nakAfter.count(command) && count >= nakAfter[command])
+            return {0xA0};
         switch (command) {
-            case 0x10: return {static_cast<uint8_t>(acceptPassword ? 0x90 : 0xA0)};
+            case 0x10:
+                return {static_cast<uint8_t>(acceptPassword ? 0x90 : 0xA0)};
             case 0x12:
-                for (unsigned i = 0; i < length; ++i) memory[(address + i) & 0xFFFF] = frame[8 + i];
+                for (unsigned i = 0; i < length; ++i)
+                    memory[(address + i) & 0xFFFF] = frame[8 + i];
                 return {0x90};
             case 0x14: {
                 const unsigned n = length - static_cast<unsigned>(shortReplyBy);
                 Bytes reply = {0x80, 0x00, static_cast<uint8_t>(n), static_cast<uint8_t>(n)};
-                for (unsigned i = 0; i < n; ++i) reply.push_back(memory[(address + i) & 0xFFFF]);
+                for (unsigned i = 0; i < n; ++i)
+                    reply.push_back(memory[(address + i) & 0xFFFF]);
                 return withChecksum(reply);
             }
-            default: return {0x90};
+            default:
+                return {0x90};
         }
     }
 };
@@ -97,16 +102,17 @@ TEST(BslLinkSettings, DefaultsAndSetterRules) {
         EXPECT_EQ(link.lineSettings().baud, baud);
     }
     const std::pair<const char*, Parity> parities[] = {
-        {"none", Parity::None}, {"even", Parity::Even}, {"o", Parity::Odd},
-        {"Mark", Parity::Mark}, {"s", Parity::Space},   {"x", Parity::Even},
-        {"", Parity::Even},     {"1", Parity::Even}};
+        {"none", Parity::None}, {"even", Parity::Even}, {"o", Parity::Odd}, {"Mark", Parity::Mark},
+        {"s", Parity::Space},   {"x", Parity::Even},    {"", Parity::Even}, {"1", Parity::Even}};
     for (const auto& [text, parity] : parities) {
         link.setParity(text);
         EXPECT_EQ(link.lineSettings().parity, parity) << text;
     }
-    const std::pair<int, StopBits> stops[] = {
-        {1, StopBits::One}, {15, StopBits::OneAndHalf}, {2, StopBits::Two}, {0, StopBits::One},
-        {3, StopBits::One}};
+    const std::pair<int, StopBits> stops[] = {{1, StopBits::One},
+                                              {15, StopBits::OneAndHalf},
+                                              {2, StopBits::Two},
+                                              {0, StopBits::One},
+                                              {3, StopBits::One}};
     for (const auto& [code, bits] : stops) {
         link.setStopBits(code);
         EXPECT_EQ(link.lineSettings().stopBits, bits) << code;
@@ -146,8 +152,7 @@ TEST_F(BslLinkTest, WriteAtAnOddAddressGetsFFInFrontAndAnEvenLength) {
     data[2] = 0x03;
     EXPECT_EQ(link.bslCommand(kCmdRxDataBlock, 0x1081, 3, &data), link::kOk);
     ASSERT_EQ(wire->frames.size(), 1u);
-    EXPECT_EQ(hex(wire->frames[0]),
-              hex(withChecksum(hex("80 12 08 08 80 10 04 00 FF 01 02 03"))));
+    EXPECT_EQ(hex(wire->frames[0]), hex(withChecksum(hex("80 12 08 08 80 10 04 00 FF 01 02 03"))));
     EXPECT_EQ(data[0], 0x01) << "the caller's data stay as they were";
 }
 
@@ -241,7 +246,8 @@ TEST_F(BslLinkTest, BlockAtAnOddAddressIsComparedAtTheRightOffset) {
 }
 
 TEST_F(BslLinkTest, OddBlockWrittenThenVerifiedRoundTrips) {
-    for (int i = 0; i < 5; ++i) link.dataBlock[i] = static_cast<uint8_t>(0x40 + i);
+    for (int i = 0; i < 5; ++i)
+        link.dataBlock[i] = static_cast<uint8_t>(0x40 + i);
     EXPECT_EQ(link.programBlock(0x2001, 5, BlockProgram | BlockVerify), link::kOk);
     EXPECT_EQ(loader.memory[0x2000], 0xFF);
     EXPECT_EQ(loader.memory[0x2001], 0x40);
@@ -283,9 +289,9 @@ TEST_F(BslLinkTest, ProgramBlockStopsAtTheFirstFailingStep) {
 
 TEST_F(BslLinkTest, PasswordBlockIgnoresEveryOtherBit) {
     link.dataBlock.fill(0x21);
-    EXPECT_EQ(link.programBlock(0xFFE0, 32,
-                                BlockPassword | BlockProgram | BlockVerify | BlockEraseCheck),
-              link::kOk);
+    EXPECT_EQ(
+        link.programBlock(0xFFE0, 32, BlockPassword | BlockProgram | BlockVerify | BlockEraseCheck),
+        link::kOk);
     EXPECT_EQ(commands(), (Strings{"10@FFE0+32"}));
     EXPECT_EQ(wire->frames[0].size(), 6u + 4 + 32);
 }
@@ -347,7 +353,8 @@ TEST_F(BslLinkTest, PasswordFileSendsItsBlockAsOnePasswordCommand) {
     TempDir dir;
     std::string text = "@FFE0\r\n";
     for (int line = 0; line < 2; ++line) {
-        for (int i = 0; i < 16; ++i) text += strprintf("%02X ", line * 16 + i);
+        for (int i = 0; i < 16; ++i)
+            text += strprintf("%02X ", line * 16 + i);
         text += "\r\n";
     }
     writeFile(dir.file("pw.txt"), text + "q\r\n");
@@ -412,11 +419,13 @@ TEST_F(BslLinkTest, EndOperationResetsTheDeviceOnlyWhenTheLastRunAskedForIt) {
 
 std::string imageSection(unsigned address, size_t count, uint8_t first) {
     std::vector<uint8_t> bytes(count);
-    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(first + i);
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<uint8_t>(first + i);
     std::string out = strprintf("@%04X\r\n", address);
     for (size_t i = 0; i < count; ++i) {
         out += strprintf("%02X ", bytes[i]);
-        if (i % 16 == 15) out += "\r\n";
+        if (i % 16 == 15)
+            out += "\r\n";
     }
     return out;
 }
@@ -432,8 +441,8 @@ TEST_F(BslLinkTest, ImageIsWrittenBlockByBlockWithProgress) {
     EXPECT_EQ(loader.memory[0xF1FF], 0xFF);
     EXPECT_EQ(loader.memory[0xF0FF], 0xFF);
     EXPECT_EQ(loader.memory[0xF100], 0x00);
-    EXPECT_EQ(progress, (std::vector<std::pair<long, long>>{
-                            {0, 512}, {240, 512}, {480, 512}, {512, 512}}));
+    EXPECT_EQ(progress,
+              (std::vector<std::pair<long, long>>{{0, 512}, {240, 512}, {480, 512}, {512, 512}}));
 }
 
 TEST_F(BslLinkTest, FailingBlockEndsTheImageWithItsCode) {

@@ -8,12 +8,15 @@
 namespace kv58::test {
 
 void FakeWire::arrive(const Bytes& bytes, int64_t atUs) {
-    for (uint8_t b : bytes) incoming_.emplace_back(atUs, b);
+    for (uint8_t b : bytes)
+        incoming_.emplace_back(atUs, b);
     std::stable_sort(incoming_.begin(), incoming_.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
-void FakeWire::deliverAt(int64_t atUs, const Bytes& bytes) { arrive(bytes, atUs); }
+void FakeWire::deliverAt(int64_t atUs, const Bytes& bytes) {
+    arrive(bytes, atUs);
+}
 
 void FakeWire::respond(uint8_t byte) {
     if (!inFrame_) {
@@ -43,7 +46,8 @@ void FakeWire::hostWrote(uint8_t byte) {
         }
         return;
     }
-    if (handler) respond(byte);
+    if (handler)
+        respond(byte);
 }
 
 size_t FakeWire::queued() const {
@@ -73,7 +77,8 @@ size_t FakeWire::take(uint8_t* destination, size_t max) {
 
 void FakeWire::purgeInput() {
     const int64_t now = clock->nowUs();
-    while (!incoming_.empty() && incoming_.front().first <= now) incoming_.pop_front();
+    while (!incoming_.empty() && incoming_.front().first <= now)
+        incoming_.pop_front();
 }
 
 namespace {
@@ -97,7 +102,8 @@ public:
         return wire_->clock->nowUs() < wire_->outputEmptyAtUs ? 1 : 0;
     }
     void purge(bool input, bool output, bool abort) override {
-        if (input) wire_->purgeInput();
+        if (input)
+            wire_->purgeInput();
         std::string what = input && output ? "in+out" : input ? "in" : "out";
         wire_->purges.push_back(what + (abort ? "!" : ""));
     }
@@ -105,14 +111,13 @@ public:
         wire_->hostWrote(byte);
         return true;
     }
-    size_t read(uint8_t* destination, size_t max) override {
-        return wire_->take(destination, max);
-    }
+    size_t read(uint8_t* destination, size_t max) override { return wire_->take(destination, max); }
     size_t waitForInput(size_t count, int64_t timeoutMs) override {
         return wire_->waitFor(count, timeoutMs);
     }
     bool close() override {
-        if (!wire_->open) return true;
+        if (!wire_->open)
+            return true;
         wire_->open = false;
         ++wire_->closes;
         return !wire_->failClose;
@@ -130,17 +135,18 @@ private:
 }  // namespace
 
 void useFakeWire(const std::shared_ptr<FakeWire>& wire) {
-    registerPortScheme("fake:", [wire](const std::string&, Clock& clock, std::string& error)
-                                    -> std::unique_ptr<SerialPort> {
-        wire->clock = &clock;
-        if (wire->failOpen) {
-            error = "fake: port busy";
-            return nullptr;
-        }
-        ++wire->opens;
-        wire->open = true;
-        return std::make_unique<ScriptedPort>(wire);
-    });
+    registerPortScheme("fake:",
+                       [wire](const std::string&, Clock& clock,
+                              std::string& error) -> std::unique_ptr<SerialPort> {
+                           wire->clock = &clock;
+                           if (wire->failOpen) {
+                               error = "fake: port busy";
+                               return nullptr;
+                           }
+                           ++wire->opens;
+                           wire->open = true;
+                           return std::make_unique<ScriptedPort>(wire);
+                       });
 }
 
 Bytes hex(const std::string& text) {

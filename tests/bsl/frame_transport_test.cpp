@@ -10,7 +10,9 @@
 namespace kv58::test {
 namespace {
 
-uint16_t checksumOf(const Bytes& b) { return frameChecksum(b.data(), b.size()); }
+uint16_t checksumOf(const Bytes& b) {
+    return frameChecksum(b.data(), b.size());
+}
 
 class FrameTransportTest : public ::testing::Test {
 protected:
@@ -45,7 +47,8 @@ TEST(FrameChecksum, KnownFrames) {
 
 TEST(FrameChecksum, OneChangedByteChangesExactlyTheChecksumByteOfItsParity) {
     Bytes frame = hex("80 10 24 24");
-    for (int i = 0; i < 36; ++i) frame.push_back(static_cast<uint8_t>(i * 7 + 3));
+    for (int i = 0; i < 36; ++i)
+        frame.push_back(static_cast<uint8_t>(i * 7 + 3));
     ASSERT_EQ(frame.size(), 40u);
     const uint16_t good = checksumOf(frame);
     for (size_t i = 0; i < frame.size(); ++i) {
@@ -92,10 +95,18 @@ TEST_F(FrameTransportTest, PayloadTooLongForALengthByteIsRefusedUnsent) {
 
 TEST_F(FrameTransportTest, ReplyKindIsTheHighNibble) {
     const std::pair<uint8_t, int> cases[] = {
-        {0x90, link::kOk},           {0x91, link::kOk},           {0x9F, link::kOk},
-        {0xA0, link::kNak},          {0xA5, link::kNak},          {0x70, link::kReplyHeader70},
-        {0x7E, link::kReplyHeader70}, {0x00, link::kInvalidReply}, {0x60, link::kInvalidReply},
-        {0xB0, link::kInvalidReply}, {0xFF, link::kInvalidReply}, {0x10, link::kInvalidReply},
+        {0x90, link::kOk},
+        {0x91, link::kOk},
+        {0x9F, link::kOk},
+        {0xA0, link::kNak},
+        {0xA5, link::kNak},
+        {0x70, link::kReplyHeader70},
+        {0x7E, link::kReplyHeader70},
+        {0x00, link::kInvalidReply},
+        {0x60, link::kInvalidReply},
+        {0xB0, link::kInvalidReply},
+        {0xFF, link::kInvalidReply},
+        {0x10, link::kInvalidReply},
     };
     for (const auto& [reply, code] : cases) {
         wire->step(6, {reply});
@@ -173,7 +184,8 @@ TEST_F(FrameTransportTest, ChecksumFailureStillReportsTheReceivedData) {
 
 Bytes dataFrame(size_t count) {
     Bytes frame = {0x80, 0x00, static_cast<uint8_t>(count), static_cast<uint8_t>(count)};
-    for (size_t i = 0; i < count; ++i) frame.push_back(static_cast<uint8_t>(i));
+    for (size_t i = 0; i < count; ++i)
+        frame.push_back(static_cast<uint8_t>(i));
     return withChecksum(frame);
 }
 
@@ -275,8 +287,8 @@ TEST_F(FrameTransportTest, SynchronizeLeavesTheTransportStatus) {
 std::string lineLog(const FakeWire& wire, int64_t origin) {
     std::string out;
     for (const auto& c : wire.lineChanges) {
-        out += c.line + (c.level ? "+" : "-") + "@" + std::to_string((c.timeUs - origin) / 1000) +
-               " ";
+        out +=
+            c.line + (c.level ? "+" : "-") + "@" + std::to_string((c.timeUs - origin) / 1000) + " ";
     }
     return out;
 }
@@ -428,10 +440,14 @@ TEST_F(FrameTransportTest, TraceRecordsBytesWaitsAndSleepsWithTheirTimes) {
     const TraceEvent* wait = nullptr;
     const TraceEvent* received = nullptr;
     for (const TraceEvent& e : rec.events) {
-        if (e.kind == TraceEvent::Kind::Sent) sent.insert(sent.end(), e.bytes.begin(), e.bytes.end());
-        if (e.kind == TraceEvent::Kind::Sleep) slept += e.durationUs;
-        if (e.kind == TraceEvent::Kind::Wait) wait = &e;
-        if (e.kind == TraceEvent::Kind::Received) received = &e;
+        if (e.kind == TraceEvent::Kind::Sent)
+            sent.insert(sent.end(), e.bytes.begin(), e.bytes.end());
+        if (e.kind == TraceEvent::Kind::Sleep)
+            slept += e.durationUs;
+        if (e.kind == TraceEvent::Kind::Wait)
+            wait = &e;
+        if (e.kind == TraceEvent::Kind::Received)
+            received = &e;
     }
     EXPECT_EQ(sent.size(), 6u);
     EXPECT_EQ(slept, 6'000);

@@ -22,14 +22,17 @@ class PtyMaster {
 public:
     PtyMaster() {
         fd_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (fd_ >= 0 && grantpt(fd_) == 0 && unlockpt(fd_) == 0) name_ = ptsname(fd_);
+        if (fd_ >= 0 && grantpt(fd_) == 0 && unlockpt(fd_) == 0)
+            name_ = ptsname(fd_);
     }
     ~PtyMaster() {
-        if (fd_ >= 0) close(fd_);
+        if (fd_ >= 0)
+            close(fd_);
     }
     const std::string& portName() const { return name_; }
     void write(std::initializer_list<uint8_t> bytes) {
-        for (uint8_t b : bytes) ASSERT_EQ(::write(fd_, &b, 1), 1);
+        for (uint8_t b : bytes)
+            ASSERT_EQ(::write(fd_, &b, 1), 1);
     }
     // Bytes that arrive within `ms`.
     std::vector<uint8_t> read(int ms) {
@@ -38,7 +41,8 @@ public:
         while (poll(&p, 1, ms) > 0 && (p.revents & POLLIN)) {
             uint8_t buf[64];
             const ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             out.insert(out.end(), buf, buf + n);
             ms = 20;
         }
@@ -203,7 +207,8 @@ TEST(PosixPortLink, SynchronisationAndAFrameInRealTime) {
         << transport.lastError();
     std::thread loader([&] {
         std::vector<uint8_t> got = master.read(2000);
-        if (got == std::vector<uint8_t>{0x80}) master.write({0x90});
+        if (got == std::vector<uint8_t>{0x80})
+            master.write({0x90});
         got = master.read(2000);
         if (got.size() == 10 && got[1] == 0x14) {
             master.write({0x80, 0x00, 0x02, 0x02, 0x01, 0x10, 0x7C, 0xED});

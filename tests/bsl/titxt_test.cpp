@@ -25,7 +25,8 @@ struct Blocks {
     }
     Bytes all() const {
         Bytes out;
-        for (const auto& b : blocks) out.insert(out.end(), b.second.begin(), b.second.end());
+        for (const auto& b : blocks)
+            out.insert(out.end(), b.second.begin(), b.second.end());
         return out;
     }
 };
@@ -35,11 +36,12 @@ protected:
     Blocks read(const std::string& content, int maxBlockSize = 240) {
         writeFile(dir.file("image.txt"), content);
         Blocks b;
-        b.result = readTiTxtFile(dir.file("image.txt"), maxBlockSize,
-                                 [&](uint16_t address, std::span<const uint8_t> bytes) {
-                                     b.blocks.emplace_back(address, Bytes(bytes.begin(), bytes.end()));
-                                     return 0;
-                                 });
+        b.result =
+            readTiTxtFile(dir.file("image.txt"), maxBlockSize,
+                          [&](uint16_t address, std::span<const uint8_t> bytes) {
+                              b.blocks.emplace_back(address, Bytes(bytes.begin(), bytes.end()));
+                              return 0;
+                          });
         return b;
     }
 
@@ -52,7 +54,8 @@ std::string lines(size_t values, const char* end = "\r\n", size_t perLine = 16) 
     std::string out;
     for (size_t i = 0; i < values; ++i) {
         out += strprintf("%02X ", static_cast<unsigned>(i & 0xFF));
-        if (i % perLine == perLine - 1 || i + 1 == values) out += end;
+        if (i % perLine == perLine - 1 || i + 1 == values)
+            out += end;
     }
     return out;
 }
@@ -63,7 +66,8 @@ TEST_F(TiTxtReaderTest, SectionOf512BytesGivesBlocksOf240And240And32) {
     EXPECT_EQ(b.summary(), (Strings{"F000:240", "F0F0:240", "F1E0:32"}));
     const Bytes all = b.all();
     ASSERT_EQ(all.size(), 512u);
-    for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(all[i], i & 0xFF) << i;
+    for (size_t i = 0; i < all.size(); ++i)
+        ASSERT_EQ(all[i], i & 0xFF) << i;
 }
 
 TEST_F(TiTxtReaderTest, SectionsAreNeverMerged) {
@@ -121,7 +125,8 @@ TEST_F(TiTxtReaderTest, LinesLongerThan126CharactersAreReadInPieces) {
 TEST_F(TiTxtReaderTest, LongLinesAreSplitSoThatNoBlockExceedsTheLimit) {
     // 41 values a line: six lines make 246 bytes, more than a block may hold.
     std::string text = "@4000\r\n";
-    for (int line = 0; line < 12; ++line) text += lines(41, "\r\n", 41);
+    for (int line = 0; line < 12; ++line)
+        text += lines(41, "\r\n", 41);
     const Blocks b = read(text);
     size_t total = 0;
     uint16_t next = 0x4000;
@@ -137,7 +142,8 @@ TEST_F(TiTxtReaderTest, LongLinesAreSplitSoThatNoBlockExceedsTheLimit) {
 
 TEST_F(TiTxtReaderTest, BlockLimitIsClampedToWhatTheBufferTakes) {
     std::string text = "@4000\r\n";
-    for (int line = 0; line < 10; ++line) text += lines(41, "\r\n", 41);
+    for (int line = 0; line < 10; ++line)
+        text += lines(41, "\r\n", 41);
     for (const auto& [address, bytes] : read(text, 100000).blocks) {
         EXPECT_LE(bytes.size(), static_cast<size_t>(kMaxImageBlock));
     }
@@ -155,8 +161,8 @@ TEST_F(TiTxtReaderTest, MissingFileGives96) {
 }
 
 TEST_F(TiTxtReaderTest, SinkFailureStopsTheReading) {
-    writeFile(dir.file("image.txt"), "@1000\r\n" + lines(16) + "@2000\r\n" + lines(16) +
-                                         "@3000\r\n" + lines(16));
+    writeFile(dir.file("image.txt"),
+              "@1000\r\n" + lines(16) + "@2000\r\n" + lines(16) + "@3000\r\n" + lines(16));
     std::vector<uint16_t> seen;
     EXPECT_EQ(readTiTxtFile(dir.file("image.txt"), 240,
                             [&](uint16_t address, std::span<const uint8_t>) {
@@ -169,20 +175,24 @@ TEST_F(TiTxtReaderTest, SinkFailureStopsTheReading) {
 
 TEST_F(TiTxtReaderTest, BinaryJunkNeverCrashes) {
     std::string junk;
-    for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 7919) % 256);
+    for (int i = 0; i < 5000; ++i)
+        junk += static_cast<char>((i * 7919) % 256);
     const Blocks b = read(junk);
-    for (const auto& [address, bytes] : b.blocks) EXPECT_LE(bytes.size(), 240u);
+    for (const auto& [address, bytes] : b.blocks)
+        EXPECT_LE(bytes.size(), 240u);
 }
 
 // --- Writer ---
 
 TEST(TiTxtWriter, SegmentFileIsByteExact) {
     Bytes segment(128);
-    for (size_t i = 0; i < segment.size(); ++i) segment[i] = static_cast<uint8_t>(0xF0 + i);
+    for (size_t i = 0; i < segment.size(); ++i)
+        segment[i] = static_cast<uint8_t>(0xF0 + i);
     const std::string text = formatTiTxt({{0x1080, segment}}, true);
     std::string expected = "@1080\r\n";
     for (int line = 0; line < 8; ++line) {
-        for (int i = 0; i < 16; ++i) expected += strprintf("%02X ", (0xF0 + line * 16 + i) & 0xFF);
+        for (int i = 0; i < 16; ++i)
+            expected += strprintf("%02X ", (0xF0 + line * 16 + i) & 0xFF);
         expected += "\r\n";
     }
     expected += "q\r\n";
@@ -201,9 +211,12 @@ TEST(TiTxtWriter, SeveralSectionsAndAShortLastLine) {
 TEST(TiTxtWriter, WhatIsWrittenReadsBackUnchanged) {
     TempDir dir;
     Bytes b(128), a(128), program(4096);
-    for (size_t i = 0; i < 128; ++i) b[i] = static_cast<uint8_t>(i * 3);
-    for (size_t i = 0; i < 128; ++i) a[i] = static_cast<uint8_t>(255 - i);
-    for (size_t i = 0; i < 4096; ++i) program[i] = static_cast<uint8_t>(i * 13 + 7);
+    for (size_t i = 0; i < 128; ++i)
+        b[i] = static_cast<uint8_t>(i * 3);
+    for (size_t i = 0; i < 128; ++i)
+        a[i] = static_cast<uint8_t>(255 - i);
+    for (size_t i = 0; i < 4096; ++i)
+        program[i] = static_cast<uint8_t>(i * 13 + 7);
     const std::vector<TiTxtSection> sections = {{0x1000, b}, {0x1080, a}, {0xF000, program}};
     ASSERT_EQ(writeFileReplacing(dir.file("t.txt"), formatTiTxt(sections, true)),
               FileWriteResult::Ok);

@@ -19,7 +19,8 @@ struct CliRun {
 
 std::string quoted(const std::string& arg) {
     std::string out = "'";
-    for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : arg)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -27,7 +28,8 @@ class LinkCliTest : public ::testing::Test {
 protected:
     CliRun kv58ctl(const std::vector<std::string>& args) {
         std::string line = quoted(std::string(KV58_BIN_DIR) + "/kv58ctl");
-        for (const std::string& a : args) line += " " + quoted(a);
+        for (const std::string& a : args)
+            line += " " + quoted(a);
         line += " <" + quoted("/dev/null") + " >" + quoted(dir.file("out")) + " 2>" +
                 quoted(dir.file("err"));
         const int status = std::system(line.c_str());
@@ -51,7 +53,8 @@ std::string valueLines(unsigned count, unsigned first, const char* end = "\r\n")
     for (unsigned i = 0; i < count; ++i) {
         std::snprintf(buf, sizeof buf, "%02X ", (first + i) & 0xFF);
         out += buf;
-        if (i % 16 == 15 || i + 1 == count) out += end;
+        if (i % 16 == 15 || i + 1 == count)
+            out += end;
     }
     return out;
 }
@@ -78,8 +81,9 @@ TEST_F(LinkCliTest, TitxtPrintsTheBlocksOfASection) {
 }
 
 TEST_F(LinkCliTest, TitxtKeepsSectionsApartAndFollowsTheLineEndRules) {
-    const CliRun r = kv58ctl({"titxt", image("@1000\r\n" + valueLines(16, 0) + "@1010\n01 02 03\n" +
-                                          "@1020\r\n04 05 06\r\nQ7 08 \r\nq\r\n@2000\r\n09 \r\n")});
+    const CliRun r =
+        kv58ctl({"titxt", image("@1000\r\n" + valueLines(16, 0) + "@1010\n01 02 03\n" +
+                                "@1020\r\n04 05 06\r\nQ7 08 \r\nq\r\n@2000\r\n09 \r\n")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "1000 16 000102030405060708090A0B0C0D0E0F\n"
