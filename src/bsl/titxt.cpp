@@ -53,10 +53,26 @@ bool readPiece(std::FILE* file, std::string& storage, std::string_view& piece) {
     return true;
 }
 
-// A field at `pos`: optional white space, then up to three hexadecimal digits.
-uint8_t fieldValue(std::string_view line, size_t pos) {
+size_t skipSpace(std::string_view line, size_t pos) {
     while (pos < line.size() && isScanSpace(line[pos]))
         ++pos;
+    return pos;
+}
+
+// Whether the field at `pos` is one of the line's values. Fields that start before the last
+// three characters always are (even without a digit); the one field after them only when a
+// value stands there: a line's last value must not depend on whether the writing tool put
+// a space or a carriage return behind it, while a line end or trailing blank is no value.
+bool isValueField(std::string_view line, size_t pos) {
+    if (pos + kFieldWidth < line.size())
+        return true;
+    const size_t first = skipSpace(line, pos);
+    return pos < line.size() && first < line.size() && hexValue(line[first]) >= 0;
+}
+
+// A field at `pos`: optional white space, then up to three hexadecimal digits.
+uint8_t fieldValue(std::string_view line, size_t pos) {
+    pos = skipSpace(line, pos);
     unsigned value = 0;
     size_t digits = 0;
     for (; digits < kFieldWidth && pos < line.size() && hexValue(line[pos]) >= 0; ++digits) {
@@ -100,7 +116,7 @@ public:
     void startSection(uint16_t address) { address_ = address; }
 
     int appendLine(std::string_view line) {
-        for (size_t pos = 0; pos + kFieldWidth < line.size(); pos += kFieldWidth) {
+        for (size_t pos = 0; isValueField(line, pos); pos += kFieldWidth) {
             if (length_ == limit_) {
                 // A line with more values than fit: split it rather than overrun the block.
                 if (const int rc = flush(true))

@@ -5,11 +5,14 @@
 //   01 02 03 … 0F    data lines: fields of three characters, each a hexadecimal byte
 //   q                end line (lower case only); nothing after it is read
 //
-// Reading rules, kept exactly because files written by other tools depend on them:
+// Reading rules:
 // - Lines are read in pieces of at most 126 characters; a longer line counts as several.
 // - A data line is cut into fields of three characters from its first character; a field is
 //   taken at every position p with p < line length − 3 (the line end counts into the
-//   length). So "01 02 03 \n" and "01 02 03\r\n" give three bytes, "01 02 03\n" only two.
+//   length), and at the last position before the end when a value stands there. So
+//   "01 02 03 \n", "01 02 03\r\n", "01 02 03\n" and a last line "01 02 03" without a line
+//   end all give three bytes: the last value of a line is never lost, whatever line ends
+//   the writing tool used.
 // - A field is read as optional white space then up to three hexadecimal digits; the byte is
 //   the low 8 bits of the value. A field without any hexadecimal digit gives 0xFF (the value
 //   of erased flash, so a damaged field never clears a bit when programmed).

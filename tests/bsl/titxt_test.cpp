@@ -75,13 +75,34 @@ TEST_F(TiTxtReaderTest, SectionsAreNeverMerged) {
     EXPECT_EQ(b.summary(), (Strings{"1000:128", "1080:128"}));
 }
 
-TEST_F(TiTxtReaderTest, LineEndRule) {
-    EXPECT_EQ(hex(read("@0200\n01 02 03\n").all()), "01 02") << "LF alone loses the last value";
+TEST_F(TiTxtReaderTest, LastValueOfALineIsKeptWhateverEndsTheLine) {
+    EXPECT_EQ(hex(read("@0200\n01 02 03\n").all()), "01 02 03") << "LF alone";
     EXPECT_EQ(hex(read("@0200\n01 02 03 \n").all()), "01 02 03");
     EXPECT_EQ(hex(read("@0200\r\n01 02 03\r\n").all()), "01 02 03");
-    EXPECT_EQ(hex(read("@0200\r\n01 02 03 ").all()), "01 02")
-        << "a last line without a line end loses its last value even with a space";
+    EXPECT_EQ(hex(read("@0200\r\n01 02 03 \r\n").all()), "01 02 03");
+    EXPECT_EQ(hex(read("@0200\r\n01 02 03").all()), "01 02 03") << "no line end at all";
+    EXPECT_EQ(hex(read("@0200\r\n01 02 03 ").all()), "01 02 03");
+    EXPECT_EQ(hex(read("@0200\r\n01 02 3\n").all()), "01 02 03");
+    // Line ends and trailing blanks are no values; a field of junk inside the line is.
+    EXPECT_EQ(hex(read("@0200\r\n01 02 \r\n").all()), "01 02");
+    EXPECT_EQ(hex(read("@0200\n01 02 \n").all()), "01 02");
+    EXPECT_EQ(hex(read("@0200\r\n01 zz\n").all()), "01");
+    EXPECT_EQ(hex(read("@0200\r\nzz 01\n").all()), "FF 01");
     EXPECT_EQ(hex(read("@0200\r\n\r\n\n01 \r\n").all()), "01") << "empty lines give nothing";
+}
+
+TEST_F(TiTxtReaderTest, LineFeedFilesKeepEveryByteAtItsAddress) {
+    // As tools write TI-TXT on Unix: LF line ends, no blank after the last value.
+    std::string text = "@F000\n";
+    for (int line = 0; line < 32; ++line) {
+        for (int i = 0; i < 16; ++i)
+            text += strprintf(i == 15 ? "%02X\n" : "%02X ", (line * 16 + i) & 0xFF);
+    }
+    const Blocks b = read(text + "q\n");
+    EXPECT_EQ(b.summary(), (Strings{"F000:240", "F0F0:240", "F1E0:32"}));
+    const Bytes all = b.all();
+    for (size_t i = 0; i < all.size(); ++i)
+        ASSERT_EQ(all[i], i & 0xFF) << i;
 }
 
 TEST_F(TiTxtReaderTest, OnlyALowerCaseQEndsTheImage) {
@@ -115,11 +136,12 @@ TEST_F(TiTxtReaderTest, NewAddressLineStartsANewBlockEvenWhenItContinues) {
 }
 
 TEST_F(TiTxtReaderTest, LinesLongerThan126CharactersAreReadInPieces) {
-    // 50 values: the first 126 characters hold 42 fields, of which 41 are taken (a field
-    // must start before length - 3); the remaining 26 characters give 8.
+    // 50 values: the first 126 characters hold 42 fields, the remaining 26 characters 8.
     const Blocks b = read("@2000\r\n" + lines(50, "\r\n", 50));
-    EXPECT_EQ(b.all().size(), 49u);
-    EXPECT_EQ(b.summary(), (Strings{"2000:49"}));
+    EXPECT_EQ(b.summary(), (Strings{"2000:50"}));
+    const Bytes all = b.all();
+    for (size_t i = 0; i < all.size(); ++i)
+        EXPECT_EQ(all[i], i) << i;
 }
 
 TEST_F(TiTxtReaderTest, LongLinesAreSplitSoThatNoBlockExceedsTheLimit) {

@@ -80,14 +80,14 @@ TEST_F(LinkCliTest, TitxtPrintsTheBlocksOfASection) {
     EXPECT_EQ(lines[2], "F1E0 32 E0E1E2E3E4E5E6E7E8E9EAEBECEDEEEFF0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF");
 }
 
-TEST_F(LinkCliTest, TitxtKeepsSectionsApartAndFollowsTheLineEndRules) {
+TEST_F(LinkCliTest, TitxtKeepsSectionsApartAndEveryValueWhateverTheLineEnd) {
     const CliRun r =
         kv58ctl({"titxt", image("@1000\r\n" + valueLines(16, 0) + "@1010\n01 02 03\n" +
                                 "@1020\r\n04 05 06\r\nQ7 08 \r\nq\r\n@2000\r\n09 \r\n")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "1000 16 000102030405060708090A0B0C0D0E0F\n"
-              "1010 2 0102\n"
+              "1010 3 010203\n"
               "1020 5 040506FF08\n");
 }
 
