@@ -1,0 +1,55 @@
+#include "app_session.h"
+
+#include <cstdio>
+
+#include "base/text.h"
+#include "console_ui.h"
+#include "settings/settings.h"
+
+namespace kv58::cli {
+
+AppSession::AppSession(Context& ctx, Clock& clock)
+    : ctx_(ctx), dialog_(std::make_unique<MainDialog>(*ctx.ui, *this, clock)) {
+    if (ctx.trace) {
+        trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
+            std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());
+        });
+        dialog_->link().addTraceObserver(trace_.get());
+    }
+}
+
+AppSession::~AppSession() {
+    if (trace_) dialog_->link().removeTraceObserver(trace_.get());
+}
+
+SettingsLoadOptions AppSession::loadOptions() {
+    SettingsLoadOptions options;
+    options.port = ctx_.port;
+    options.failure = &failure_;
+    return options;
+}
+
+int AppSession::reportSettingsFailure() const {
+    std::fprintf(stderr, "kv58ctl: %s: [%s] %s: %s\n", failure_.file.c_str(),
+                 failure_.section.c_str(), failure_.key.c_str(),
+                 cp1252ToUtf8(failure_.reason).c_str());
+    return kExitSettings;
+}
+
+int AppSession::start() {
+    if (dialog_->OnInitDialogWithIni(ctx_.iniPath, loadOptions())) return kExitOk;
+    return dialog_->settingsFailed() ? reportSettingsFailure() : kExitFailure;
+}
+
+void AppSession::command(int id) {
+    dialog_->onCommand(id);
+    while (!posted_.empty()) {
+        const int next = posted_.front();
+        posted_.pop_front();
+        dialog_->onCommand(next);
+    }
+}
+
+void AppSession::showAbout() { std::printf("%s\n", aboutVersionLine().c_str()); }
+
+}  // namespace kv58::cli

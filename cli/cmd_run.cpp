@@ -1,0 +1,73 @@
+// kv58ctl run on|off: RUN as the menu command switches it.
+#include <csignal>
+#include <cstdio>
+
+#include "base/clock.h"
+#include "command.h"
+#include "console_ui.h"
+#include "device/run_control.h"
+#include "settings/settings.h"
+
+namespace kv58::cli {
+
+namespace {
+
+int run(Context& ctx);
+
+const Command kCommand{
+    "run", "let the transmitter run its program (RUN on), or hold it in reset",
+    "Usage: kv58ctl run on|off\n"
+    "\n"
+    "on   opens the port and raises DTR, so that the transmitter runs its own program, and\n"
+    "     holds the port until interrupted (Ctrl-C); nothing else can use the port meanwhile.\n"
+    "off  RUN ends with the program that holds the port. 'off' opens the port and closes it\n"
+    "     again with DTR dropped, which holds the transmitter in reset.\n",
+    run};
+const CommandRegistrar kRegistrar(kCommand);
+
+int run(Context& ctx) {
+    if (ctx.args.size() != 1 || (ctx.args[0] != "on" && ctx.args[0] != "off"))
+        return usageError(kCommand, "expected on or off");
+    Settings settings;
+    SettingsLoadFailure failure;
+    SettingsLoadOptions options;
+    options.port = ctx.port;
+    options.failure = &failure;
+    if (!LoadSettingsFromFile(settings, *ctx.ui, ctx.iniPath, options)) {
+        std::fprintf(stderr, "kv58ctl: %s: [%s] %s: %s\n", failure.file.c_str(),
+                     failure.section.c_str(), failure.key.c_str(), failure.reason.c_str());
+        return kExitSettings;
+    }
+    RunControl runControl(*ctx.ui, realClock());
+    runControl.setPort(settings.Port, settings.InvertDTR);
+    if (ctx.args[0] == "off") {
+        // Open and close: the handle's close drops DTR, as when RUN is switched off.
+        runControl.ToggleRun();
+        if (!runControl.isOn()) {
+            std::fprintf(stderr, "kv58ctl: cannot open port %s\n", settings.Port.c_str());
+            return kExitFailure;
+        }
+        runControl.ToggleRun();
+        return kExitOk;
+    }
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    runControl.ToggleRun();
+    if (!runControl.isOn()) {
+        std::fprintf(stderr, "kv58ctl: cannot open port %s\n", settings.Port.c_str());
+        return kExitFailure;
+    }
+    std::fprintf(stderr, "kv58ctl: holding %s with DTR raised; Ctrl-C ends RUN\n",
+                 settings.Port.c_str());
+    int signal = 0;
+    sigwait(&stop, &signal);
+    runControl.ToggleRun();
+    return kExitOk;
+}
+
+}  // namespace
+
+}  // namespace kv58::cli

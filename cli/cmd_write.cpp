@@ -1,0 +1,136 @@
+// kv58ctl write: chooses the new configuration in the dialog as a user would and runs
+// "set &new configuration".
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "app_session.h"
+#include "base/text.h"
+#include "command.h"
+#include "config_output.h"
+#include "core/dialog_ids.h"
+#include "device/flows.h"
+
+namespace kv58::cli {
+
+namespace {
+
+int run(Context& ctx);
+
+const Command kCommand{
+    "write", "choose a new configuration and write it to the transmitter",
+    "Usage: kv58ctl write [--output TEXT] [--display TEXT] [--tmin N] [--tmax N] [--yes]\n"
+    "\n"
+    "Reads the transmitter, selects the given choices in the new-configuration column as a\n"
+    "user would (texts as the lists show them, e.g. \"4 - 20 mA\" or \"%RH / \xC2\xB0" "C\"),\n"
+    "runs the range check on T min and T max (a correction is reported), saves the last\n"
+    "values and writes: identity check, backup, Segment A, reread and compare. The question\n"
+    "\"write new configuration?\" is answered by --yes, else on the terminal. A choice the\n"
+    "transmitter type does not offer is refused with the choices it does offer.\n"
+    "Exits with 0 only when the reread confirmed the new configuration.\n",
+    run};
+const CommandRegistrar kRegistrar(kCommand);
+
+struct Choices {
+    std::optional<std::string> output, display, tMin, tMax;
+};
+
+bool parseArgs(const std::vector<std::string>& args, Choices& c, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::optional<std::string>* target = nullptr;
+        if (args[i] == "--output") target = &c.output;
+        if (args[i] == "--display") target = &c.display;
+        if (args[i] == "--tmin") target = &c.tMin;
+        if (args[i] == "--tmax") target = &c.tMax;
+        if (!target) {
+            error = "unknown argument " + args[i];
+            return false;
+        }
+        if (i + 1 >= args.size()) {
+            error = args[i] + " needs a value";
+            return false;
+        }
+        *target = args[++i];
+    }
+    return true;
+}
+
+std::string offered(const ListControl& list) {
+    std::string out;
+    for (const ListItem& item : list.items()) {
+        out += (out.empty() ? "\"" : ", \"") + cp1252ToUtf8(item.text) + "\"";
+    }
+    return out.empty() ? "none" : out;
+}
+
+// Selects the item whose text is `wanted` (UTF-8), as a user picks it from the list.
+bool choose(DialogModel& model, int listId, const char* what, const std::string& wanted) {
+    ListControl& list = model.list(listId);
+    const std::string text = utf8ToCp1252(wanted);
+    for (int i = 0; i < list.count(); ++i) {
+        if (list.enabled && equalsIgnoreCase(list.items()[static_cast<size_t>(i)].text, text)) {
+            list.setSelected(i);
+            return true;
+        }
+    }
+    const std::string type = cp1252ToUtf8(model.control(ids::kTypeText).text);
+    std::fprintf(stderr, "kv58ctl write: %s \"%s\" is not offered for %s; offered: %s\n", what,
+                 wanted.c_str(), type.empty() ? "this transmitter" : type.c_str(),
+                 list.enabled ? offered(list).c_str() : "none");
+    return false;
+}
+
+// Types a temperature into its field and leaves it, which runs the range check.
+bool enterTemperature(DialogModel& model, int editId, const char* what, const std::string& value) {
+    if (!model.control(editId).enabled) {
+        std::fprintf(stderr, "kv58ctl write: %s cannot be set: %s has no temperature range\n",
+                     what, cp1252ToUtf8(model.control(ids::kTypeText).text).c_str());
+        return false;
+    }
+    model.focusChanged(editId);
+    model.setControlText(editId, value);
+    model.focusChanged(0);
+    return true;
+}
+
+const char* outcomeText(WriteOutcome outcome) {
+    switch (outcome) {
+        case WriteOutcome::Confirmed: return "written and confirmed";
+        case WriteOutcome::Declined: return "not written: the question was not answered yes";
+        case WriteOutcome::RangeRefused: return "not written: T min or T max out of range";
+        case WriteOutcome::IdentityError: return "not written: another transmitter is connected";
+        case WriteOutcome::NotSent: return "not written: attempts used up";
+        case WriteOutcome::RereadFailed: return "written, but the reread failed";
+        case WriteOutcome::Mismatch: return "written, but the reread shows other data";
+        case WriteOutcome::RestoreFailed: return "written, the program changed and its restore failed";
+        case WriteOutcome::NotStarted: break;
+    }
+    return "not written";
+}
+
+int run(Context& ctx) {
+    Choices choices;
+    std::string error;
+    if (!parseArgs(ctx.args, choices, error)) return usageError(kCommand, error);
+    AppSession session(ctx);
+    if (const int code = session.start(); code != kExitOk) return code;
+    DialogModel& model = session.model();
+    if (choices.output && !choose(model, ids::kOutputList, "output", *choices.output))
+        return kExitFailure;
+    if (choices.display && !choose(model, ids::kDisplayList, "display", *choices.display))
+        return kExitFailure;
+    if (choices.tMin && !enterTemperature(model, ids::kTMinEdit, "T min", *choices.tMin))
+        return kExitFailure;
+    if (choices.tMax && !enterTemperature(model, ids::kTMaxEdit, "T max", *choices.tMax))
+        return kExitFailure;
+    session.command(ids::kMenuWrite);
+    const WriteOutcome outcome = session.dialog().flows().lastWriteOutcome();
+    std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(outcome));
+    if (outcome != WriteOutcome::Confirmed) return kExitFailure;
+    printConfiguration(model, session.dialog().data().actual.nBitMaske, ctx.json);
+    return kExitOk;
+}
+
+}  // namespace
+
+}  // namespace kv58::cli

@@ -1,0 +1,56 @@
+#include "config_output.h"
+
+#include <cstdio>
+
+#include "base/text.h"
+#include "core/dialog_ids.h"
+#include "json_text.h"
+
+namespace kv58::cli {
+
+namespace {
+
+struct Field {
+    const char* jsonKey;
+    const char* label;
+    int controlId;
+};
+
+// The actual-configuration column, top to bottom.
+constexpr Field kFields[] = {
+    {"type", "Transmitter type", ids::kTypeText},
+    {"version", "Software version", ids::kVersionText},
+    {"serial", "Serial number", ids::kSerialText},
+    {"output", "Output signal", ids::kOutputText},
+    {"unit", "T unit", ids::kUnitText},
+    {"tmin", "T min", ids::kTMinText},
+    {"tmax", "T max", ids::kTMaxText},
+    {"display", "Display reading", ids::kDisplayText},
+    {"alarmRelay", "Alarm relay", ids::kRelayText},
+    {"factoryCalibration", "Factory calibration", ids::kFactoryText},
+};
+
+}  // namespace
+
+void printConfiguration(const DialogModel& model, int32_t word, bool json) {
+    if (!json) {
+        for (const Field& f : kFields) {
+            std::printf("%-20s %s\n", (std::string(f.label) + ":").c_str(),
+                        cp1252ToUtf8(model.control(f.controlId).text).c_str());
+        }
+        std::printf("%-20s %04X\n", "Configuration word:", static_cast<unsigned>(word));
+        return;
+    }
+    std::string out = "{";
+    for (const Field& f : kFields) {
+        const std::string& value = model.control(f.controlId).text;
+        const bool number = f.controlId == ids::kTMinText || f.controlId == ids::kTMaxText;
+        out += strprintf("\"%s\": %s, ", f.jsonKey,
+                         number ? strprintf("%d", leadingInt(value)).c_str()
+                                : jsonCp1252(value).c_str());
+    }
+    out += strprintf("\"word\": %d}", word);
+    std::printf("%s\n", out.c_str());
+}
+
+}  // namespace kv58::cli

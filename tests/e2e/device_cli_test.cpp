@@ -1,0 +1,77 @@
+// kv58ctl read, write and run against the simulated transmitter, three separate runs sharing
+// the transmitter through its state file, as the README's main job does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "settings/limits_key.h"
+#include "support/program_run.h"
+#include "support/temp_dir.h"
+
+namespace kv58::test {
+namespace {
+
+class DeviceCli : public ::testing::Test {
+protected:
+    DeviceCli() {
+        for (const char* file : {"PATCH.TXT", "KV58-PW.TXT"}) {
+            std::filesystem::copy_file(std::string(KV58_SOURCE_DIR) + "/resources/shipped/" + file,
+                                       dir.file(file));
+        }
+        // A fast line keeps the test short; the transfers are those of the demo.
+        writeFile(ini, "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
+                       "[Program]\r\nWaitSeg=0\r\nSaveData=Ja\r\nSavePath=.\\backup\r\nKey01=" +
+                           EncodeKey({-40, 120, 20, -40, 248, 36}) +
+                           "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
+    }
+    ProgramRun ctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--ini", ini});
+        return kv58ctl(args, dir.path());
+    }
+    TempDir dir;
+    std::string ini = dir.file("KV58.ini");
+};
+
+TEST_F(DeviceCli, WriteIsSeenByTheNextRunAndBackedUp) {
+    const ProgramRun before = ctl({"read", "--json"});
+    ASSERT_EQ(before.exitCode, 0) << before.err;
+    EXPECT_TRUE(contains(before.out, "\"output\": \"0 - 10 V\"")) << before.out;
+    EXPECT_TRUE(contains(before.out, "\"unit\": \"\xC2\xB0" "C\""));
+
+    const ProgramRun write = ctl({"write", "--output", "4 - 20 mA", "--tmax", "500", "--yes"});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    EXPECT_TRUE(contains(write.err, "Value invalid - will be corrected automatically!"));
+    EXPECT_TRUE(contains(write.err, "written and confirmed"));
+
+    const ProgramRun after = ctl({"read"});
+    ASSERT_EQ(after.exitCode, 0) << after.err;
+    EXPECT_TRUE(contains(after.out, "4 - 20 mA")) << after.out;
+    EXPECT_TRUE(contains(after.out, "T max:               120")) << after.out;
+
+    const std::string backup = readFile(dir.file("backup/K58-104711.dat"));
+    EXPECT_EQ(std::count(backup.begin(), backup.end(), '\n'), 25);
+}
+
+TEST_F(DeviceCli, ChoiceTheTypeDoesNotOfferIsRefusedWithTheOfferedOnes) {
+    const ProgramRun r = ctl({"write", "--display", "4 - 20 mA", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "offered: \"%RH / \xC2\xB0" "C\", \"%RH\", \"\xC2\xB0" "C\""))
+        << r.err;
+}
+
+TEST_F(DeviceCli, WithoutYesOnNoTerminalNothingIsWritten) {
+    const ProgramRun r = ctl({"write", "--output", "0 - 5 V"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "not written")) << r.err;
+    EXPECT_FALSE(fileExists(dir.file("backup")));
+}
+
+TEST_F(DeviceCli, UnreadableTransmitterExitsWithOne) {
+    const ProgramRun r = ctl({"--port", "sim:?fault=silent", "read"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "ERROR reading data!")) << r.err;
+}
+
+}  // namespace
+}  // namespace kv58::test
