@@ -13,7 +13,8 @@ constexpr const char* kPortOpenFailedText = "ERROR: Opening COM-Port failed!";
 
 int runActionsFor(ProgrammingMode mode) {
     switch (mode) {
-        case ProgrammingMode::SegmentWrite: return RunProgram | RunVerify;
+        case ProgrammingMode::SegmentWrite:
+            return RunProgram | RunVerify;
         case ProgrammingMode::FullRun:
             return RunMassErase | RunEraseCheck | RunProgram | RunVerify | RunResetAtEnd;
     }
@@ -28,11 +29,11 @@ int passesOf(int runActions) {
 // Bytes of the image, or -1 when it cannot be opened.
 long imageBytes(const std::string& fileName, int maxBlockSize) {
     long total = 0;
-    const int rc = readTiTxtFile(fileName, maxBlockSize,
-                                 [&](uint16_t, std::span<const uint8_t> bytes) {
-                                     total += static_cast<long>(bytes.size());
-                                     return link::kOk;
-                                 });
+    const int rc =
+        readTiTxtFile(fileName, maxBlockSize, [&](uint16_t, std::span<const uint8_t> bytes) {
+            total += static_cast<long>(bytes.size());
+            return link::kOk;
+        });
     return rc == link::kFileOpenFailed ? -1 : total;
 }
 
@@ -41,11 +42,15 @@ long imageBytes(const std::string& fileName, int maxBlockSize) {
 class RunProgress {
 public:
     RunProgress(BslLink& link, long bytesPerPass, int passes)
-        : link_(link), outer_(link.progress), perPass_(bytesPerPass),
+        : link_(link),
+          outer_(link.progress),
+          perPass_(bytesPerPass),
           total_(bytesPerPass * passes) {
-        if (!outer_) return;
+        if (!outer_)
+            return;
         link_.progress = [this](long done, long) {
-            if (counting_) outer_(base_ + std::min(done, perPass_), total_);
+            if (counting_)
+                outer_(base_ + std::min(done, perPass_), total_);
         };
     }
     ~RunProgress() { link_.progress = outer_; }
@@ -86,9 +91,10 @@ int massErase(BslLink& link) {
 // Reads the loader version and decides about the patch. A failed read changes nothing: the
 // decision of the last run stands.
 void checkLoaderVersion(BslLink& link) {
-    const int rc = link.bslCommand(kCmdTxDataBlock, kLoaderVersionAddress, 2, nullptr,
-                                   &link.replyBlock);
-    if (rc != link::kOk || link.lastReplyLength() < 2) return;
+    const int rc =
+        link.bslCommand(kCmdTxDataBlock, kLoaderVersionAddress, 2, nullptr, &link.replyBlock);
+    if (rc != link::kOk || link.lastReplyLength() < 2)
+        return;
     link.loaderVersion = static_cast<uint16_t>(link.replyBlock[0] << 8 | link.replyBlock[1]);
     if (link.loaderVersion > kLastPatchedLoader) {
         // A patch entered on an earlier device must not be entered on this one: without the
@@ -110,8 +116,10 @@ struct StepFailure {
 
 // Restarts the loader, unlocks it again and loads the patch into RAM.
 StepFailure loadPatch(BslLink& link) {
-    if (const int rc = link.bslCommand(kCmdLoadPc, kLoaderRestartAddress, 0)) return {rc, false};
-    if (const int rc = link.transmitPassword(link.passwordFile)) return {rc, true};
+    if (const int rc = link.bslCommand(kCmdLoadPc, kLoaderRestartAddress, 0))
+        return {rc, false};
+    if (const int rc = link.transmitPassword(link.passwordFile))
+        return {rc, true};
     if (const int rc = link.processImageFile(link.patchFile, BlockProgram | BlockVerify)) {
         return {rc, false};
     }
@@ -125,18 +133,21 @@ int imagePasses(BslLink& link, RunProgress& progress) {
     const std::string image = link.imageFile;
     if (link.runActions & RunEraseCheck) {
         progress.nextPass();
-        if (const int rc = link.processImageFile(image, BlockEraseCheck)) return rc;
+        if (const int rc = link.processImageFile(image, BlockEraseCheck))
+            return rc;
     }
     if (link.runActions & RunProgram) {
         progress.nextPass();
         link.transport().setByteDelayMs(link.WaitPrg);
         const int rc = link.processImageFile(image, BlockProgram);
         link.transport().setByteDelayMs(0);
-        if (rc) return rc;
+        if (rc)
+            return rc;
     }
     if (link.runActions & RunVerify) {
         progress.nextPass();
-        if (const int rc = link.processImageFile(image, BlockVerify)) return rc;
+        if (const int rc = link.processImageFile(image, BlockVerify))
+            return rc;
     }
     return link::kOk;
 }
@@ -169,10 +180,12 @@ int runProgramming(BslLink& link, ProgrammingMode mode, const std::string& image
     }
     link.transport().enterBootstrapLoader(true);
     if (link.runActions & RunMassErase) {
-        if (const int rc = massErase(link)) return failRun(link, rc, false);
+        if (const int rc = massErase(link))
+            return failRun(link, rc, false);
         link.passwordFile.reset();  // the device now has the erased-device password
     }
-    if (const int rc = link.transmitPassword(link.passwordFile)) return failRun(link, rc, true);
+    if (const int rc = link.transmitPassword(link.passwordFile))
+        return failRun(link, rc, true);
     checkLoaderVersion(link);
     RunProgress progress(link, bytes, passesOf(link.runActions));
     if (link.needsPatch) {
@@ -180,7 +193,8 @@ int runProgramming(BslLink& link, ProgrammingMode mode, const std::string& image
             return failRun(link, f.code, f.passwordStage);
         }
     }
-    if (const int rc = imagePasses(link, progress)) return failRun(link, rc, false);
+    if (const int rc = imagePasses(link, progress))
+        return failRun(link, rc, false);
     link.endOperation(link::kOk, false);
     return 0;
 }

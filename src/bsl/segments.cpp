@@ -20,9 +20,9 @@ struct OperationTexts {
     const char* transferFailed;  // read failed, or the erase of a write failed
 };
 
-constexpr OperationTexts kReadProgramTexts{
-    "ERROR: opening COM-Port failed (reading program)!",
-    "ERROR: send password failed (reading program)!", nullptr};
+constexpr OperationTexts kReadProgramTexts{"ERROR: opening COM-Port failed (reading program)!",
+                                           "ERROR: send password failed (reading program)!",
+                                           nullptr};
 
 struct SegmentInfo {
     MemoryArea area;
@@ -56,7 +56,8 @@ bool searchPassword(BslLink& link, const PasswordFileList& passwordFiles) {
     for (size_t i = 0; i < count && !passwordFiles[i].empty(); ++i) {
         link.passwordFile = passwordFiles[i];
         link.resultCode = link.transmitPassword(passwordFiles[i]);
-        if (link.resultCode == link::kOk) return true;
+        if (link.resultCode == link::kOk)
+            return true;
     }
     return false;
 }
@@ -70,7 +71,8 @@ bool startOperation(BslLink& link, const PasswordFileList& passwordFiles,
         return false;
     }
     link.transport().enterBootstrapLoader(true);
-    if (searchPassword(link, passwordFiles)) return true;
+    if (searchPassword(link, passwordFiles))
+        return true;
     link.endOperation(link.resultCode, true);
     link.message = texts.passwordFailed;
     return false;
@@ -79,13 +81,15 @@ bool startOperation(BslLink& link, const PasswordFileList& passwordFiles,
 // One TX data block into replyBlock; a reply with fewer bytes than asked for is invalid.
 int readBlock(BslLink& link, uint16_t address, uint16_t length) {
     const int rc = link.bslCommand(kCmdTxDataBlock, address, length, nullptr, &link.replyBlock);
-    if (rc == link::kOk && link.lastReplyLength() < length) return link::kInvalidReply;
+    if (rc == link::kOk && link.lastReplyLength() < length)
+        return link::kInvalidReply;
     return rc;
 }
 
 bool readSegment(BslLink& link, const PasswordFileList& passwordFiles,
                  std::span<uint8_t> destination, const SegmentInfo& segment) {
-    if (!startOperation(link, passwordFiles, segment.read)) return false;
+    if (!startOperation(link, passwordFiles, segment.read))
+        return false;
     const MemoryArea area = segment.area;
     link.reportProgress(0, area.length);
     if (const int rc = readBlock(link, area.address, area.length)) {
@@ -106,14 +110,16 @@ bool writeTemporaryImage(BslLink& link, uint16_t address, std::span<const uint8_
                          UserInterface& ui) {
     const std::string text = formatTiTxtSection(address, data) + tiTxtEndLine();
     switch (writeFileReplacing(link.tempFile, text)) {
-        case FileWriteResult::Ok: return true;
+        case FileWriteResult::Ok:
+            return true;
         case FileWriteResult::CannotCreate:
             ui.messageBox(strprintf("Fehler beim \xD6"
                                     "ffnen der Zieldatei <%s>!",
                                     link.tempFile.c_str()),
                           MsgIcon::Exclamation, MsgButtons::Ok);
             return false;
-        case FileWriteResult::WriteFailed: break;
+        case FileWriteResult::WriteFailed:
+            break;
     }
     link.message = strprintf("ERROR: writing file \"%s\" failed!", link.tempFile.c_str());
     return false;
@@ -122,13 +128,15 @@ bool writeTemporaryImage(BslLink& link, uint16_t address, std::span<const uint8_
 bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
                   std::span<const uint8_t> data, UserInterface& ui, const SegmentInfo& segment) {
     if (data.empty() || data.size() > segment.area.length) {
-        link.message = strprintf("ERROR: %zu bytes do not fit segment %c (1 to %u)!",
-                                 data.size(), segment.letter, segment.area.length);
+        link.message = strprintf("ERROR: %zu bytes do not fit segment %c (1 to %u)!", data.size(),
+                                 segment.letter, segment.area.length);
         return false;
     }
     link.imageFile = link.tempFile;
-    if (!writeTemporaryImage(link, segment.area.address, data, ui)) return false;
-    if (!startOperation(link, passwordFiles, segment.write)) return false;
+    if (!writeTemporaryImage(link, segment.area.address, data, ui))
+        return false;
+    if (!startOperation(link, passwordFiles, segment.write))
+        return false;
     const int erase = link.bslCommand(kCmdEraseSegment, segment.area.address, kEraseSegmentKey);
     link.endOperation(erase, false);
     if (erase != link::kOk) {
@@ -147,7 +155,8 @@ bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
 
 bool readProgram(BslLink& link, const PasswordFileList& passwordFiles,
                  std::span<uint8_t, kProgramArea.length> destination) {
-    if (!startOperation(link, passwordFiles, kReadProgramTexts)) return false;
+    if (!startOperation(link, passwordFiles, kReadProgramTexts))
+        return false;
     std::array<uint8_t, kProgramArea.length> image{};
     link.reportProgress(0, kProgramArea.length);
     for (uint16_t offset = 0; offset < kProgramArea.length; offset += kProgramReadBlock) {
