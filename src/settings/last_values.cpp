@@ -15,7 +15,8 @@ bool SaveLastValues(const std::string& lastValuePath, const LastValues& values) 
         allWritten = writeProfileString(lastValuePath, kSection, key, text) && allWritten;
     };
     const auto putSelection = [&](const char* key, const std::optional<std::string>& text) {
-        if (text) put(key, *text);
+        if (text)
+            put(key, *text);
     };
     putSelection("Transmitter", values.transmitter);
     putSelection("Output", values.output);

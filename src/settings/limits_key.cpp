@@ -30,14 +30,17 @@ std::string reorder(std::string_view text) {
 // hexadecimal digits; no digits give 0.
 int hexPrefix(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
     int value = 0;
     for (; i < text.size(); ++i) {
         const char c = toUpperAscii(text[i]);
         const bool digit = c >= '0' && c <= '9';
-        if (!digit && !(c >= 'A' && c <= 'F')) break;
+        if (!digit && !(c >= 'A' && c <= 'F'))
+            break;
         value = value * 16 + (digit ? c - '0' : c - 'A' + 10);
     }
     return negative ? -value : value;
@@ -45,7 +48,8 @@ int hexPrefix(std::string_view text) {
 
 int checksum(std::string_view digits) {
     int sum = 0;
-    for (char c : digits) sum = (sum + static_cast<signed char>(c)) % 255;
+    for (char c : digits)
+        sum = (sum + static_cast<signed char>(c)) % 255;
     return sum;
 }
 
@@ -62,11 +66,13 @@ std::string DecodeKey(std::string_view key) {
     const size_t checkLength = digits.size() < 2 ? digits.size() : 2;
     const int check = hexPrefix(std::string_view(digits).substr(digits.size() - checkLength));
     digits.resize(digits.size() - checkLength);
-    if (checksum(digits) != check) return {};
+    if (checksum(digits) != check)
+        return {};
     std::string plain;
     for (size_t i = 0; i < digits.size(); i += 2) {
         const int code = hexPrefix(std::string_view(digits).substr(i, 2));
-        if (code == 0) break;  // a zero character ends the text
+        if (code == 0)
+            break;  // a zero character ends the text
         plain += static_cast<char>(code);
     }
     return plain;
@@ -76,12 +82,14 @@ std::string EncodeKey(const TemperatureLimits& limits) {
     const std::array<int32_t, 6> values = {limits.minC, limits.maxC, limits.minDiffC,
                                            limits.minF, limits.maxF, limits.minDiffF};
     for (int32_t v : values) {
-        if (v < -999 || v > 999) return {};
+        if (v < -999 || v > 999)
+            return {};
     }
-    const std::string plain = strprintf(kPlainFormat, values[0], values[1], values[2], values[3],
-                                        values[4], values[5]);
+    const std::string plain =
+        strprintf(kPlainFormat, values[0], values[1], values[2], values[3], values[4], values[5]);
     std::string digits;
-    for (char c : plain) digits += strprintf("%02X", static_cast<unsigned char>(c));
+    for (char c : plain)
+        digits += strprintf("%02X", static_cast<unsigned char>(c));
     digits += strprintf("%02X", static_cast<unsigned>(checksum(digits)));
     return reorder(digits);
 }

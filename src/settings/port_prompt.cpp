@@ -17,7 +17,8 @@ PortPromptState initialPortPromptState() {
 
 std::optional<PortChoice> RunPortPrompt(UserInterface& ui) {
     PortPromptState state = initialPortPromptState();
-    if (!ui.runPortPrompt(state)) return std::nullopt;
+    if (!ui.runPortPrompt(state))
+        return std::nullopt;
     const bool hasSelection =
         state.selected >= 0 && static_cast<size_t>(state.selected) < state.items.size();
     PortChoice choice;

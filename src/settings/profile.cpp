@@ -26,9 +26,12 @@ bool writable(std::string_view section, std::string_view key, std::string_view v
     const auto hasLineEnd = [](std::string_view t) {
         return t.find_first_of("\r\n") != std::string_view::npos;
     };
-    if (trimView(section).empty() || trimView(key).empty()) return false;
-    if (hasLineEnd(section) || hasLineEnd(key) || hasLineEnd(value)) return false;
-    if (section.find(']') != std::string_view::npos) return false;
+    if (trimView(section).empty() || trimView(key).empty())
+        return false;
+    if (hasLineEnd(section) || hasLineEnd(key) || hasLineEnd(value))
+        return false;
+    if (section.find(']') != std::string_view::npos)
+        return false;
     const std::string_view k = trimView(key);
     return k.find('=') == std::string_view::npos && k.front() != '[' && k.front() != ';';
 }
@@ -38,7 +41,8 @@ std::string insertKeyInSection(const std::string& bytes, const std::vector<Line>
                                std::string_view eol) {
     const Line& after = lines[where.lastKey != Location::npos ? where.lastKey : where.section];
     std::string edited = bytes.substr(0, after.next);
-    if (after.next == after.end) edited += eol;  // the last line of the file had no line end
+    if (after.next == after.end)
+        edited += eol;  // the last line of the file had no line end
     edited += keyLine;
     edited += eol;
     edited += bytes.substr(after.next);
@@ -50,7 +54,8 @@ std::string appendSection(const std::string& bytes, const std::string& sectionLi
     std::string edited = bytes;
     const bool endsWithLineEnd =
         !edited.empty() && (edited.back() == '\n' || edited.back() == '\r');
-    if (edited.size() > profile::contentStart(encoding) && !endsWithLineEnd) edited += eol;
+    if (edited.size() > profile::contentStart(encoding) && !endsWithLineEnd)
+        edited += eol;
     edited += sectionLine;
     edited += eol;
     edited += keyLine;
@@ -96,15 +101,16 @@ size_t getProfileString(const std::string& path, std::string_view section, std::
         }
     }
     // find_last_not_of gives npos for an all-blank default, and npos + 1 is 0.
-    return copyOut(defaultText.substr(0, defaultText.find_last_not_of(" \t") + 1), out,
-                   bufferSize);
+    return copyOut(defaultText.substr(0, defaultText.find_last_not_of(" \t") + 1), out, bufferSize);
 }
 
 bool writeProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value) {
-    if (!writable(section, key, value)) return false;
+    if (!writable(section, key, value))
+        return false;
     std::string bytes;
-    if (readWholeFile(path, bytes) == ReadResult::Failed) return false;
+    if (readWholeFile(path, bytes) == ReadResult::Failed)
+        return false;
     return replaceFile(path, withValue(bytes, section, key, value));
 }
 

@@ -13,8 +13,7 @@ namespace kv58 {
 // blanks; the result is cut to `bufferSize` - 1 characters. Returns the number of characters
 // copied, like GetPrivateProfileStringA.
 size_t getProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view defaultText, std::string& out,
-                        size_t bufferSize = 1024);
+                        std::string_view defaultText, std::string& out, size_t bufferSize = 1024);
 
 // Writes `value` (Windows-1252) to `key` of `section`, creating the file and the section when
 // missing and keeping every other byte of the file. Writes through a temporary file and an

@@ -9,22 +9,27 @@ namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::string_view kBlanks = " \t";
 
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 
 // Classifies the content [begin, end) of one line.
 void classify(std::string_view bytes, Line& line) {
     const std::string_view content = bytes.substr(line.begin, line.end - line.begin);
     const size_t first = content.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos || content[first] == ';') return;
+    if (first == std::string_view::npos || content[first] == ';')
+        return;
     if (content[first] == '[') {
         const size_t close = content.find(']', first + 1);
-        if (close == std::string_view::npos) return;
+        if (close == std::string_view::npos)
+            return;
         line.kind = LineKind::Section;
         line.name = trimView(content.substr(first + 1, close - first - 1), kBlanks);
         return;
     }
     const size_t equals = content.find('=');
-    if (equals == std::string_view::npos) return;
+    if (equals == std::string_view::npos)
+        return;
     line.kind = LineKind::Key;
     line.name = trimView(content.substr(0, equals), kBlanks);
     const size_t value = content.find_first_not_of(kBlanks, equals + 1);
@@ -32,14 +37,16 @@ void classify(std::string_view bytes, Line& line) {
 }
 
 bool sameName(std::string_view raw, Encoding encoding, std::string_view wanted) {
-    if (encoding == Encoding::Cp1252) return equalsIgnoreCase(raw, wanted);
+    if (encoding == Encoding::Cp1252)
+        return equalsIgnoreCase(raw, wanted);
     return equalsIgnoreCase(utf8ToCp1252(raw), wanted);
 }
 
 }  // namespace
 
 Encoding detectEncoding(std::string_view bytes) {
-    if (bytes.substr(0, kBom.size()) == kBom) return Encoding::Utf8WithBom;
+    if (bytes.substr(0, kBom.size()) == kBom)
+        return Encoding::Utf8WithBom;
     return isUtf8WithMultibyte(bytes) ? Encoding::Utf8 : Encoding::Cp1252;
 }
 
@@ -48,12 +55,14 @@ size_t contentStart(Encoding encoding) {
 }
 
 std::string decode(std::string_view bytes, Encoding encoding) {
-    if (encoding == Encoding::Cp1252) return std::string(bytes);
+    if (encoding == Encoding::Cp1252)
+        return std::string(bytes);
     return utf8ToCp1252(bytes);
 }
 
 std::string encode(std::string_view text, Encoding encoding) {
-    if (encoding == Encoding::Cp1252) return std::string(text);
+    if (encoding == Encoding::Cp1252)
+        return std::string(text);
     return cp1252ToUtf8(text);
 }
 
@@ -63,10 +72,12 @@ std::vector<Line> scanLines(std::string_view bytes, size_t start) {
     while (pos < bytes.size()) {
         Line line;
         line.begin = pos;
-        while (pos < bytes.size() && !isLineEnd(bytes[pos])) ++pos;
+        while (pos < bytes.size() && !isLineEnd(bytes[pos]))
+            ++pos;
         line.end = pos;
         if (pos < bytes.size()) {
-            const bool crlf = bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n';
+            const bool crlf =
+                bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n';
             pos += crlf ? 2 : 1;
         }
         line.next = pos;
@@ -78,8 +89,10 @@ std::vector<Line> scanLines(std::string_view bytes, size_t start) {
 
 std::string_view lineEnding(std::string_view bytes) {
     const size_t pos = bytes.find_first_of("\r\n");
-    if (pos == std::string_view::npos) return "\r\n";
-    if (bytes[pos] == '\n') return "\n";
+    if (pos == std::string_view::npos)
+        return "\r\n";
+    if (bytes[pos] == '\n')
+        return "\n";
     return bytes.substr(pos + 1, 1) == "\n" ? "\r\n" : "\r";
 }
 
@@ -103,11 +116,14 @@ Location locate(const std::vector<Line>& lines, Encoding encoding, std::string_v
             break;
         }
     }
-    if (where.section == Location::npos) return where;
+    if (where.section == Location::npos)
+        return where;
     for (++i; i < lines.size() && lines[i].kind != LineKind::Section; ++i) {
-        if (lines[i].kind != LineKind::Key) continue;
+        if (lines[i].kind != LineKind::Key)
+            continue;
         where.lastKey = i;
-        if (where.key == Location::npos && sameName(lines[i].name, encoding, key)) where.key = i;
+        if (where.key == Location::npos && sameName(lines[i].name, encoding, key))
+            where.key = i;
     }
     return where;
 }

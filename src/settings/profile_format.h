@@ -33,9 +33,9 @@ std::string encode(std::string_view text, Encoding encoding);
 enum class LineKind { Other, Section, Key };
 
 struct Line {
-    size_t begin = 0;       // first byte of the line
-    size_t end = 0;         // end of its content, before the line end
-    size_t next = 0;        // first byte of the following line
+    size_t begin = 0;  // first byte of the line
+    size_t end = 0;    // end of its content, before the line end
+    size_t next = 0;   // first byte of the following line
     LineKind kind = LineKind::Other;
     std::string_view name;  // section or key name, trimmed, raw bytes
     size_t valueBegin = 0;  // Key: first byte after "=" and its following blanks

@@ -41,7 +41,8 @@ public:
     }
 
     bool fail(const char* section, const std::string& key, const std::string& reason) const {
-        if (failure_) *failure_ = {path_, section, key, reason};
+        if (failure_)
+            *failure_ = {path_, section, key, reason};
         return false;
     }
 
@@ -52,8 +53,10 @@ private:
 
 // 1 for "1", 15 for "1" followed by anything ("1.5", "15"), 2 for "2…", else 1.
 int32_t stopBitCode(const std::string& value) {
-    if (!value.empty() && value[0] == '1') return value.size() == 1 ? 1 : 15;
-    if (!value.empty() && value[0] == '2') return 2;
+    if (!value.empty() && value[0] == '1')
+        return value.size() == 1 ? 1 : 15;
+    if (!value.empty() && value[0] == '2')
+        return 2;
     return 1;
 }
 
@@ -64,16 +67,18 @@ bool readPort(Settings& s, UserInterface& ui, const SettingsFileReader& file,
         return true;
     }
     s.Port = file.text("COM", "Port");
-    if (!s.Port.empty()) return true;  // a port from the file is taken as it stands
+    if (!s.Port.empty())
+        return true;  // a port from the file is taken as it stands
     const std::optional<PortChoice> choice = RunPortPrompt(ui);
     if (!choice || choice->port.empty()) {
         ui.messageBox(strprintf(kPortMessage, "COM", "Port"), MsgIcon::Exclamation);
         return file.fail("COM", "Port",
                          choice ? "the port chosen in the port prompt is empty"
-                                : "no port is set and the port prompt was cancelled");
+                                : "no port is set, and none was chosen in the port prompt");
     }
     s.Port = choice->port;
-    if (choice->setDefault) writeProfileString(s.IniPath, "COM", "Port", s.Port);
+    if (choice->setDefault)
+        writeProfileString(s.IniPath, "COM", "Port", s.Port);
     return true;
 }
 
@@ -89,18 +94,22 @@ void readLineAndProgramKeys(Settings& s, const SettingsFileReader& file) {
     s.WaitSeg = file.number("Program", "WaitSeg", "2");
     s.MaxWriteCnt = file.number("Program", "MaxWriteCnt", "3");
     const std::string degree = file.text("Program", "T-Sym", "\xB0");
-    if (!degree.empty()) s.TSym = degree[0];
+    if (!degree.empty())
+        s.TSym = degree[0];
     s.SaveData = file.yes("Program", "SaveData", "Nein");
     s.SavePath = trim(file.text("Program", "SavePath"));
-    if (s.SavePath.empty()) s.SavePath = ".\\";
+    if (s.SavePath.empty())
+        s.SavePath = ".\\";
 }
 
 bool readPasswordFiles(Settings& s, UserInterface& ui, const SettingsFileReader& file) {
-    for (auto& slot : s.PasswordFiles) slot.fill('\0');
+    for (auto& slot : s.PasswordFiles)
+        slot.fill('\0');
     for (size_t n = 1; n <= kPasswordFileSlots; ++n) {
         const std::string key = strprintf("PW%02zu", n);
         const std::string name = file.text("PWfile", key);
-        if (name.empty()) break;
+        if (name.empty())
+            break;
         if (name.size() > kPasswordFileNameMax) {
             ui.messageBox(strprintf(kPasswordNameMessage, name.c_str()), MsgIcon::Stop);
             ui.requestQuit(kQuitCodeSettings);
@@ -115,11 +124,14 @@ bool readPasswordFiles(Settings& s, UserInterface& ui, const SettingsFileReader&
 
 bool readLimits(Settings& s, const SettingsFileReader& file) {
     s.Limits = limitsFromPlainText(DecodeKey(file.text("Program", "Key01")));
-    if (s.Limits.isValid()) return true;
+    if (s.Limits.isValid())
+        return true;
     const TemperatureLimits& l = s.Limits;
     return file.fail("Program", "Key01",
-                     strprintf("the limits key gives %d to %d \xB0" "C (difference at least %d) and "
-                               "%d to %d \xB0" "F (difference at least %d): the range is smaller "
+                     strprintf("the limits key gives %d to %d \xB0"
+                               "C (difference at least %d) and "
+                               "%d to %d \xB0"
+                               "F (difference at least %d): the range is smaller "
                                "than the minimum difference",
                                l.minC, l.maxC, l.minDiffC, l.minF, l.maxF, l.minDiffF));
 }
@@ -130,7 +142,8 @@ std::vector<std::string> Settings::passwordFileNames() const {
     std::vector<std::string> names;
     for (const auto& slot : PasswordFiles) {
         const size_t length = strnlen(slot.data(), slot.size());
-        if (length == 0) break;
+        if (length == 0)
+            break;
         names.emplace_back(slot.data(), length);
     }
     return names;
@@ -142,9 +155,11 @@ bool LoadSettingsFromFile(Settings& settings, UserInterface& ui, const std::stri
     settings.IniPath = iniPath;
     settings.LastValuePath = settingsStem(iniPath) + "lkd";
     const SettingsFileReader file(settings.IniPath, options.failure);
-    if (!readPort(settings, ui, file, options)) return false;
+    if (!readPort(settings, ui, file, options))
+        return false;
     readLineAndProgramKeys(settings, file);
-    if (!readPasswordFiles(settings, ui, file)) return false;
+    if (!readPasswordFiles(settings, ui, file))
+        return false;
     // Invalid limits show no message here; the start-up reports the failed load.
     return readLimits(settings, file);
 }

@@ -26,19 +26,19 @@ constexpr size_t kPasswordFileSlotSize = 14;
 constexpr size_t kPasswordFileNameMax = 12;  // longer names fail the load
 
 struct Settings {
-    std::string Port;          // serial port name, e.g. "COM1", "sim:?state=kv58-sim.state"
-    int32_t Baud = 9600;       // bit/s
-    int32_t DataBit = 8;       // data bits per character
-    int32_t StopBit = 1;       // 1 one, 15 one and a half, 2 two stop bits
-    std::string Parity = "none";  // only the first letter matters
-    bool AutoDTR = false;      // reading and writing also switch RUN
-    bool InvertDTR = false;    // the adapter inverts DTR: drive the opposite level
-    bool InvertRTS = false;    // the adapter inverts RTS: drive the opposite level
-    int32_t WaitPrg = 0;       // ms per byte of a programming pass
-    int32_t WaitSeg = 2;       // ms per byte of a segment write
-    int32_t MaxWriteCnt = 3;   // attempts of the transfer and test loops
-    char TSym = '\xB0';        // degree sign (Windows-1252)
-    bool SaveData = false;     // back up information memory before writing
+    std::string Port;              // serial port name, e.g. "COM1", "sim:?state=kv58-sim.state"
+    int32_t Baud = 9600;           // bit/s
+    int32_t DataBit = 8;           // data bits per character
+    int32_t StopBit = 1;           // 1 one, 15 one and a half, 2 two stop bits
+    std::string Parity = "none";   // only the first letter matters
+    bool AutoDTR = false;          // reading and writing also switch RUN
+    bool InvertDTR = false;        // the adapter inverts DTR: drive the opposite level
+    bool InvertRTS = false;        // the adapter inverts RTS: drive the opposite level
+    int32_t WaitPrg = 0;           // ms per byte of a programming pass
+    int32_t WaitSeg = 2;           // ms per byte of a segment write
+    int32_t MaxWriteCnt = 3;       // attempts of the transfer and test loops
+    char TSym = '\xB0';            // degree sign (Windows-1252)
+    bool SaveData = false;         // back up information memory before writing
     std::string SavePath = ".\\";  // backup folder, Windows-style; never empty after loading
     // Password file names: zero-terminated, zero-padded; the first empty slot ends the list.
     std::array<std::array<char, kPasswordFileSlotSize>, kPasswordFileSlots> PasswordFiles{};

@@ -16,10 +16,14 @@ LastValues fullSelection() {
     LastValues v;
     v.transmitter = "KV58-FT";
     v.output = "4 - 20 mA";
-    v.tUnit = "\xB0" "C";
+    v.tUnit =
+        "\xB0"
+        "C";
     v.tMin = -40;
     v.tMax = 120;
-    v.display = "%RH / \xB0" "C";
+    v.display =
+        "%RH / \xB0"
+        "C";
     v.alarmRelay = "Yes";
     v.writeProg = true;
     v.produktCode = "";
@@ -31,8 +35,10 @@ TEST(SaveLastValuesTest, WritesEveryKeyInOrderIntoANewFile) {
     const std::string path = dir.file("KV58.lkd");
     ASSERT_TRUE(SaveLastValues(path, fullSelection()));
     EXPECT_EQ(readFile(path),
-              "[LastValue]\r\nTransmitter=KV58-FT\r\nOutput=4 - 20 mA\r\nTUnit=\xB0" "C\r\n"
-              "TMin=-40\r\nTMax=120\r\nDisplay=%RH / \xB0" "C\r\nAlarmRelay=Yes\r\n"
+              "[LastValue]\r\nTransmitter=KV58-FT\r\nOutput=4 - 20 mA\r\nTUnit=\xB0"
+              "C\r\n"
+              "TMin=-40\r\nTMax=120\r\nDisplay=%RH / \xB0"
+              "C\r\nAlarmRelay=Yes\r\n"
               "WriteProg=1\r\nProduktCode=\r\n");
 }
 
@@ -49,7 +55,9 @@ TEST(SaveLastValuesTest, ListsWithoutSelectionKeepTheirOldValues) {
     getProfileString(path, "LastValue", "Transmitter", "", text);
     EXPECT_EQ(text, "KV58-FT");
     getProfileString(path, "LastValue", "Display", "", text);
-    EXPECT_EQ(text, "%RH / \xB0" "C");
+    EXPECT_EQ(text,
+              "%RH / \xB0"
+              "C");
     getProfileString(path, "LastValue", "TMax", "", text);
     EXPECT_EQ(text, "50");
     getProfileString(path, "LastValue", "WriteProg", "", text);

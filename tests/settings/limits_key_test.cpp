@@ -20,9 +20,9 @@ TEST(LimitsKey, DecodesAWorkedExample) {
 
 TEST(LimitsKey, EncodesTheWorkedExampleAndRoundTrips) {
     EXPECT_EQ(EncodeKey(kDemoLimits), kDemoKey);
-    for (const TemperatureLimits& l : {TemperatureLimits{0, 0, 0, 0, 0, 0},
-                                       TemperatureLimits{-999, 999, 1, -999, 999, -999},
-                                       TemperatureLimits{-40, 120, 200, -40, 248, 36}}) {
+    for (const TemperatureLimits& l :
+         {TemperatureLimits{0, 0, 0, 0, 0, 0}, TemperatureLimits{-999, 999, 1, -999, 999, -999},
+          TemperatureLimits{-40, 120, 200, -40, 248, 36}}) {
         const std::string key = EncodeKey(l);
         EXPECT_EQ(key.size(), 62u);
         EXPECT_EQ(limitsFromPlainText(DecodeKey(key)), l);
@@ -43,7 +43,8 @@ TEST(LimitsKey, AnyChangedDigitFailsTheChecksum) {
     }
     // The checksum covers the digit characters as stored: lower case sums differently.
     std::string lower = key;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(DecodeKey(lower), "");
 }
 

@@ -20,7 +20,8 @@ std::string get(const std::string& path, std::string_view section, std::string_v
                 std::string_view def = "DEF", size_t* count = nullptr, size_t size = 1024) {
     std::string out = "garbage";
     const size_t n = getProfileString(path, section, key, def, out, size);
-    if (count) *count = n;
+    if (count)
+        *count = n;
     EXPECT_EQ(n, out.size());
     return out;
 }
@@ -213,14 +214,24 @@ TEST_F(ProfileWrite, SectionWithoutKeysAndFileWithoutFinalLineEnd) {
 
 TEST_F(ProfileWrite, KeepsTheFilesEncoding) {
     writeFile(ini, "[S]\nT-Sym=\xB0\n");
-    ASSERT_TRUE(writeProfileString(ini, "S", "Display", "%RH / \xB0" "C"));
-    EXPECT_EQ(readFile(ini), "[S]\nT-Sym=\xB0\nDisplay=%RH / \xB0" "C\n");
+    ASSERT_TRUE(writeProfileString(ini, "S", "Display",
+                                   "%RH / \xB0"
+                                   "C"));
+    EXPECT_EQ(readFile(ini),
+              "[S]\nT-Sym=\xB0\nDisplay=%RH / \xB0"
+              "C\n");
 
     writeFile(ini, "\xEF\xBB\xBF[S]\nT-Sym=\xC2\xB0\n");
     ASSERT_TRUE(writeProfileString(ini, "S", "T-Sym", "\xB5"));
-    ASSERT_TRUE(writeProfileString(ini, "S", "Display", "\xB0" "F"));
-    EXPECT_EQ(readFile(ini), "\xEF\xBB\xBF[S]\nT-Sym=\xC2\xB5\nDisplay=\xC2\xB0" "F\n");
-    EXPECT_EQ(get(ini, "S", "Display"), "\xB0" "F");
+    ASSERT_TRUE(writeProfileString(ini, "S", "Display",
+                                   "\xB0"
+                                   "F"));
+    EXPECT_EQ(readFile(ini),
+              "\xEF\xBB\xBF[S]\nT-Sym=\xC2\xB5\nDisplay=\xC2\xB0"
+              "F\n");
+    EXPECT_EQ(get(ini, "S", "Display"),
+              "\xB0"
+              "F");
 
     writeFile(ini, "[S]\nName=M\xC3\xBCller\n");
     ASSERT_TRUE(writeProfileString(ini, "S", "T", "\xB0"));

@@ -22,7 +22,8 @@ protected:
     // Writes the settings file (CR LF line ends added) and loads it.
     bool load(const std::string& lines, const SettingsLoadOptions& options = {}) {
         std::string bytes;
-        for (char c : lines) bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        for (char c : lines)
+            bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
         writeFile(ini, bytes);
         SettingsLoadOptions withFailure = options;
         withFailure.failure = &failure;
@@ -61,11 +62,14 @@ TEST_F(LoadSettingsTest, AFileWithOnlyThePortTakesEveryDefault) {
 
 TEST_F(LoadSettingsTest, ReadsEveryKeyWithItsConversion) {
     const std::string key = EncodeKey({-40, 120, 20, -40, 248, 36});
-    ASSERT_TRUE(load("[COM]\nPort=\" COM1 \"\nBaud= 19200 baud\nDataBit=seven\nStopBit=2\n"
-                     "Parity=Odd\nAutoDTR=Ja\nInvertDTR=yes\nInvertRTS=1\n"
-                     "[Program]\nWaitPrg=-5\nWaitSeg=10\nMaxWriteCnt=+7\nT-Sym=*deg\n"
-                     "SaveData=Yes\nSavePath= \"  .\\backup \" \nKey01=" + key + "\n"
-                     "[PWfile]\nPW01=A.TXT\nPW02=ABCDEFGH.TXT\n"));
+    ASSERT_TRUE(
+        load("[COM]\nPort=\" COM1 \"\nBaud= 19200 baud\nDataBit=seven\nStopBit=2\n"
+             "Parity=Odd\nAutoDTR=Ja\nInvertDTR=yes\nInvertRTS=1\n"
+             "[Program]\nWaitPrg=-5\nWaitSeg=10\nMaxWriteCnt=+7\nT-Sym=*deg\n"
+             "SaveData=Yes\nSavePath= \"  .\\backup \" \nKey01=" +
+             key +
+             "\n"
+             "[PWfile]\nPW01=A.TXT\nPW02=ABCDEFGH.TXT\n"));
     EXPECT_EQ(s.Port, " COM1 ");  // a port from the file is not trimmed
     EXPECT_EQ(s.Baud, 19200);
     EXPECT_EQ(s.DataBit, 0);
@@ -85,9 +89,9 @@ TEST_F(LoadSettingsTest, ReadsEveryKeyWithItsConversion) {
 }
 
 TEST_F(LoadSettingsTest, StopBitRule) {
-    const std::pair<const char*, int32_t> cases[] = {
-        {"1", 1}, {"1.5", 15}, {"15", 15}, {"1x", 15}, {"2", 2}, {"2x", 2}, {"3", 1},
-        {"", 1},  {"0", 1},    {" 2", 2}};
+    const std::pair<const char*, int32_t> cases[] = {{"1", 1}, {"1.5", 15}, {"15", 15}, {"1x", 15},
+                                                     {"2", 2}, {"2x", 2},   {"3", 1},   {"", 1},
+                                                     {"0", 1}, {" 2", 2}};
     for (const auto& [value, code] : cases) {
         ASSERT_TRUE(load(std::string("[COM]\nPort=COM1\nStopBit=") + value + "\n"));
         EXPECT_EQ(s.StopBit, code) << "StopBit=" << value;
@@ -133,8 +137,9 @@ TEST_F(LoadSettingsTest, TwelveCharacterNameIsTheLongestAccepted) {
     EXPECT_EQ(std::string(s.PasswordFiles[0].data(), 14), std::string("123456789012\0\0", 14));
     EXPECT_EQ(ui.quitCode, -1);
 
-    EXPECT_FALSE(load("[COM]\nPort=COM1\n[PWfile]\nPW01=A.TXT\nPW02=B.TXT\nPW03=1234567890123\n"
-                      "[Program]\nKey01=whatever\n"));
+    EXPECT_FALSE(
+        load("[COM]\nPort=COM1\n[PWfile]\nPW01=A.TXT\nPW02=B.TXT\nPW03=1234567890123\n"
+             "[Program]\nKey01=whatever\n"));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text,
               "Dateiname f\xFCr Passwortfile aus INI-Datei lesen.\n\nFEHLER!\n"
