@@ -23,14 +23,14 @@ struct DeviceOptions {
     TransmitterSpec transmitter;  // contents of a new device (ignored when a state file exists)
     bool displayGiven = false;    // display chosen explicitly (else it follows the type)
     uint16_t loaderVersion = 0x0160;
-    std::string statePath;        // empty: memory only
+    std::string statePath;            // empty: memory only
     std::vector<std::string> faults;  // items of Faults::arm
     bool invertDtr = false;
     bool invertRts = false;
     StartMode start = StartMode::Reset;
-    int64_t quietResetUs = 0;     // silence that restarts the loader; 0 = never
-    int64_t latencyUs = 100;      // processing time before each reply
-    int64_t gapUs = 50'000;       // silence that abandons a frame
+    int64_t quietResetUs = 0;          // silence that restarts the loader; 0 = never
+    int64_t latencyUs = 100;           // processing time before each reply
+    int64_t gapUs = 50'000;            // silence that abandons a frame
     std::optional<LineSettings> line;  // the device's own line; none = whatever the host sets
     uint64_t seed = 1;
 };

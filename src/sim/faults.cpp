@@ -35,16 +35,22 @@ void Faults::clear() {
 
 Faults::Fate Faults::byteFate(uint64_t index, std::set<uint64_t>& lose,
                               std::set<uint64_t>& corrupt) {
-    if (lose.erase(index)) return Fate::Lost;
-    if (corrupt.erase(index)) return Fate::Corrupted;
-    if (lossRate_ > 0 && rng_.unit() < lossRate_) return Fate::Lost;
-    if (corruptionRate_ > 0 && rng_.unit() < corruptionRate_) return Fate::Corrupted;
+    if (lose.erase(index))
+        return Fate::Lost;
+    if (corrupt.erase(index))
+        return Fate::Corrupted;
+    if (lossRate_ > 0 && rng_.unit() < lossRate_)
+        return Fate::Lost;
+    if (corruptionRate_ > 0 && rng_.unit() < corruptionRate_)
+        return Fate::Corrupted;
     return Fate::Delivered;
 }
 
 bool Faults::takePasswordRefusal() {
-    if (refusePasswords_ == 0) return false;
-    if (refusePasswords_ > 0) --refusePasswords_;
+    if (refusePasswords_ == 0)
+        return false;
+    if (refusePasswords_ > 0)
+        --refusePasswords_;
     return true;
 }
 
@@ -67,7 +73,8 @@ Faults::EntryFate Faults::nextLoaderEntry() {
 
 bool Faults::nextFlashWriteLosesPower() {
     ++flashWrites_;
-    if (powerLossAt_ == 0 || flashWrites_ != powerLossAt_) return false;
+    if (powerLossAt_ == 0 || flashWrites_ != powerLossAt_)
+        return false;
     powerLossAt_ = 0;
     return true;
 }
@@ -77,41 +84,56 @@ bool Faults::arm(const std::string& item, std::string& error) {
     const std::string name = item.substr(0, colon);
     const bool hasArg = colon != std::string::npos;
     const std::string arg = hasArg ? item.substr(colon + 1) : std::string();
-    const auto bad = [&](const char* expected) {
+    const auto bad = [&](const std::string& expected) {
         error = "fault '" + item + "': expected " + expected;
         return false;
     };
     uint64_t n = 0;
     double p = 0;
-    uint16_t address = 0;
-    if (name == "silent" && !hasArg) return setSilent(true), true;
-    if (name == "refuse-password") {
-        if (!hasArg) return refusePasswords(-1), true;
-        if (!parseCount(arg, n) || n > 1000000) return bad("refuse-password or refuse-password:N");
-        return refusePasswords(static_cast<int>(n)), true;
+    uint16_t address = kDefaultProgramChangeAddress;
+    if (name == "silent" && !hasArg) {
+        setSilent(true);
+    } else if (name == "refuse-password") {
+        if (hasArg && (!parseCount(arg, n) || n > 1000000))
+            return bad("refuse-password[:N]");
+        refusePasswords(hasArg ? static_cast<int>(n) : -1);
+    } else if (name == "program-change") {
+        if (hasArg && !parseHexAddress(arg, address))
+            return bad("program-change[:ADDR]");
+        changeProgramOnNextErase(address);
+    } else if (name == "stuck") {
+        if (!parseHexAddress(arg, address))
+            return bad("stuck:ADDR (hexadecimal)");
+        stickCell(address);
+    } else if (name == "lose-rate" || name == "corrupt-rate") {
+        if (!parseProbability(arg, p))
+            return bad(name + ":P with P from 0 to 1");
+        if (name == "lose-rate")
+            setLossRate(p);
+        else
+            setCorruptionRate(p);
+    } else {
+        return armCounted(item, name, arg, error);
     }
-    if (name == "program-change") {
-        if (!hasArg) return changeProgramOnNextErase(), true;
-        if (!parseHexAddress(arg, address)) return bad("program-change:ADDR (hexadecimal)");
-        return changeProgramOnNextErase(address), true;
-    }
-    if (name == "stuck") {
-        if (!parseHexAddress(arg, address)) return bad("stuck:ADDR (hexadecimal)");
-        return stickCell(address), true;
-    }
-    if (name == "lose-rate" || name == "corrupt-rate") {
-        if (!parseProbability(arg, p)) return bad("a probability from 0 to 1");
-        return (name == "lose-rate" ? setLossRate(p) : setCorruptionRate(p)), true;
-    }
+    return true;
+}
+
+bool Faults::armCounted(const std::string& item, const std::string& name, const std::string& arg,
+                        std::string& error) {
     using Arm = void (Faults::*)(uint64_t);
     static const std::pair<const char*, Arm> kCounted[] = {
-        {"lose-sent", &Faults::loseSent},       {"lose-reply", &Faults::loseReply},
-        {"corrupt-sent", &Faults::corruptSent}, {"corrupt-reply", &Faults::corruptReply},
+        {"lose-sent", &Faults::loseSent},          {"lose-reply", &Faults::loseReply},
+        {"corrupt-sent", &Faults::corruptSent},    {"corrupt-reply", &Faults::corruptReply},
         {"answer-from", &Faults::answerFromEntry}, {"swap", &Faults::swapAtEntry},
         {"power-loss", &Faults::powerLossAtWrite}};
     for (const auto& [key, method] : kCounted) {
-        if (name != key) continue;
-        if (!parseCount(arg, n) || n == 0) return bad((name + ":N with N from 1").c_str());
+        if (name != key)
+            continue;
+        uint64_t n = 0;
+        if (!parseCount(arg, n) || n == 0) {
+            error = "fault '" + item + "': expected " + name + ":N with N from 1";
+            return false;
+        }
         (this->*method)(n);
         return true;
     }
@@ -128,8 +150,10 @@ bool Faults::armList(const std::string& list, std::string& error) {
         const size_t comma = list.find(',', start);
         const std::string item =
             list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (!item.empty() && !arm(item, error)) return false;
-        if (comma == std::string::npos) break;
+        if (!item.empty() && !arm(item, error))
+            return false;
+        if (comma == std::string::npos)
+            break;
         start = comma + 1;
     }
     return true;

@@ -92,6 +92,8 @@ public:
     bool nextFlashWriteLosesPower();
 
 private:
+    bool armCounted(const std::string& item, const std::string& name, const std::string& arg,
+                    std::string& error);
     Fate byteFate(uint64_t index, std::set<uint64_t>& lose, std::set<uint64_t>& corrupt);
 
     Prng rng_;

@@ -11,11 +11,13 @@ uint16_t frameChecksum(std::span<const uint8_t> bytes) {
 }
 
 FrameReceiver::Event FrameReceiver::onByte(uint8_t byte, int64_t t) {
-    if (state_ != State::Idle && t - lastByteUs_ > gapUs_) state_ = State::Idle;
+    if (state_ != State::Idle && t - lastByteUs_ > gapUs_)
+        state_ = State::Idle;
     lastByteUs_ = t;
     switch (state_) {
         case State::Idle:
-            if (byte != kSyncByte) return Event::None;  // noise before a synchronisation
+            if (byte != kSyncByte)
+                return Event::None;  // noise before a synchronisation
             state_ = State::Synced;
             return Event::Sync;
         case State::Synced:
@@ -37,8 +39,10 @@ FrameReceiver::Event FrameReceiver::onByte(uint8_t byte, int64_t t) {
         case State::Length2:
             frame_[3] = byte;
             return onHeaderComplete();
-        case State::Body: return onBodyByte(byte);
-        case State::Discard: return Event::None;
+        case State::Body:
+            return onBodyByte(byte);
+        case State::Discard:
+            return Event::None;
     }
     return Event::None;
 }
@@ -58,7 +62,8 @@ FrameReceiver::Event FrameReceiver::onHeaderComplete() {
 FrameReceiver::Event FrameReceiver::onBodyByte(uint8_t byte) {
     frame_[received_++] = byte;
     const size_t total = 4 + frame_[2] + 2;
-    if (received_ < total) return Event::None;
+    if (received_ < total)
+        return Event::None;
     state_ = State::Idle;
     const uint16_t expected = frameChecksum({frame_.data(), total - 2});
     const uint16_t got = static_cast<uint16_t>(frame_[total - 2] | frame_[total - 1] << 8);

@@ -3,11 +3,16 @@
 namespace kv58::sim {
 
 Region regionOf(uint16_t address) {
-    if (address < kRamStart) return Region::Peripheral;
-    if (address <= kRamEnd) return Region::Ram;
-    if (address < kRomStart) return Region::Vacant;
-    if (address <= kRomEnd) return Region::Rom;
-    if (address <= kInfoEnd) return Region::InfoFlash;
+    if (address < kRamStart)
+        return Region::Peripheral;
+    if (address <= kRamEnd)
+        return Region::Ram;
+    if (address < kRomStart)
+        return Region::Vacant;
+    if (address <= kRomEnd)
+        return Region::Rom;
+    if (address <= kInfoEnd)
+        return Region::InfoFlash;
     return Region::MainFlash;
 }
 
@@ -21,24 +26,32 @@ std::optional<Segment> segmentOf(uint16_t address) {
             // information memory, so its flash part starts at 0x1100.
             const auto start = static_cast<uint16_t>(address & ~(kMainSegmentSize - 1));
             if (start < kMainStart) {
-                return Segment{kMainStart, static_cast<uint32_t>(start + kMainSegmentSize - kMainStart)};
+                return Segment{kMainStart,
+                               static_cast<uint32_t>(start + kMainSegmentSize - kMainStart)};
             }
             return Segment{start, kMainSegmentSize};
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 
 Msp430Memory::Msp430Memory() {
-    for (uint32_t a = kInfoStart; a <= kMainEnd; ++a) bytes_[a] = 0xFF;
+    for (uint32_t a = kInfoStart; a <= kMainEnd; ++a)
+        bytes_[a] = 0xFF;
 }
 
 void Msp430Memory::write(uint16_t address, uint8_t value) {
     switch (regionOf(address)) {
-        case Region::Ram: bytes_[address] = value; break;
+        case Region::Ram:
+            bytes_[address] = value;
+            break;
         case Region::InfoFlash:
-        case Region::MainFlash: setFlash(address, static_cast<uint8_t>(bytes_[address] & value)); break;
-        default: break;
+        case Region::MainFlash:
+            setFlash(address, static_cast<uint8_t>(bytes_[address] & value));
+            break;
+        default:
+            break;
     }
 }
 
@@ -51,13 +64,15 @@ void Msp430Memory::poke(uint16_t address, uint8_t value) {
 }
 
 void Msp430Memory::setFlash(uint16_t address, uint8_t value) {
-    if (bytes_[address] == value) return;
+    if (bytes_[address] == value)
+        return;
     bytes_[address] = value;
     ++flashChanges_;
 }
 
 void Msp430Memory::eraseRange(uint32_t first, uint32_t last) {
-    for (uint32_t a = first; a <= last; ++a) setFlash(static_cast<uint16_t>(a), 0xFF);
+    for (uint32_t a = first; a <= last; ++a)
+        setFlash(static_cast<uint16_t>(a), 0xFF);
 }
 
 void Msp430Memory::eraseSegment(uint16_t address) {

@@ -22,7 +22,9 @@ namespace kv58::sim {
 
 namespace {
 
-std::string systemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string systemError(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 bool setNonBlocking(int fd) {
     const int flags = fcntl(fd, F_GETFL);
@@ -63,7 +65,8 @@ std::unique_ptr<PtyServer> PtyServer::open(SimDevice& device, std::string& error
     const std::string path = name;
     if (!setNonBlocking(master) || !setNonBlocking(pipeFds[0]) || !setNonBlocking(pipeFds[1])) {
         error = systemError("fcntl");
-        for (int fd : {master, slave, pipeFds[0], pipeFds[1]}) ::close(fd);
+        for (int fd : {master, slave, pipeFds[0], pipeFds[1]})
+            ::close(fd);
         return nullptr;
     }
     return std::unique_ptr<PtyServer>(
@@ -80,7 +83,8 @@ PtyServer::PtyServer(SimDevice& device, int master, int slave, int wakeRead, int
       slavePath_(std::move(path)) {}
 
 PtyServer::~PtyServer() {
-    for (int fd : {master_, slave_, wakeRead_, wakeWrite_}) ::close(fd);
+    for (int fd : {master_, slave_, wakeRead_, wakeWrite_})
+        ::close(fd);
 }
 
 void PtyServer::stop() {
@@ -90,21 +94,26 @@ void PtyServer::stop() {
 
 bool PtyServer::serve(Clock& clock, std::string& error) {
     for (;;) {
-        if (!writeDueReplies(clock, error)) return false;
+        if (!writeDueReplies(clock, error))
+            return false;
         // Sleep until the next byte reaches the device or the host, or the host writes.
         std::optional<int64_t> next = device_.replyArrival(1);
         if (const auto arrival = device_.nextDeviceArrival()) {
             next = next ? std::min(*next, *arrival) : *arrival;
         }
-        pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0},
-                         {wakeRead_, POLLIN, 0}};
+        pollfd fds[2] = {
+            {master_, static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0},
+            {wakeRead_, POLLIN, 0}};
         if (pollUntil(fds, 2, clock, next) < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             error = systemError("poll");
             return false;
         }
-        if (fds[1].revents & POLLIN) return true;
-        if ((fds[0].revents & POLLIN) && !readHostBytes(clock, error)) return false;
+        if (fds[1].revents & POLLIN)
+            return true;
+        if ((fds[0].revents & POLLIN) && !readHostBytes(clock, error))
+            return false;
     }
 }
 
@@ -112,12 +121,14 @@ bool PtyServer::readHostBytes(Clock& clock, std::string& error) {
     uint8_t buffer[256];
     const ssize_t n = ::read(master_, buffer, sizeof buffer);
     if (n < 0) {
-        if (errno == EAGAIN || errno == EINTR || errno == EIO) return true;
+        if (errno == EAGAIN || errno == EINTR || errno == EIO)
+            return true;
         error = systemError("read from the pseudo-terminal");
         return false;
     }
     const int64_t now = clock.nowUs();
-    for (ssize_t i = 0; i < n; ++i) device_.hostSend(buffer[i], now);
+    for (ssize_t i = 0; i < n; ++i)
+        device_.hostSend(buffer[i], now);
     return true;
 }
 
@@ -128,7 +139,8 @@ bool PtyServer::writeDueReplies(Clock& clock, std::string& error) {
     while (!pending_.empty()) {
         const ssize_t n = ::write(master_, pending_.data(), pending_.size());
         if (n < 0) {
-            if (errno == EAGAIN || errno == EINTR) return true;  // poll waits for room
+            if (errno == EAGAIN || errno == EINTR)
+                return true;  // poll waits for room
             error = systemError("write to the pseudo-terminal");
             return false;
         }

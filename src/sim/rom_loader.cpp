@@ -7,8 +7,12 @@ namespace kv58::sim {
 
 namespace {
 
-LoaderOutcome ack() { return {{kAck}, 0, LoaderOutcome::Then::Listen}; }
-LoaderOutcome nak() { return {{kNak}, 0, LoaderOutcome::Then::Listen}; }
+LoaderOutcome ack() {
+    return {{kAck}, 0, LoaderOutcome::Then::Listen};
+}
+LoaderOutcome nak() {
+    return {{kNak}, 0, LoaderOutcome::Then::Listen};
+}
 
 uint16_t wordAt(std::span<const uint8_t> p, size_t offset) {
     return static_cast<uint16_t>(p[offset] | p[offset + 1] << 8);
@@ -18,13 +22,17 @@ uint16_t wordAt(std::span<const uint8_t> p, size_t offset) {
 
 bool RomLoader::acceptsHeader(uint8_t command, uint8_t length) {
     switch (command) {
-        case kCommandRxPassword: return length == 4 + kVectorSize;
-        case kCommandRxDataBlock: return length > 4 && length <= 4 + kMaxDataBlock;
+        case kCommandRxPassword:
+            return length == 4 + kVectorSize;
+        case kCommandRxDataBlock:
+            return length > 4 && length <= 4 + kMaxDataBlock;
         case kCommandTxDataBlock:
         case kCommandEraseSegment:
         case kCommandMassErase:
-        case kCommandLoadPc: return length == 4;
-        default: return false;
+        case kCommandLoadPc:
+            return length == 4;
+        default:
+            return false;
     }
 }
 
@@ -38,22 +46,30 @@ LoaderOutcome RomLoader::execute(uint8_t command, std::span<const uint8_t> paylo
     if (command == kCommandRxPassword) {
         return length == kVectorSize ? password(data) : nak();
     }
-    if (command == kCommandMassErase) return erase(address, length, true);
-    if (!unlocked_) return nak();
+    if (command == kCommandMassErase)
+        return erase(address, length, true);
+    if (!unlocked_)
+        return nak();
     switch (command) {
         case kCommandRxDataBlock:
             return length == data.size() ? writeBlock(address, data, viaPatch) : nak();
-        case kCommandTxDataBlock: return readBlock(address, length);
-        case kCommandEraseSegment: return erase(address, length, false);
-        case kCommandLoadPc: return loadPc(address);
-        default: return nak();
+        case kCommandTxDataBlock:
+            return readBlock(address, length);
+        case kCommandEraseSegment:
+            return erase(address, length, false);
+        case kCommandLoadPc:
+            return loadPc(address);
+        default:
+            return nak();
     }
 }
 
 LoaderOutcome RomLoader::password(std::span<const uint8_t> data) {
-    if (env_.refusePassword()) return nak();
+    if (env_.refusePassword())
+        return nak();
     for (size_t i = 0; i < kVectorSize; ++i) {
-        if (data[i] != env_.memory().read(static_cast<uint16_t>(kVectorAddress + i))) return nak();
+        if (data[i] != env_.memory().read(static_cast<uint16_t>(kVectorAddress + i)))
+            return nak();
     }
     unlocked_ = true;
     return ack();
@@ -74,15 +90,18 @@ LoaderOutcome RomLoader::writeBlock(uint16_t address, std::span<const uint8_t> d
     const bool skipOddWords = touchesFlash && defective() && !viaPatch;
     for (size_t i = 0; i < count; ++i) {
         const auto target = static_cast<uint16_t>(address + i);
-        if (skipOddWords && isFlash(target) && (i / 2) % 2 == 1) continue;
+        if (skipOddWords && isFlash(target) && (i / 2) % 2 == 1)
+            continue;
         env_.writeByte(target, data[i]);
-        if (isFlash(target)) outcome.workUs += kProgramByteUs;
+        if (isFlash(target))
+            outcome.workUs += kProgramByteUs;
     }
     return outcome;
 }
 
 LoaderOutcome RomLoader::readBlock(uint16_t address, uint16_t length) const {
-    if (length == 0 || length % 2 != 0 || length > kMaxDataBlock) return nak();
+    if (length == 0 || length % 2 != 0 || length > kMaxDataBlock)
+        return nak();
     LoaderOutcome outcome;
     auto& r = outcome.reply;
     r = {kFrameHeader, 0x00, static_cast<uint8_t>(length), static_cast<uint8_t>(length)};
@@ -99,7 +118,8 @@ LoaderOutcome RomLoader::erase(uint16_t address, uint16_t key, bool massEraseCom
     LoaderOutcome outcome = ack();
     switch (key) {
         case kEraseSegmentKey:
-            if (massEraseCommand) return nak();
+            if (massEraseCommand)
+                return nak();
             env_.memory().eraseSegment(address);
             outcome.workUs = kSegmentEraseUs;
             env_.segmentErased();
@@ -109,7 +129,8 @@ LoaderOutcome RomLoader::erase(uint16_t address, uint16_t key, bool massEraseCom
             env_.memory().eraseMain(key == kEraseAllKey);
             outcome.workUs = kMassEraseUs;
             break;
-        default: return nak();
+        default:
+            return nak();
     }
     return outcome;
 }
@@ -135,7 +156,8 @@ LoaderOutcome RomLoader::loadPc(uint16_t address) {
 bool RomLoader::patchInRam() {
     const auto& patch = loaderPatch();
     for (size_t i = 0; i < patch.size(); ++i) {
-        if (env_.memory().read(static_cast<uint16_t>(kPatchAddress + i)) != patch[i]) return false;
+        if (env_.memory().read(static_cast<uint16_t>(kPatchAddress + i)) != patch[i])
+            return false;
     }
     return true;
 }

@@ -10,6 +10,8 @@ std::string passwordFileText() {
     return formatImageText({{kVectorAddress, {password.begin(), password.end()}}});
 }
 
-std::string patchFileText() { return formatImageText({{kPatchAddress, loaderPatch()}}); }
+std::string patchFileText() {
+    return formatImageText({{kPatchAddress, loaderPatch()}});
+}
 
 }  // namespace kv58::sim

@@ -18,7 +18,8 @@ SimDevice::SimDevice(const DeviceOptions& options)
 std::unique_ptr<SimDevice> SimDevice::create(const DeviceOptions& options, std::string& error) {
     std::unique_ptr<SimDevice> device(new SimDevice(options));
     for (const std::string& list : options.faults) {
-        if (!device->faults_.armList(list, error)) return nullptr;
+        if (!device->faults_.armList(list, error))
+            return nullptr;
     }
     Msp430Memory& memory = device->memory_;
     installLoaderRom(memory, options.loaderVersion);
@@ -26,7 +27,8 @@ std::unique_ptr<SimDevice> SimDevice::create(const DeviceOptions& options, std::
     const StateLoad load = options.statePath.empty()
                                ? StateLoad::Missing
                                : loadStateFile(options.statePath, memory, error);
-    if (load == StateLoad::Failed) return nullptr;
+    if (load == StateLoad::Failed)
+        return nullptr;
     if (load == StateLoad::Missing) {
         installTransmitter(memory, options.transmitter);
         if (!options.statePath.empty() && !saveStateFile(options.statePath, memory, error)) {
@@ -35,7 +37,8 @@ std::unique_ptr<SimDevice> SimDevice::create(const DeviceOptions& options, std::
     }
     device->savedFlashChanges_ = memory.flashChanges();
     switch (options.start) {
-        case StartMode::Reset: break;
+        case StartMode::Reset:
+            break;
         case StartMode::Loader:
             device->dtr_ = true;
             device->startLoader(0);
@@ -55,18 +58,22 @@ void SimDevice::setLines(bool dtr, bool rts, int64_t t) {
     const bool d = dtr != options_.invertDtr;
     const bool r = rts != options_.invertRts;
     const bool wasHeld = !dtr_;
-    if (wasHeld && !d && rts_ && !r) ++testPulses_;
+    if (wasHeld && !d && rts_ && !r)
+        ++testPulses_;
     dtr_ = d;
     rts_ = r;
-    if (!wasHeld && !d) holdReset(t);
-    if (wasHeld && d) releaseReset(t);
+    if (!wasHeld && !d)
+        holdReset(t);
+    if (wasHeld && d)
+        releaseReset(t);
 }
 
 void SimDevice::holdReset(int64_t t) {
     mode_ = Mode::Reset;
     testPulses_ = 0;
     // The UART stops: reply bytes still on their way are cut off.
-    while (!toHost_.empty() && toHost_.back().arrivalUs > t) toHost_.pop_back();
+    while (!toHost_.empty() && toHost_.back().arrivalUs > t)
+        toHost_.pop_back();
     toHostFree_ = std::min(toHostFree_, t);
 }
 
@@ -81,7 +88,8 @@ void SimDevice::releaseReset(int64_t t) {
 void SimDevice::startLoader(int64_t t) {
     ++loaderStarts_;
     const Faults::EntryFate fate = faults_.nextLoaderEntry();
-    if (fate.swapped) swapTransmitter(nextTransmitter());
+    if (fate.swapped)
+        swapTransmitter(nextTransmitter());
     mode_ = fate.answers ? Mode::Loader : Mode::Deaf;
     loader_.restart();
     receiver_.restart();
@@ -103,14 +111,16 @@ int64_t SimDevice::hostSend(uint8_t byte, int64_t t) {
     const int64_t arrival = start + characterTimeUs(hostLine_);
     toDeviceFree_ = arrival;
     const Faults::Fate fate = faults_.nextSentByte();
-    if (fate == Faults::Fate::Corrupted) byte ^= kCorruptionMask;
+    if (fate == Faults::Fate::Corrupted)
+        byte ^= kCorruptionMask;
     toDevice_.push_back({byte, start, arrival, fate == Faults::Fate::Lost || !linesMatch()});
     return arrival;
 }
 
 void SimDevice::discardUnsentHostBytes(int64_t t) {
     advanceTo(t);
-    while (!toDevice_.empty() && toDevice_.back().startUs > t) toDevice_.pop_back();
+    while (!toDevice_.empty() && toDevice_.back().startUs > t)
+        toDevice_.pop_back();
     toDeviceFree_ = toDevice_.empty() ? std::min(toDeviceFree_, t) : toDevice_.back().arrivalUs;
 }
 
@@ -141,16 +151,20 @@ void SimDevice::sendReply(const std::vector<uint8_t>& bytes, int64_t readyUs) {
 }
 
 std::optional<int64_t> SimDevice::nextDeviceArrival() const {
-    if (toDevice_.empty()) return std::nullopt;
+    if (toDevice_.empty())
+        return std::nullopt;
     return toDevice_.front().arrivalUs;
 }
 
 std::optional<int64_t> SimDevice::replyArrival(size_t n) const {
-    if (n == 0 || n > toHost_.size()) return std::nullopt;
+    if (n == 0 || n > toHost_.size())
+        return std::nullopt;
     return toHost_[n - 1].arrivalUs;
 }
 
-int64_t SimDevice::latestTime() const { return std::max({now_, toDeviceFree_, toHostFree_}); }
+int64_t SimDevice::latestTime() const {
+    return std::max({now_, toDeviceFree_, toHostFree_});
+}
 
 // --- Loader ----------------------------------------------------------------------------
 
@@ -159,7 +173,8 @@ void SimDevice::advanceTo(int64_t t) {
         const WireByte b = toDevice_.front();
         toDevice_.pop_front();
         now_ = std::max(now_, b.arrivalUs);
-        if (!b.lost) receive(b.byte, b.arrivalUs);
+        if (!b.lost)
+            receive(b.byte, b.arrivalUs);
     }
     now_ = std::max(now_, t);
 }
@@ -168,13 +183,22 @@ void SimDevice::receive(uint8_t byte, int64_t t) {
     const bool quietLongEnough =
         options_.quietResetUs > 0 && t - lastActivity_ >= options_.quietResetUs;
     lastActivity_ = std::max(lastActivity_, t);
-    if (quietLongEnough && mode_ != Mode::Reset) startLoader(t);
-    if (mode_ != Mode::Loader || faults_.silent() || t < busyUntil_) return;
+    if (quietLongEnough && mode_ != Mode::Reset)
+        startLoader(t);
+    if (mode_ != Mode::Loader || faults_.silent() || t < busyUntil_)
+        return;
     switch (receiver_.onByte(byte, t)) {
-        case FrameReceiver::Event::None: break;
-        case FrameReceiver::Event::Sync: sendReply({kAck}, t + options_.latencyUs); break;
-        case FrameReceiver::Event::Refuse: sendReply({kNak}, t + options_.latencyUs); break;
-        case FrameReceiver::Event::Frame: handleFrame(t); break;
+        case FrameReceiver::Event::None:
+            break;
+        case FrameReceiver::Event::Sync:
+            sendReply({kAck}, t + options_.latencyUs);
+            break;
+        case FrameReceiver::Event::Refuse:
+            sendReply({kNak}, t + options_.latencyUs);
+            break;
+        case FrameReceiver::Event::Frame:
+            handleFrame(t);
+            break;
     }
 }
 
@@ -182,20 +206,28 @@ void SimDevice::handleFrame(int64_t t) {
     const LoaderOutcome outcome = loader_.execute(receiver_.command(), receiver_.payload());
     sendReply(outcome.reply, t + options_.latencyUs + outcome.workUs);
     switch (outcome.then) {
-        case LoaderOutcome::Then::Listen: break;
+        case LoaderOutcome::Then::Listen:
+            break;
         case LoaderOutcome::Then::Restart:
             loader_.restart();
             receiver_.restart();
             break;
-        case LoaderOutcome::Then::Hang: mode_ = Mode::Hung; break;
-        case LoaderOutcome::Then::RunProgram: mode_ = Mode::Program; break;
-        case LoaderOutcome::Then::PowerLost: losePower(); break;
+        case LoaderOutcome::Then::Hang:
+            mode_ = Mode::Hung;
+            break;
+        case LoaderOutcome::Then::RunProgram:
+            mode_ = Mode::Program;
+            break;
+        case LoaderOutcome::Then::PowerLost:
+            losePower();
+            break;
     }
     saveStateIfChanged();
 }
 
 void SimDevice::writeByte(uint16_t address, uint8_t value) {
-    if (isFlash(address) && faults_.isStuck(address)) return;
+    if (isFlash(address) && faults_.isStuck(address))
+        return;
     memory_.write(address, value);
 }
 
@@ -212,7 +244,8 @@ TransmitterSpec SimDevice::nextTransmitter() const {
     std::string serial;
     for (size_t i = 0; i < kSerialMaxLength; ++i) {
         const uint8_t c = memory_.read(static_cast<uint16_t>(kSegmentAAddress + kOffsetSerial + i));
-        if (c == 0 || c == 0xFF) break;
+        if (c == 0 || c == 0xFF)
+            break;
         serial += static_cast<char>(c);
     }
     next.serial = nextSerial(serial.empty() ? options_.transmitter.serial : serial);
@@ -234,7 +267,8 @@ void SimDevice::losePower() {
 }
 
 void SimDevice::saveStateIfChanged() {
-    if (options_.statePath.empty() || memory_.flashChanges() == savedFlashChanges_) return;
+    if (options_.statePath.empty() || memory_.flashChanges() == savedFlashChanges_)
+        return;
     std::string error;
     if (saveStateFile(options_.statePath, memory_, error)) {
         savedFlashChanges_ = memory_.flashChanges();

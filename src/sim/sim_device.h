@@ -40,12 +40,12 @@ namespace kv58::sim {
 class SimDevice final : private LoaderEnvironment {
 public:
     enum class Mode {
-        Reset,      // held in reset
-        Loader,     // the ROM loader runs and answers
-        Program,    // the transmitter's own program runs (silent on the loader protocol)
-        Hung,       // jumped into noise: silent until the next reset
-        Deaf,       // a loader start that does not answer (fault)
-        Unpowered   // power lost: silent until the next reset
+        Reset,     // held in reset
+        Loader,    // the ROM loader runs and answers
+        Program,   // the transmitter's own program runs (silent on the loader protocol)
+        Hung,      // jumped into noise: silent until the next reset
+        Deaf,      // a loader start that does not answer (fault)
+        Unpowered  // power lost: silent until the next reset
     };
 
     // Builds the device: ROM, RAM noise, flash from the state file or the factory contents,
@@ -85,7 +85,12 @@ public:
     int64_t latestTime() const;
 
     // One front-end at a time, as with a real port.
-    bool claim() { return !claimed_ && (claimed_ = true); }
+    bool claim() {
+        if (claimed_)
+            return false;
+        claimed_ = true;
+        return true;
+    }
     void release() { claimed_ = false; }
 
     // --- Inspection and control (tests, fault campaign). ---

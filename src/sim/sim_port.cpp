@@ -48,13 +48,16 @@ public:
 
     void purge(bool input, bool output, bool /*abort*/) override {
         pump();
-        if (input) input_.clear();
+        if (input)
+            input_.clear();
         // A byte already being shifted out finishes; the queued ones are dropped.
-        if (output && open_) device_->discardUnsentHostBytes(now());
+        if (output && open_)
+            device_->discardUnsentHostBytes(now());
     }
 
     bool writeByte(uint8_t byte) override {
-        if (!open_) return false;
+        if (!open_)
+            return false;
         device_->hostSend(byte, now());
         return true;
     }
@@ -70,7 +73,8 @@ public:
     size_t waitForInput(size_t count, int64_t timeoutMs) override;
 
     bool close() override {
-        if (!open_) return true;
+        if (!open_)
+            return true;
         pump();
         device_->setLines(false, false, now());
         device_->clearWire(now());
@@ -84,14 +88,16 @@ private:
 
     // Everything the device did up to now; replies that have arrived join the input queue.
     void pump() {
-        if (!open_) return;
+        if (!open_)
+            return;
         const int64_t t = now();
         device_->advanceTo(t);
         device_->collectReplies(t, input_);
     }
 
     bool setLines(bool dtr, bool rts) {
-        if (!open_) return false;
+        if (!open_)
+            return false;
         dtr_ = dtr;
         rts_ = rts;
         device_->setLines(dtr_, rts_, now());
@@ -108,14 +114,16 @@ private:
 
 size_t SimPort::waitForInput(size_t count, int64_t timeoutMs) {
     pump();
-    if (!open_ || input_.size() >= count) return input_.size();
+    if (!open_ || input_.size() >= count)
+        return input_.size();
     const int64_t deadline = now() + std::max<int64_t>(0, timeoutMs) * 1000;
     // The host is blocked in this call until it returns, so the device may run ahead to the
     // moment the awaited byte arrives: nothing the host does can change that future.
     std::optional<int64_t> arrival;
     while (!(arrival = device_->replyArrival(count - input_.size()))) {
         const auto next = device_->nextDeviceArrival();
-        if (!next || *next > deadline) break;
+        if (!next || *next > deadline)
+            break;
         device_->advanceTo(*next);
     }
     clock_.sleepUntilUs((arrival ? std::min(*arrival, deadline) : deadline) - offset_);
@@ -160,7 +168,8 @@ bool parseQuery(const std::string& query, DeviceOptions& options, std::string& e
         const size_t amp = std::min(query.find('&', start), query.size());
         const std::string pair = query.substr(start, amp - start);
         start = amp + 1;
-        if (pair.empty()) continue;
+        if (pair.empty())
+            continue;
         const size_t eq = pair.find('=');
         std::string key, value;
         if (eq == std::string::npos || !percentDecode(pair.substr(0, eq), key) ||
@@ -168,7 +177,8 @@ bool parseQuery(const std::string& query, DeviceOptions& options, std::string& e
             error = "'" + pair + "' is not key=value (accepted keys: " + deviceOptionNames() + ")";
             return false;
         }
-        if (!setDeviceOption(options, key, value, error)) return false;
+        if (!setDeviceOption(options, key, value, error))
+            return false;
     }
     return true;
 }
@@ -180,10 +190,11 @@ bool parseSimName(const std::string& name, DeviceOptions& options, std::string& 
         error = name + ": " + why;
         return false;
     };
-    if (name.rfind(kPrefix, 0) != 0) return fail("not a sim: name");
+    if (name.rfind(kPrefix, 0) != 0)
+        return fail("not a sim: name");
     const size_t question = name.find('?');
-    const std::string label = name.substr(4, question == std::string::npos ? std::string::npos
-                                                                             : question - 4);
+    const std::string label =
+        name.substr(4, question == std::string::npos ? std::string::npos : question - 4);
     if (!std::all_of(label.begin(), label.end(), isLabelChar)) {
         return fail("expected sim:[NAME][?key=value&...], NAME of letters, digits, - _ .");
     }
@@ -191,20 +202,24 @@ bool parseSimName(const std::string& name, DeviceOptions& options, std::string& 
     if (question != std::string::npos && !parseQuery(name.substr(question + 1), options, why)) {
         return fail(why);
     }
-    if (!finishDeviceOptions(options, why)) return fail(why);
+    if (!finishDeviceOptions(options, why))
+        return fail(why);
     return true;
 }
 
 std::shared_ptr<SimDevice> deviceFor(const std::string& name, std::string& error) {
     std::lock_guard lock(registryMutex());
     auto& devices = registry();
-    if (const auto it = devices.find(name); it != devices.end()) return it->second;
+    if (const auto it = devices.find(name); it != devices.end())
+        return it->second;
     DeviceOptions options;
-    if (!parseSimName(name, options, error)) return nullptr;
+    if (!parseSimName(name, options, error))
+        return nullptr;
     if (!options.statePath.empty()) {
         std::error_code ec;
         const auto absolute = std::filesystem::absolute(options.statePath, ec);
-        if (!ec) options.statePath = absolute.string();
+        if (!ec)
+            options.statePath = absolute.string();
     }
     std::string why;
     std::shared_ptr<SimDevice> device = SimDevice::create(options, why);
@@ -221,10 +236,10 @@ void forgetSimDevices() {
     registry().clear();
 }
 
-std::unique_ptr<SerialPort> openSimPort(const std::string& name, Clock& clock,
-                                        std::string& error) {
+std::unique_ptr<SerialPort> openSimPort(const std::string& name, Clock& clock, std::string& error) {
     std::shared_ptr<SimDevice> device = deviceFor(name, error);
-    if (!device) return nullptr;
+    if (!device)
+        return nullptr;
     if (!device->claim()) {
         error = name + ": the port is already open";
         return nullptr;
@@ -232,6 +247,8 @@ std::unique_ptr<SerialPort> openSimPort(const std::string& name, Clock& clock,
     return std::make_unique<SimPort>(std::move(device), clock);
 }
 
-void registerSimPortScheme() { registerPortScheme(kPrefix, openSimPort); }
+void registerSimPortScheme() {
+    registerPortScheme(kPrefix, openSimPort);
+}
 
 }  // namespace kv58::sim

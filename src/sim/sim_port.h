@@ -39,7 +39,6 @@ std::shared_ptr<SimDevice> deviceFor(const std::string& name, std::string& error
 void forgetSimDevices();
 
 // Opens a port on the named device; null when the name is bad or the port is already open.
-std::unique_ptr<SerialPort> openSimPort(const std::string& name, Clock& clock,
-                                        std::string& error);
+std::unique_ptr<SerialPort> openSimPort(const std::string& name, Clock& clock, std::string& error);
 
 }  // namespace kv58::sim

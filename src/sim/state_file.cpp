@@ -18,7 +18,8 @@ StateLoad loadStateFile(const std::string& path, Msp430Memory& memory, std::stri
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         std::error_code ec;
-        if (!fs::exists(path, ec)) return StateLoad::Missing;
+        if (!fs::exists(path, ec))
+            return StateLoad::Missing;
         error = "state file '" + path + "': cannot be read";
         return StateLoad::Failed;
     }
@@ -54,8 +55,10 @@ std::vector<ImageSection> flashSections(const Msp430Memory& memory) {
     std::vector<ImageSection> sections;
     for (uint32_t line = kInfoStart; line <= kMainEnd; line += 16) {
         bool erased = true;
-        for (uint32_t a = line; a < line + 16; ++a) erased &= memory.read(static_cast<uint16_t>(a)) == 0xFF;
-        if (erased) continue;
+        for (uint32_t a = line; a < line + 16; ++a)
+            erased &= memory.read(static_cast<uint16_t>(a)) == 0xFF;
+        if (erased)
+            continue;
         if (sections.empty() || sections.back().address + sections.back().bytes.size() != line) {
             sections.push_back({line, {}});
         }
@@ -73,7 +76,8 @@ bool saveStateFile(const std::string& path, const Msp430Memory& memory, std::str
     const std::string temporary = path + ".tmp";
     std::FILE* f = std::fopen(temporary.c_str(), "wb");
     if (!f) {
-        error = "state file '" + path + "': cannot write '" + temporary + "': " + std::strerror(errno);
+        error =
+            "state file '" + path + "': cannot write '" + temporary + "': " + std::strerror(errno);
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 
 #include "sim/prng.h"
 
@@ -24,6 +25,11 @@ public:
         putWord(base_ + pos_, w);
         pos_ += 2;
     }
+    // One instruction with its extension words.
+    void words(std::initializer_list<uint16_t> ws) {
+        for (uint16_t w : ws)
+            word(w);
+    }
     uint16_t address() const { return static_cast<uint16_t>(origin_ + pos_); }
     size_t size() const { return pos_; }
 
@@ -31,17 +37,33 @@ public:
         const uint16_t reg = static_cast<uint16_t>(4 + rng.below(12));
         const uint16_t src = static_cast<uint16_t>(4 + rng.below(12));
         switch (rng.below(8)) {
-            case 0: word(0x4030 | reg), word(static_cast<uint16_t>(rng.next())); break;  // mov #n,Rd
-            case 1: word(static_cast<uint16_t>(0x4000 | src << 8 | reg)); break;         // mov Rs,Rd
-            case 2: word(static_cast<uint16_t>(0x5000 | src << 8 | reg)); break;         // add Rs,Rd
-            case 3: word(0x9030 | reg), word(static_cast<uint16_t>(rng.below(256))); break;  // cmp #n,Rd
-            case 4: word(static_cast<uint16_t>(0x2000 | rng.below(8) << 10 | rng.below(0x40))); break;
+            case 0:  // mov #n,Rd
+                word(0x4030 | reg);
+                word(static_cast<uint16_t>(rng.next()));
+                break;
+            case 1:  // mov Rs,Rd
+                word(static_cast<uint16_t>(0x4000 | src << 8 | reg));
+                break;
+            case 2:  // add Rs,Rd
+                word(static_cast<uint16_t>(0x5000 | src << 8 | reg));
+                break;
+            case 3:  // cmp #n,Rd
+                word(0x9030 | reg);
+                word(static_cast<uint16_t>(rng.below(256)));
+                break;
+            case 4:  // a conditional jump, a short way forward
+                word(static_cast<uint16_t>(0x2000 | rng.below(8) << 10 | rng.below(0x40)));
+                break;
             case 5:  // call #handler
                 word(0x12B0);
                 word(static_cast<uint16_t>((callLow + rng.below(callHigh - callLow)) & 0xFFFE));
                 break;
-            case 6: word(static_cast<uint16_t>(0xF000 | src << 8 | reg)); break;  // and Rs,Rd
-            default: word(0x4303); break;                                        // nop
+            case 6:  // and Rs,Rd
+                word(static_cast<uint16_t>(0xF000 | src << 8 | reg));
+                break;
+            default:  // nop
+                word(0x4303);
+                break;
         }
     }
 
@@ -51,6 +73,8 @@ private:
     size_t pos_ = 0;
 };
 
+constexpr uint16_t kLoaderColdStart = 0x0C00;
+constexpr uint16_t kLoaderRestart = 0x0C22;
 constexpr uint16_t kHandlersAddress = 0xFB00;
 constexpr size_t kHandlerCount = 6;
 constexpr size_t kHandlerSize = 16;
@@ -62,8 +86,8 @@ FirmwareBytes makeFirmware() {
     fw.fill(0xFF);
     Prng rng(0x4B5635385F465755ull);
     CodeWriter main(fw.data(), kFirmwareAddress);
-    main.word(0x4031), main.word(0x0A00);                    // mov #0x0A00,SP
-    main.word(0x40B2), main.word(0x5A80), main.word(0x0120);  // hold the watchdog
+    main.words({0x4031, 0x0A00});          // mov #0x0A00,SP
+    main.words({0x40B2, 0x5A80, 0x0120});  // hold the watchdog
     while (main.size() + 4 <= kMainCodeSize) {
         main.randomInstruction(rng, kFirmwareAddress, kHandlersAddress);
     }
@@ -71,11 +95,11 @@ FirmwareBytes makeFirmware() {
     for (size_t h = 0; h < kHandlerCount; ++h) {
         const size_t offset = kHandlersAddress - kFirmwareAddress + h * kHandlerSize;
         CodeWriter handler(fw.data() + offset, static_cast<uint16_t>(kHandlersAddress + offset));
-        handler.word(0x120F);                                          // push R15
-        handler.word(0x403F), handler.word(static_cast<uint16_t>(rng.next()));  // mov #n,R15
-        handler.word(0x5F82), handler.word(static_cast<uint16_t>(0x0200 + 2 * h));  // add R15,&x
-        handler.word(0x413F);                                          // pop R15
-        handler.word(0x1300);                                          // reti
+        handler.word(0x120F);                                            // push R15
+        handler.words({0x403F, static_cast<uint16_t>(rng.next())});      // mov #n,R15
+        handler.words({0x5F82, static_cast<uint16_t>(0x0200 + 2 * h)});  // add R15,&x
+        handler.word(0x413F);                                            // pop R15
+        handler.word(0x1300);                                            // reti
     }
     // Vectors: the reset vector starts the program, the used interrupts have their
     // handlers, the unused ones share the last handler.
@@ -97,18 +121,16 @@ std::vector<uint8_t> makePatch() {
         0x12B0, 0x0246,          // call the command reader
         0x9034, 0x0012, 0x2406,  // a data command?
         0x9034, 0x0014, 0x2403,
-        0x4F00,                  // no: back into the loader
-        0x4303, 0x4303,
-        0x40B2, 0xA540, 0x0128,  // flash controller: word write
-        0x12B0, 0x0262,          // copy the frame data word by word
-        0x40B2, 0xA500, 0x0128,  // flash controller: done
-        0x4F00,                  // back into the loader
-        0x4303,
-        0x4A8B, 0x0000, 0x532B,  // store a word, advance
-        0x8319, 0x23FC,          // count down, loop
-        0x4130,                  // ret
-        0xB392, 0x012C, 0x23FD,  // wait while the flash is busy
-        0x4130,                  // ret
+        0x4F00,                                  // no: back into the loader
+        0x4303, 0x4303, 0x40B2, 0xA540, 0x0128,  // flash controller: word write
+        0x12B0, 0x0262,                          // copy the frame data word by word
+        0x40B2, 0xA500, 0x0128,                  // flash controller: done
+        0x4F00,                                  // back into the loader
+        0x4303, 0x4A8B, 0x0000, 0x532B,          // store a word, advance
+        0x8319, 0x23FC,                          // count down, loop
+        0x4130,                                  // ret
+        0xB392, 0x012C, 0x23FD,                  // wait while the flash is busy
+        0x4130,                                  // ret
         0x4303, 0x4303, 0x4303, 0x4303, 0x4303, 0x4303, 0x4303, 0x4303, 0x4303, 0x4303};
     std::vector<uint8_t> bytes;
     for (uint16_t w : kWords) {
@@ -120,13 +142,18 @@ std::vector<uint8_t> makePatch() {
 
 }  // namespace
 
-uint16_t encodeTemperature(int degrees) { return static_cast<uint16_t>(degrees * 100 + 4000); }
+uint16_t encodeTemperature(int degrees) {
+    return static_cast<uint16_t>(degrees * 100 + 4000);
+}
 
 uint16_t configurationWord(const TransmitterSpec& spec) {
     uint16_t word = static_cast<uint16_t>(spec.type | spec.output | spec.display);
-    if (spec.relay) word |= kRelayBit;
-    if (spec.fahrenheit) word |= kFahrenheitBit;
-    if (spec.factoryCalibrated) word |= kFactoryCalibrationBit;
+    if (spec.relay)
+        word |= kRelayBit;
+    if (spec.fahrenheit)
+        word |= kFahrenheitBit;
+    if (spec.factoryCalibrated)
+        word |= kFactoryCalibrationBit;
     return word;
 }
 
@@ -198,26 +225,32 @@ void installTransmitter(Msp430Memory& memory, const TransmitterSpec& spec) {
 
 void installLoaderRom(Msp430Memory& memory, uint16_t version) {
     Prng rng(0x524F4D0000000000ull | version);
-    for (uint32_t a = kRomStart; a <= kRomEnd; ++a) memory.poke(static_cast<uint16_t>(a), rng.byte());
+    for (uint32_t a = kRomStart; a <= kRomEnd; ++a)
+        memory.poke(static_cast<uint16_t>(a), rng.byte());
     // The two entry points: cold start at 0x0C00 and the restart at 0x0C22 jump into the
     // loader's body.
-    memory.poke(0x0C00, 0x30), memory.poke(0x0C01, 0x40);  // br #…
-    memory.poke(0x0C22, 0x30), memory.poke(0x0C23, 0x40);
+    for (uint16_t entry : {kLoaderColdStart, kLoaderRestart}) {
+        memory.poke(entry, 0x30);  // br #…
+        memory.poke(static_cast<uint16_t>(entry + 1), 0x40);
+    }
     memory.poke(kLoaderVersionAddress, static_cast<uint8_t>(version >> 8));
     memory.poke(kLoaderVersionAddress + 1, static_cast<uint8_t>(version & 0xFF));
 }
 
 void scrambleRam(Msp430Memory& memory, uint64_t seed) {
     Prng rng(seed ^ 0x52414D52414D5241ull);
-    for (uint32_t a = kRamStart; a <= kRamEnd; ++a) memory.poke(static_cast<uint16_t>(a), rng.byte());
+    for (uint32_t a = kRamStart; a <= kRamEnd; ++a)
+        memory.poke(static_cast<uint16_t>(a), rng.byte());
 }
 
 std::string nextSerial(const std::string& serial) {
     size_t digits = serial.size();
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(serial[digits - 1]))) --digits;
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(serial[digits - 1])))
+        --digits;
     if (digits == serial.size()) {
         std::string next = serial + "-2";
-        return next.size() <= kSerialMaxLength ? next : serial.substr(0, kSerialMaxLength - 2) + "-2";
+        return next.size() <= kSerialMaxLength ? next
+                                               : serial.substr(0, kSerialMaxLength - 2) + "-2";
     }
     // Add one to the trailing decimal number, keeping its width (…999 wraps to …000).
     std::string next = serial;

@@ -49,7 +49,7 @@ struct TransmitterSpec {
     uint16_t display = kDisplayHumidityAndTemperature;
     bool relay = false;
     bool factoryCalibrated = true;
-    std::string version = "0102";      // four digits as stored, shown as 01.02
+    std::string version = "0102";       // four digits as stored, shown as 01.02
     std::string serial = "K58-104711";  // at most 16 ASCII characters
 };
 

@@ -66,9 +66,10 @@ TEST(MemoryMap, MassEraseWithAndWithoutInformationMemory) {
 
 TEST(Contents, DefaultSegmentADecodes) {
     const SegmentBytes a = buildSegmentA({});
-    EXPECT_EQ(wordAt(a, 0x18), 0x8000 | 0x3000 | 0x0010 | 0x0003);  // factory cal., %RH/°C, 0-10 V, FT
-    EXPECT_EQ(wordAt(a, 0x10), 2000);   // -20
-    EXPECT_EQ(wordAt(a, 0x14), 12000);  // 80
+    EXPECT_EQ(wordAt(a, 0x18),
+              0x8000 | 0x3000 | 0x0010 | 0x0003);  // factory cal., %RH/°C, 0-10 V, FT
+    EXPECT_EQ(wordAt(a, 0x10), 2000);              // -20
+    EXPECT_EQ(wordAt(a, 0x14), 12000);             // 80
     EXPECT_EQ(std::string(a.begin() + 0x1A, a.begin() + 0x1E), "0102");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&a[0x1E])), "K58-104711");
 }
@@ -130,7 +131,8 @@ TEST(ShippedFiles, MatchTheSimulatedFirmwareAndPatch) {
 }
 
 TEST(ImageText, FormatsAndParsesSections) {
-    const std::vector<ImageSection> in = {{0x1000, {1, 2, 3}}, {0xFFF0, std::vector<uint8_t>(16, 0xAB)}};
+    const std::vector<ImageSection> in = {{0x1000, {1, 2, 3}},
+                                          {0xFFF0, std::vector<uint8_t>(16, 0xAB)}};
     const std::string text = formatImageText(in);
     EXPECT_EQ(text.substr(0, 18), "@1000\r\n01 02 03 \r\n");
     std::vector<ImageSection> out;

@@ -49,7 +49,8 @@ TEST(Entry, InvertedAdapterNeedsAnInvertingHost) {
     host.port->setDtr(false), host.port->setRts(false);
     host.clock.sleepMs(250);
     host.port->setDtr(true);
-    for (bool rts : {false, true, false, true}) host.port->setRts(rts);
+    for (bool rts : {false, true, false, true})
+        host.port->setRts(rts);
     host.port->setDtr(false), host.port->setRts(false);
     EXPECT_EQ(host.device->mode(), SimDevice::Mode::Loader);
     EXPECT_TRUE(host.sync());

@@ -55,7 +55,8 @@ TEST_F(Faulty, RefusedPasswords) {
     EXPECT_TRUE(host.unlock(password()));
     faults().refusePasswords(-1);
     host.enterLoader();
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(host.unlock(password()));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(host.unlock(password()));
 }
 
 TEST_F(Faulty, StuckCellKeepsItsBits) {

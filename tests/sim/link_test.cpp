@@ -26,7 +26,8 @@ const PasswordFileList kPasswords = {kPasswordFileName};
 class FrameCounter final : public TraceObserver {
 public:
     void onTrace(const TraceEvent& e) override {
-        if (e.kind != TraceEvent::Kind::Sent || e.bytes.empty()) return;
+        if (e.kind != TraceEvent::Kind::Sent || e.bytes.empty())
+            return;
         sent_.push_back(e.bytes[0]);
     }
     // Frames "80 CMD L L lo hi" with this command and address.
@@ -116,7 +117,8 @@ TEST_F(LinkAgainstDevice, WritesAndVerifiesBlocks) {
     ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), 0);
     ASSERT_EQ(link.bslCommand(kCmdEraseSegment, 0x1080, kEraseSegmentKey), 0);
     link.dataBlock.fill(0);
-    for (int i = 0; i < 16; ++i) link.dataBlock[i] = static_cast<uint8_t>(0x10 + i);
+    for (int i = 0; i < 16; ++i)
+        link.dataBlock[i] = static_cast<uint8_t>(0x10 + i);
     EXPECT_EQ(link.programBlock(0x1080, 16, BlockEraseCheck | BlockProgram | BlockVerify), 0);
     EXPECT_EQ(device->memory().read(0x108F), 0x1F);
     // Programming 1s over 0s leaves the 0s, which the verification finds.
@@ -142,9 +144,9 @@ TEST_F(LinkAgainstDevice, FullRunMassErasesAndRestores) {
     std::array<uint8_t, 4096> program{};
     ASSERT_TRUE(readProgram(link, kPasswords, program)) << link.message;
     device->memory().write(0x2000, 0x00);  // something outside the image, to be erased
-    writeFile(dir.file("TEMP.TXT"),
-              formatTiTxt({{0x1080, {a.begin(), a.end()}}, {0xF000, {program.begin(), program.end()}}},
-                          true));
+    writeFile(dir.file("TEMP.TXT"), formatTiTxt({{0x1080, {a.begin(), a.end()}},
+                                                 {0xF000, {program.begin(), program.end()}}},
+                                                true));
     ASSERT_EQ(runProgramming(link, ProgrammingMode::FullRun), 0) << link.message;
     EXPECT_EQ(device->memory().read(0x2000), 0xFF);
     EXPECT_EQ(device->memory().read(0x1000), 0xFF) << "Segment B was not in the image";

@@ -32,8 +32,10 @@ protected:
         thread = std::thread([this] { served = server->serve(realClock(), serveError); });
     }
     void TearDown() override {
-        if (server) server->stop();
-        if (thread.joinable()) thread.join();
+        if (server)
+            server->stop();
+        if (thread.joinable())
+            thread.join();
         EXPECT_TRUE(served) << serveError;
     }
 

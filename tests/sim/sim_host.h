@@ -20,7 +20,8 @@ using Bytes = std::vector<uint8_t>;
 // Inverted XOR of the bytes at even offsets (low) and odd offsets (high).
 inline Bytes withChecksum(Bytes frame) {
     uint8_t low = 0, high = 0;
-    for (size_t i = 0; i < frame.size(); ++i) (i % 2 ? high : low) ^= frame[i];
+    for (size_t i = 0; i < frame.size(); ++i)
+        (i % 2 ? high : low) ^= frame[i];
     frame.push_back(static_cast<uint8_t>(~low));
     frame.push_back(static_cast<uint8_t>(~high));
     return frame;
@@ -30,14 +31,21 @@ inline Bytes withChecksum(Bytes frame) {
 inline Bytes commandFrame(uint8_t command, uint16_t address, uint16_t length,
                           const Bytes& data = {}) {
     const auto n = static_cast<uint8_t>(4 + data.size());
-    Bytes f = {0x80, command, n, n, static_cast<uint8_t>(address & 0xFF),
-               static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(length & 0xFF),
+    Bytes f = {0x80,
+               command,
+               n,
+               n,
+               static_cast<uint8_t>(address & 0xFF),
+               static_cast<uint8_t>(address >> 8),
+               static_cast<uint8_t>(length & 0xFF),
                static_cast<uint8_t>(length >> 8)};
     f.insert(f.end(), data.begin(), data.end());
     return withChecksum(f);
 }
 
-inline Bytes erasedPassword() { return Bytes(32, 0xFF); }
+inline Bytes erasedPassword() {
+    return Bytes(32, 0xFF);
+}
 
 class SimHost {
 public:
@@ -63,7 +71,8 @@ public:
         clock.sleepMs(250);
         port->setDtr(false);
         if (invoke) {
-            for (bool rts : {true, false, true, false}) port->setRts(rts);
+            for (bool rts : {true, false, true, false})
+                port->setRts(rts);
             port->setDtr(true), port->setRts(true);
         } else {
             port->setDtr(true);
@@ -72,7 +81,8 @@ public:
     }
 
     void send(const Bytes& bytes) {
-        for (uint8_t b : bytes) port->writeByte(b);
+        for (uint8_t b : bytes)
+            port->writeByte(b);
     }
     // Waits for `count` bytes (or the time-out) and returns all that are queued then.
     Bytes receive(size_t count, int64_t timeoutMs = 1200) {
@@ -89,14 +99,18 @@ public:
     // Synchronisation, then the command frame; returns the reply bytes.
     Bytes command(uint8_t cmd, uint16_t address, uint16_t length, const Bytes& data = {},
                   size_t replyLength = 1) {
-        if (!sync()) return {};
+        if (!sync())
+            return {};
         return exchange(commandFrame(cmd, address, length, data), replyLength);
     }
-    bool unlock(const Bytes& password) { return command(0x10, 0xFFE0, 32, password) == Bytes{0x90}; }
+    bool unlock(const Bytes& password) {
+        return command(0x10, 0xFFE0, 32, password) == Bytes{0x90};
+    }
     // TX data block: the data of the reply frame, or empty when the reply is not one.
     Bytes readBlock(uint16_t address, uint16_t length) {
         const Bytes reply = command(0x14, address, length, {}, 4u + length + 2u);
-        if (reply.size() != 4u + length + 2u || reply[0] != 0x80) return {};
+        if (reply.size() != 4u + length + 2u || reply[0] != 0x80)
+            return {};
         return Bytes(reply.begin() + 4, reply.end() - 2);
     }
 

@@ -26,14 +26,16 @@ std::string openError(const std::string& name) {
 
 TEST(SimNames, UnknownOptionListsTheAcceptedOnes) {
     const std::string error = openError("sim:?colour=red");
-    EXPECT_EQ(error.rfind("sim:?colour=red: unknown option 'colour' (accepted: serial, type,", 0), 0u)
+    EXPECT_EQ(error.rfind("sim:?colour=red: unknown option 'colour' (accepted: serial, type,", 0),
+              0u)
         << error;
     EXPECT_NE(error.find("loader"), std::string::npos);
     EXPECT_NE(error.find("fault"), std::string::npos);
 }
 
 TEST(SimNames, BadValuesNameTheExpectedForm) {
-    EXPECT_EQ(openError("sim:?loader=1.1"), "sim:?loader=1.1: bad value '1.1' for loader (expected M.NN)");
+    EXPECT_EQ(openError("sim:?loader=1.1"),
+              "sim:?loader=1.1: bad value '1.1' for loader (expected M.NN)");
     EXPECT_NE(openError("sim:?serial=ABCDEFGHIJKLMNOPQ").find("for serial"), std::string::npos);
     EXPECT_NE(openError("sim:?tmin=-41").find("for tmin"), std::string::npos);
     EXPECT_NE(openError("sim:?tmin=90").find("tmin 90 must be below tmax 80"), std::string::npos);
@@ -45,8 +47,8 @@ TEST(SimNames, BadValuesNameTheExpectedForm) {
 TEST(SimNames, OptionsShapeTheDevice) {
     DeviceOptions o;
     std::string error;
-    ASSERT_TRUE(parseSimName("sim:x?type=kv58-f&unit=F&loader=2.02&line=19200,7O2&state=a%26b",
-                             o, error))
+    ASSERT_TRUE(
+        parseSimName("sim:x?type=kv58-f&unit=F&loader=2.02&line=19200,7O2&state=a%26b", o, error))
         << error;
     EXPECT_EQ(o.transmitter.type, kTypeKv58F);
     EXPECT_EQ(o.transmitter.display, kDisplayHumidity) << "a type without temperature";
@@ -84,7 +86,8 @@ TEST_F(StateFile, NewDeviceWritesItsFactoryContents) {
     std::string error;
     ASSERT_EQ(loadStateFile(path, loaded, error), StateLoad::Loaded) << error;
     for (uint32_t a = 0x1000; a <= 0xFFFF; ++a) {
-        ASSERT_EQ(loaded.read(static_cast<uint16_t>(a)), host.device->memory().read(static_cast<uint16_t>(a)));
+        ASSERT_EQ(loaded.read(static_cast<uint16_t>(a)),
+                  host.device->memory().read(static_cast<uint16_t>(a)));
     }
     EXPECT_EQ(readFile(path).substr(0, 7), "@1000\r\n");
 }

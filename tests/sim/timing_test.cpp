@@ -77,7 +77,8 @@ TEST_F(Timing, FlashWorkDelaysTheAnswer) {
     host.send(commandFrame(0x16, 0x1080, 0xA502));
     const int64_t sent = host.clock.nowUs();
     ASSERT_EQ(host.receive(1), Bytes{0x90});
-    EXPECT_EQ(host.clock.nowUs() - sent, 11 * characterTimeUs(LineSettings{}) + kLatencyUs + 15'000);
+    EXPECT_EQ(host.clock.nowUs() - sent,
+              11 * characterTimeUs(LineSettings{}) + kLatencyUs + 15'000);
 }
 
 TEST(LineMismatch, DeviceWithOtherSettingsHearsNothing) {

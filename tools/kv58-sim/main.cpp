@@ -40,9 +40,11 @@ void printWrapped(const std::string& text, size_t indent) {
         size_t end = std::min(text.size(), start + width);
         if (end < text.size()) {
             const size_t blank = text.rfind(' ', end);
-            if (blank != std::string::npos && blank > start) end = blank;
+            if (blank != std::string::npos && blank > start)
+                end = blank;
         }
-        std::printf("%*s%s\n", static_cast<int>(indent), "", text.substr(start, end - start).c_str());
+        std::printf("%*s%s\n", static_cast<int>(indent), "",
+                    text.substr(start, end - start).c_str());
         start = end + (end < text.size() && text[end] == ' ');
     }
 }
@@ -89,13 +91,17 @@ bool parseArguments(int argc, char** argv, Arguments& args, std::string& error) 
             continue;
         }
         if (arg.rfind("--", 0) != 0 || i + 1 >= argc) {
-            error = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unexpected argument '" + arg + "'";
+            error = arg.rfind("--", 0) == 0 ? arg + " needs a value"
+                                            : "unexpected argument '" + arg + "'";
             return false;
         }
         const std::string value = argv[++i];
-        if (arg == "--write-password") args.passwordOut = value;
-        else if (arg == "--write-patch") args.patchOut = value;
-        else deviceOptions.emplace_back(arg.substr(2), value);
+        if (arg == "--write-password")
+            args.passwordOut = value;
+        else if (arg == "--write-patch")
+            args.patchOut = value;
+        else
+            deviceOptions.emplace_back(arg.substr(2), value);
     }
     if (args.pty) {
         args.device.start = StartMode::Loader;
@@ -103,7 +109,8 @@ bool parseArguments(int argc, char** argv, Arguments& args, std::string& error) 
         args.device.line = LineSettings{};
     }
     for (const auto& [key, value] : deviceOptions) {
-        if (!setDeviceOption(args.device, key, value, error)) return false;
+        if (!setDeviceOption(args.device, key, value, error))
+            return false;
     }
     return finishDeviceOptions(args.device, error);
 }
@@ -112,14 +119,16 @@ bool writeTextFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
-    if (!out) std::fprintf(stderr, "kv58-sim: cannot write '%s'\n", path.c_str());
+    if (!out)
+        std::fprintf(stderr, "kv58-sim: cannot write '%s'\n", path.c_str());
     return static_cast<bool>(out);
 }
 
 PtyServer* volatile g_server = nullptr;
 
 extern "C" void onSignal(int) {
-    if (g_server) g_server->stop();
+    if (g_server)
+        g_server->stop();
 }
 
 int servePty(const DeviceOptions& options) {
@@ -145,7 +154,8 @@ int servePty(const DeviceOptions& options) {
     std::signal(SIGTERM, onSignal);
     const bool ok = server->serve(realClock(), error);
     g_server = nullptr;
-    if (!ok) std::fprintf(stderr, "kv58-sim: %s\n", error.c_str());
+    if (!ok)
+        std::fprintf(stderr, "kv58-sim: %s\n", error.c_str());
     return ok ? kExitOk : kExitFailure;
 }
 
@@ -169,8 +179,10 @@ int main(int argc, char** argv) {
     if (!args.patchOut.empty() && !writeTextFile(args.patchOut, patchFileText())) {
         return kExitFailure;
     }
-    if (args.pty) return servePty(args.device);
-    if (writes) return kExitOk;
+    if (args.pty)
+        return servePty(args.device);
+    if (writes)
+        return kExitOk;
     printHelp();
     return kExitFailure;
 }
