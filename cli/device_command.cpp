@@ -1,0 +1,60 @@
+#include "device_command.h"
+
+#include <cstdio>
+
+#include "base/paths.h"
+#include "base/text.h"
+#include "bsl/link_result.h"
+#include "console_ui.h"
+
+namespace kv58::cli {
+
+namespace {
+
+bool readable(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+std::string findDataFile(const std::string& name, const std::string& iniPath) {
+    if (readable(name))
+        return name;
+    const std::string folder = dirName(iniPath);
+    if (folder.empty())
+        return name;
+    const std::string beside = folder + "/" + name;
+    return readable(beside) ? beside : name;
+}
+
+void showProgress(BslLink& link, ConsoleUi& ui) {
+    link.progress = [&ui](long done, long total) { ui.infoProgress(done, total); };
+}
+
+void printFailure(const BslLink& link) {
+    std::string text = cp1252ToUtf8(link.message);
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    std::fprintf(stderr, "kv58ctl: %s\n", text.c_str());
+    const std::string& portError = link.transport().lastError();
+    if (!portError.empty())
+        std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
+}
+
+void printUnreadablePasswordFiles(const PasswordFileList& passwordFiles) {
+    if (passwordFiles.empty()) {
+        std::fprintf(stderr, "kv58ctl: the settings file names no password file ([PWfile])\n");
+    }
+    for (const std::string& name : passwordFiles) {
+        if (readable(name))
+            continue;
+        std::fprintf(stderr, "kv58ctl: %s\n",
+                     cp1252ToUtf8(link::linkMessage(link::kFileOpenFailed, false, name)).c_str());
+    }
+}
+
+}  // namespace kv58::cli
