@@ -3,9 +3,11 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "device/choices.h"
 #include "support/temp_dir.h"
 
 namespace kv58::test {
@@ -99,6 +101,39 @@ TEST_F(ProductCodeCliTest, MissingSettingsFileIsNamed) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("[6]"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(dir.file("none.ini") + " cannot be read"), std::string::npos) << r.err;
+}
+
+// The text mode's value of one field ("outputMin" ...).
+std::string field(const std::string& out, const std::string& name) {
+    const size_t at = out.find(name + ":");
+    if (at == std::string::npos)
+        return "";
+    const size_t begin = out.find_first_not_of(' ', at + name.size() + 1);
+    return out.substr(begin, out.find('\n', begin) - begin);
+}
+
+// The demo settings file beside kv58ctl is its default; its output rows must reproduce the
+// texts of the output-signal list, or the dialog could not select them.
+TEST_F(ProductCodeCliTest, ShippedTablesCoverTheOutputListAndBothUnits) {
+    std::set<std::string> listed, decoded;
+    for (const ChoiceRow& row : choiceTable(ChoiceList::Output))
+        listed.insert(row.text);
+    for (const std::string code12 : {"1", "2", "5", "6"}) {
+        const RunResult r = kv58ctl({"product-code", "FT-A1-" + code12 + "-T02"});
+        ASSERT_EQ(r.exitCode, 0) << code12 << ": " << r.err;
+        decoded.insert(field(r.out, "outputMin") + " - " + field(r.out, "outputMax") + " " +
+                       field(r.out, "outputUnit"));
+    }
+    EXPECT_EQ(decoded, listed);
+    for (const std::string code14 : {"T01", "T02", "T03", "T04", "T05"}) {
+        for (const std::string option : {"", "E01"}) {
+            const RunResult r = kv58ctl({"product-code", "FT-A1-6-" + option + code14});
+            EXPECT_EQ(r.exitCode, 0) << option << code14 << ": " << r.err;
+        }
+    }
+    const RunResult r = kv58ctl({"product-code", "FT-A1-6-E01-T02"});
+    EXPECT_EQ(field(r.out, "tempMin"), "-4");
+    EXPECT_EQ(field(r.out, "tempMax"), "176");
 }
 
 TEST_F(ProductCodeCliTest, UsageErrors) {
