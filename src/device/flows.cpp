@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "bsl/link_settings.h"
 #include "bsl/programming.h"
 #include "bsl/segments.h"
 #include "bsl/titxt.h"
@@ -58,13 +59,7 @@ Flows::Flows(const Settings& settings, BslLink& link, UserInterface& ui, RunCont
 }
 
 void Flows::applyPortSettings() {
-    link_.setPortName(settings_.Port);
-    link_.setBaudRate(static_cast<uint32_t>(settings_.Baud));
-    link_.setDataBits(static_cast<uint8_t>(settings_.DataBit));
-    link_.setStopBits(settings_.StopBit);
-    link_.setParity(settings_.Parity);
-    link_.setInvertDtr(settings_.InvertDTR);
-    link_.setInvertRts(settings_.InvertRTS);
+    kv58::applyPortSettings(link_, settings_);
     run_.setPort(settings_.Port, settings_.InvertDTR);
 }
 
