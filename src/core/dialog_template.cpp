@@ -51,6 +51,87 @@ const DialogTemplate& mainDialogTemplate() {
             {1030, K::ValueText, "Yes", 119, 169, 60, 10, kValue},
             {1036, K::CheckBox, "&write program", 188, 169, 58, 10, kStyleTabStop},
             {1040, K::PushButton, "&last", 248, 167, 20, 12, kStyleTabStop},
+        },
+        kFrameSystemMenu | kFrameMinimizeBox | kFrameTaskBar};
+    return dialog;
+}
+
+const MenuTemplate& mainMenuTemplate() {
+    static const MenuTemplate menu{
+        134,
+        {
+            {"&Program",
+             {
+                 {40001, "&read configuration"},
+                 {40002, "set &new configuration"},
+                 {0, ""},
+                 {40006, "RUN &start/stop"},
+                 {0, ""},
+                 {57665, "E&xit"},
+             }},
+            {"&Info",
+             {
+                 {40004, "&Contact..."},
+                 {57664, "&Info KV58 Configurator..."},
+             }},
+        }};
+    return menu;
+}
+
+const DialogTemplate& portPromptTemplate() {
+    using K = ControlKind;
+    static const DialogTemplate dialog{
+        139, "KV58   COM-Port", 185, 98, "MS Sans Serif", 8,
+        {
+            {-1, K::GroupBox, "Port", 7, 7, 112, 84, 0},
+            {-1, K::Label, "&Port:", 12, 20, 40, 10, kStyleLeft},
+            {1047, K::SimpleCombo, "", 55, 16, 60, 57, kStyleTabStop | kStyleSorted,
+             {"COM1", "COM2", "COM3", "COM4"}},
+            {1048, K::CheckBox, "&SET default", 55, 77, 60, 10, kStyleTabStop},
+            {1, K::DefaultButton, "OK", 128, 60, 50, 14, kStyleTabStop},
+            {2, K::PushButton, "Cancel", 128, 77, 50, 14, kStyleTabStop},
+        }};
+    return dialog;
+}
+
+const DialogTemplate& infoWindowTemplate() {
+    using K = ControlKind;
+    static const DialogTemplate dialog{
+        131, "KV58 Configurator: Information...", 191, 36, "MS Sans Serif", 8,
+        {
+            {1037, K::Label, "", 7, 5, 178, 24,
+             kStyleCentered | kStyleVCentered | kStyleNoPrefix},
+        },
+        0};  // caption bar without system menu: the window cannot be closed by the user
+    return dialog;
+}
+
+const DialogTemplate& aboutTemplate() {
+    using K = ControlKind;
+    static const DialogTemplate dialog{
+        100, "Info \xFC" "ber KV58 Configurator", 235, 60, "MS Sans Serif", 8,
+        {
+            {-1, K::Icon, "128", 11, 17, 20, 20, 0},
+            {1038, K::Label, "KV58 Configurator   V1.00", 40, 10, 188, 8,
+             kStyleLeft | kStyleNoPrefix},
+            {-1, K::Label, "Reads and sets up KV58 humidity transmitters.", 40, 24, 188, 8,
+             kStyleLeft},
+            {1, K::DefaultButton, "OK", 178, 39, 50, 14, kStyleTabStop},
+        }};
+    return dialog;
+}
+
+const DialogTemplate& contactTemplate() {
+    using K = ControlKind;
+    static const DialogTemplate dialog{
+        137, "Contact", 240, 170, "MS Sans Serif", 8,
+        {
+            {-1, K::Bitmap, "136", 7, 7, 226, 111, 0},
+            {1041, K::PushButton, "mail to: kv58-service@example.com", 7, 119, 226, 12,
+             kStyleTabStop},
+            {1042, K::PushButton, "Homepage: https://www.example.com/kv58/", 7, 132, 226, 12,
+             kStyleTabStop},
+            {1, K::DefaultButton, "OK", 183, 149, 50, 14, kStyleTabStop},
         }};
     return dialog;
 }

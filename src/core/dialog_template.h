@@ -35,10 +35,17 @@ constexpr unsigned kStyleSorted = 1u << 7;       // list keeps its items sorted
 constexpr unsigned kStyleLeft = 1u << 8;         // static text left-aligned
 constexpr unsigned kStyleSunken = 1u << 9;       // sunken frame
 
+// Window frame flags of a dialog.
+constexpr unsigned kFrameSystemMenu = 1u << 0;    // caption with system menu (close box)
+constexpr unsigned kFrameMinimizeBox = 1u << 1;   // caption with minimize box
+constexpr unsigned kFrameTaskBar = 1u << 2;       // shown in the task bar (a top-level window)
+
 struct ControlTemplate {
     int id;  // -1 for controls without an id
     ControlKind kind;
-    const char* text;  // Windows-1252; "&" marks the mnemonic
+    // Windows-1252; "&" marks the mnemonic. Icons and bitmaps name their picture's resource
+    // number ("128").
+    const char* text;
     int x, y, width, height;  // dialog units
     unsigned style;
     std::vector<std::string> items = {};  // initial list items
@@ -51,9 +58,46 @@ struct DialogTemplate {
     const char* fontName;
     int fontPoints;
     std::vector<ControlTemplate> controls;  // in tab order
+    unsigned frame = kFrameSystemMenu;
+};
+
+// A menu: drop-down menus on a menu bar, each with command items and separators.
+struct MenuItemTemplate {
+    int commandId;     // 0 for a separator
+    const char* text;  // Windows-1252; "&" marks the mnemonic
+    bool isSeparator() const { return commandId == 0; }
+};
+
+struct PopupMenuTemplate {
+    const char* text;
+    std::vector<MenuItemTemplate> items;
+};
+
+struct MenuTemplate {
+    int resourceId;
+    std::vector<PopupMenuTemplate> popups;
 };
 
 // Template 102: the main dialog (its menu is 134).
 const DialogTemplate& mainDialogTemplate();
+// Menu 134: the main dialog's menu bar.
+const MenuTemplate& mainMenuTemplate();
+// Template 139: the port prompt, asked when the settings file names no serial port.
+const DialogTemplate& portPromptTemplate();
+// Template 131: the information window shown while the transmitter is being talked to.
+const DialogTemplate& infoWindowTemplate();
+// Template 100: About, with the version line (1038) filled in when it opens.
+const DialogTemplate& aboutTemplate();
+// Template 137: Contact, with the mail (1041) and homepage (1042) buttons.
+const DialogTemplate& contactTemplate();
+
+// Picture resources named by icon and bitmap controls.
+constexpr int kProgramIcon = 128;
+constexpr int kContactBitmap = 136;
+
+// Contact links (strings 156 and 158). The mail link keeps the blank after "mailto:" that
+// the string table has; the opener drops it before handing the link over.
+constexpr const char* kContactMailLink = "mailto: kv58-service@example.com";
+constexpr const char* kContactHomepageLink = "https://www.example.com/kv58/";
 
 }  // namespace kv58

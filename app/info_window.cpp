@@ -1,0 +1,103 @@
+#include "info_window.h"
+
+#include <QEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+
+#include "core/dialog_template.h"
+#include "dialog_builder.h"
+#include "qt_text.h"
+
+namespace kv58::app {
+
+namespace {
+
+constexpr int kTextId = 1037;
+// The bar sits in the margin below the text, inside the template's rectangle.
+constexpr int kBarY = 29, kBarHeight = 5;
+constexpr int kExposeTimeoutMs = 500;
+constexpr long kBarSteps = 1000;
+
+// Quits a local event loop when the watched window is first exposed.
+class ExposeWatcher final : public QObject {
+public:
+    explicit ExposeWatcher(QEventLoop& loop) : loop_(loop) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Expose) QTimer::singleShot(0, &loop_, &QEventLoop::quit);
+        return false;
+    }
+
+private:
+    QEventLoop& loop_;
+};
+
+}  // namespace
+
+InfoWindow::InfoWindow(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    const DialogTemplate& dialog = infoWindowTemplate();
+    setWindowTitle(toQt(dialog.caption));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    const BuiltDialog built = buildDialog(dialog, this);
+    text_ = built.as<QLabel>(kTextId);
+    text_->setWordWrap(true);
+    bar_ = new QProgressBar(this);
+    bar_->setTextVisible(false);
+    bar_->setRange(0, static_cast<int>(kBarSteps));
+    bar_->setGeometry(mapDialogRect(built.units, 7, kBarY, 178, kBarHeight));
+    bar_->hide();
+}
+
+void InfoWindow::open(QWidget* over) {
+    const QRect area = over && over->isVisible() ? over->frameGeometry()
+                       : screen()                ? screen()->availableGeometry()
+                                                 : QRect();
+    auto centre = [this, &area] {
+        QRect frame = frameGeometry();
+        frame.moveCenter(area.center());
+        move(frame.topLeft());
+    };
+    if (area.isValid()) centre();
+    show();
+    raise();
+    waitUntilExposed();
+    if (area.isValid()) centre();  // now with the window system's frame
+}
+
+// The caller is about to block the thread: let the window system map and expose the window
+// first, or nothing would be seen until the operation ends.
+void InfoWindow::waitUntilExposed() {
+    QWindow* window = windowHandle();
+    if (!window || window->isExposed()) return;
+    QEventLoop loop;
+    ExposeWatcher watcher(loop);
+    window->installEventFilter(&watcher);
+    QTimer::singleShot(kExposeTimeoutMs, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    window->removeEventFilter(&watcher);
+    repaint();
+}
+
+void InfoWindow::setText(const QString& text) {
+    text_->setText(text);
+    text_->repaint();
+}
+
+void InfoWindow::setProgress(long done, long total) {
+    if (total <= 0) {
+        bar_->hide();
+        return;
+    }
+    // In steps of a tenth of a percent: the bar is repainted at most a thousand times.
+    const int value = static_cast<int>(std::clamp(done, 0L, total) * kBarSteps / total);
+    if (bar_->isVisible() && bar_->value() == value) return;
+    bar_->setValue(value);
+    bar_->show();
+    bar_->repaint();
+}
+
+}  // namespace kv58::app
