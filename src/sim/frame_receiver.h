@@ -4,9 +4,10 @@
 // Wire format (host to loader):
 //   synchronisation  0x80                              answered with 0x90
 //   command frame    0x80 CMD L1 L2 payload[L1] CKL CKH
-// A frame follows a synchronisation. CKL is the inverted XOR of the bytes at even offsets
-// (from the 0x80 on), CKH that of the bytes at odd offsets. The loader refuses a frame as soon
-// as its four header bytes show that it is malformed (L1 ≠ L2, a length the command cannot
+// A frame follows a synchronisation, so a 0x80 right after an answered synchronisation is
+// taken as a frame header, not as a second synchronisation. CKL is the inverted XOR of the bytes at
+// even offsets (from the 0x80 on), CKH that of the bytes at odd offsets. The loader refuses a frame
+// as soon as its four header bytes show that it is malformed (L1 ≠ L2, a length the command cannot
 // have, an unknown command), and a complete frame whose checksum is wrong; after an early
 // refusal it ignores the rest of the frame until the line has been quiet for the gap time.
 //

@@ -94,7 +94,6 @@ void SimDevice::startLoader(int64_t t) {
     loader_.restart();
     receiver_.restart();
     busyUntil_ = t;
-    lastActivity_ = t;
 }
 
 // --- Wire ------------------------------------------------------------------------------
@@ -147,7 +146,7 @@ void SimDevice::sendReply(const std::vector<uint8_t>& bytes, int64_t readyUs) {
     toHostFree_ = std::max(toHostFree_, start);
     // The loader's UART is half-duplex: it listens again once its reply is out.
     busyUntil_ = std::max(readyUs, start);
-    lastActivity_ = std::max(lastActivity_, busyUntil_);
+    lastActivity_ = std::max(lastActivity_.value_or(busyUntil_), busyUntil_);
 }
 
 std::optional<int64_t> SimDevice::nextDeviceArrival() const {
@@ -180,9 +179,9 @@ void SimDevice::advanceTo(int64_t t) {
 }
 
 void SimDevice::receive(uint8_t byte, int64_t t) {
-    const bool quietLongEnough =
-        options_.quietResetUs > 0 && t - lastActivity_ >= options_.quietResetUs;
-    lastActivity_ = std::max(lastActivity_, t);
+    const bool quietLongEnough = options_.quietResetUs > 0 && lastActivity_ &&
+                                 t - *lastActivity_ >= options_.quietResetUs;
+    lastActivity_ = std::max(lastActivity_.value_or(t), t);
     if (quietLongEnough && mode_ != Mode::Reset)
         startLoader(t);
     if (mode_ != Mode::Loader || faults_.silent() || t < busyUntil_)

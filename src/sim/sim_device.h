@@ -147,7 +147,8 @@ private:
     uint64_t loaderStarts_ = 0, powerUps_ = 0;
     std::deque<WireByte> toDevice_, toHost_;
     int64_t toDeviceFree_ = 0, toHostFree_ = 0;
-    int64_t now_ = 0, busyUntil_ = 0, lastActivity_ = 0;
+    int64_t now_ = 0, busyUntil_ = 0;
+    std::optional<int64_t> lastActivity_;  // last byte on the wire; none before the first
     bool claimed_ = false;
     uint64_t savedFlashChanges_ = 0;
     std::string stateError_;

@@ -248,7 +248,8 @@ std::unique_ptr<SerialPort> openSimPort(const std::string& name, Clock& clock, s
 }
 
 void registerSimPortScheme() {
-    registerPortScheme(kPrefix, openSimPort);
+    registerPortScheme(kPrefix, openSimPort,
+                       "sim:[NAME][?key=value&...] (the simulated transmitter)");
 }
 
 }  // namespace kv58::sim

@@ -56,6 +56,20 @@ TEST(Entry, InvertedAdapterNeedsAnInvertingHost) {
     EXPECT_TRUE(host.sync());
 }
 
+TEST(Entry, WithoutControlLinesAQuietLineRestartsTheLoader) {
+    SimHost host("sim:quiet?start=loader&quiet-reset=400&fault=answer-from:2");
+    EXPECT_FALSE(host.sync()) << "the first loader start does not answer";
+    host.clock.sleepMs(250);  // with the 100 ms the synchronisation waited: not long enough
+    EXPECT_FALSE(host.sync());
+    host.clock.sleepMs(400);
+    const auto password = firmwarePassword();
+    ASSERT_TRUE(host.unlock(Bytes(password.begin(), password.end())));
+    ASSERT_EQ(host.command(0x1A, 0xF000, 0), Bytes{0x90});
+    EXPECT_FALSE(host.sync()) << "the transmitter's program runs";
+    host.clock.sleepMs(400);
+    EXPECT_TRUE(host.sync());
+}
+
 TEST(Entry, ResetCutsOffARunningReply) {
     SimHost host("sim:entry-cut");
     host.enterLoader();
