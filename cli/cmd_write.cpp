@@ -19,9 +19,13 @@ int run(Context& ctx);
 
 const Command kCommand{
     "write", "choose a new configuration and write it to the transmitter",
-    "Usage: kv58ctl write [--output TEXT] [--display TEXT] [--tmin N] [--tmax N] [--yes]\n"
+    "Usage: kv58ctl write [--product-code CODE] [--output TEXT] [--display TEXT] [--tmin N]\n"
+    "                     [--tmax N] [--yes]\n"
     "\n"
-    "Reads the transmitter, selects the given choices in the new-configuration column as a\n"
+    "Reads the transmitter; with --product-code, decodes the order code through the tables\n"
+    "of the settings file and applies it to the new configuration as the dialog's\n"
+    "product-code field does (a rejected code ends the command with its messages). Then\n"
+    "selects the other given choices in the new-configuration column as a\n"
     "user would (texts as the lists show them, e.g. \"4 - 20 mA\" or \"%RH / \xC2\xB0" "C\"),\n"
     "runs the range check on T min and T max (a correction is reported), saves the last\n"
     "values and writes: identity check, backup, Segment A, reread and compare. The question\n"
@@ -32,12 +36,13 @@ const Command kCommand{
 const CommandRegistrar kRegistrar(kCommand);
 
 struct Choices {
-    std::optional<std::string> output, display, tMin, tMax;
+    std::optional<std::string> productCode, output, display, tMin, tMax;
 };
 
 bool parseArgs(const std::vector<std::string>& args, Choices& c, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::optional<std::string>* target = nullptr;
+        if (args[i] == "--product-code") target = &c.productCode;
         if (args[i] == "--output") target = &c.output;
         if (args[i] == "--display") target = &c.display;
         if (args[i] == "--tmin") target = &c.tMin;
@@ -80,6 +85,17 @@ bool choose(DialogModel& model, int listId, const char* what, const std::string&
     return false;
 }
 
+// Types the code into the product-code field and leaves it, which applies it. The field
+// converts letters to upper case as they are typed.
+bool enterProductCode(DialogModel& model, const std::string& code) {
+    std::string typed = utf8ToCp1252(code);
+    for (char& c : typed) c = toUpperAscii(c);
+    model.focusChanged(ids::kProductCode);
+    model.setControlText(ids::kProductCode, typed);
+    model.focusChanged(0);
+    return model.focused() != ids::kProductCode;
+}
+
 // Types a temperature into its field and leaves it, which runs the range check.
 bool enterTemperature(DialogModel& model, int editId, const char* what, const std::string& value) {
     if (!model.control(editId).enabled) {
@@ -115,6 +131,7 @@ int run(Context& ctx) {
     AppSession session(ctx);
     if (const int code = session.start(); code != kExitOk) return code;
     DialogModel& model = session.model();
+    if (choices.productCode && !enterProductCode(model, *choices.productCode)) return kExitFailure;
     if (choices.output && !choose(model, ids::kOutputList, "output", *choices.output))
         return kExitFailure;
     if (choices.display && !choose(model, ids::kDisplayList, "display", *choices.display))

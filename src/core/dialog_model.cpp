@@ -321,8 +321,8 @@ void DialogModel::moveFocus(int newId) {
 void DialogModel::killFocus(int id) {
     if (id == ids::kTMinEdit || id == ids::kTMaxEdit) {
         CheckTemperatureRange();
-    } else if (id == ids::kProductCode && onProductCodeLeft) {
-        onProductCodeLeft();
+    } else if (id == ids::kProductCode) {
+        ApplyProductCode();
     }
 }
 

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -93,8 +92,14 @@ public:
     // The write-program member and its check box.
     void setWriteProgram(bool on);
 
+    // Decodes the product-code field's text and, when the code is accepted, sets the
+    // new-configuration column from it. Runs when the field loses the focus. False when the
+    // field is empty or the code was rejected (the user was told; the focus is back in the
+    // field).
+    bool ApplyProductCode();
+
     // The control with the input focus (0: none), as the view reports it. Leaving T min or T
-    // max runs the range check; leaving the product-code field runs `onProductCodeLeft`.
+    // max runs the range check; leaving the product-code field applies the product code.
     int focused() const { return focused_; }
     void focusChanged(int newId);
     // Moves the focus (Enter rule, rejected product code): the view is told, then the
@@ -105,9 +110,6 @@ public:
     // Enter: moves to the next tab stop and takes the entries; never closes this dialog.
     // Returns true when the dialog is to close (the focused control is the OK button).
     bool enterPressed();
-
-    // Called when the product-code field loses the focus (bound by the product-code entry).
-    std::function<void()> onProductCodeLeft;
 
     const Settings& settings() const { return settings_; }
     TransmitterData& data() { return data_; }

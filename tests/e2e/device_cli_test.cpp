@@ -60,6 +60,14 @@ TEST_F(DeviceCli, ChoiceTheTypeDoesNotOfferIsRefusedWithTheOfferedOnes) {
         << r.err;
 }
 
+TEST_F(DeviceCli, RejectedProductCodeWritesNothing) {
+    const ProgramRun r = ctl({"write", "--product-code", "FT-A1-9-T02", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "Code 12 (Ausg\xC3\xA4nge) [9]")) << r.err;
+    EXPECT_TRUE(contains(r.err, "Invalid ProduktCode!"));
+    EXPECT_FALSE(fileExists(dir.file("backup")));
+}
+
 TEST_F(DeviceCli, WithoutYesOnNoTerminalNothingIsWritten) {
     const ProgramRun r = ctl({"write", "--output", "0 - 5 V"});
     EXPECT_EQ(r.exitCode, 1);
