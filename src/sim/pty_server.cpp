@@ -112,6 +112,10 @@ bool PtyServer::serve(Clock& clock, std::string& error) {
         }
         if (fds[1].revents & POLLIN)
             return true;
+        if (fds[0].revents & (POLLERR | POLLNVAL)) {
+            error = "the pseudo-terminal failed";
+            return false;
+        }
         if ((fds[0].revents & POLLIN) && !readHostBytes(clock, error))
             return false;
     }
