@@ -91,7 +91,8 @@ QWidget* makePicture(const ControlTemplate& t, const QRect& rect, QWidget* clien
     if (t.kind == ControlKind::Bitmap && !picture.isNull())
         picture = picture.scaled(rect.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     label->setPixmap(picture);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // An icon sits at its corner; a bitmap is centred in its rectangle whatever the font.
+    label->setAlignment(t.kind == ControlKind::Bitmap ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
