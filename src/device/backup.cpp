@@ -73,6 +73,10 @@ std::string backupFolder(const std::string& savePath) {
     return savePath + "\\";
 }
 
+std::string backupFilePath(const std::string& savePath, const SegmentData& segmentARead) {
+    return backupFolder(savePath) + backupSerialText(segmentARead) + ".dat";
+}
+
 std::string formatBackupEntry(const std::tm& when, const SegmentData& segmentA,
                               const SegmentData& segmentB) {
     char stamp[64];
@@ -91,14 +95,13 @@ bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
                     const SegmentData& segmentAWrite, const SegmentData& segmentBSaved,
                     UserInterface& ui, const std::tm& when) {
     if (!settings.SaveData) return true;
-    const std::string serial = backupSerialText(segmentARead);
     const std::string folder = backupFolder(settings.SavePath);
     const std::string folderItself = folder.substr(0, folder.find_last_of('\\'));
     if (!folderItself.empty() && !createFolder(folderItself)) {
         ui.messageBox(strprintf(text::kBackupDirFailed, folder.c_str()), MsgIcon::Exclamation);
         return false;
     }
-    const std::string path = folder + serial + ".dat";
+    const std::string path = backupFilePath(settings.SavePath, segmentARead);
     std::FILE* file = std::fopen(nativePath(path).c_str(), "ab");
     if (!file) {
         ui.messageBox(strprintf(text::kBackupOpenFailed, path.c_str()), MsgIcon::Exclamation);

@@ -42,6 +42,9 @@ std::string backupSerialText(const SegmentData& segmentARead);
 // The backup folder with its final "\" (SavePath plus "\" when it has none), Windows-style.
 std::string backupFolder(const std::string& savePath);
 
+// The backup file of a transmitter: backupFolder(savePath) + backupSerialText(...) + ".dat".
+std::string backupFilePath(const std::string& savePath, const SegmentData& segmentARead);
+
 // One entry, with "\n" line ends; `when` is the local time of the entry.
 std::string formatBackupEntry(const std::tm& when, const SegmentData& segmentA,
                               const SegmentData& segmentB);

@@ -27,13 +27,16 @@ std::vector<std::string_view> splitLines(std::string_view text) {
         const size_t end = text.find('\n');
         const std::string_view line = text.substr(0, end);
         lines.push_back(line.substr(0, line.find_last_not_of(" \t\r") + 1));
-        if (end == std::string_view::npos) break;
+        if (end == std::string_view::npos)
+            break;
         text.remove_prefix(end + 1);
     }
     return lines;
 }
 
-bool isDateLine(std::string_view line) { return line.starts_with(kDateMark); }
+bool isDateLine(std::string_view line) {
+    return line.starts_with(kDateMark);
+}
 
 // Where entries start: at date lines; at a Segment A heading that has no date line before it
 // when the entry running then already had its own (the line before it, when not blank and
@@ -66,19 +69,24 @@ std::vector<size_t> entryStarts(const std::vector<std::string_view>& lines) {
 }
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 // "06.12.2026 07:10": digits where the writer puts them, within their ranges.
 bool isDateTime(std::string_view s) {
     constexpr std::string_view kForm = "99.99.9999 99:99";  // 9: a digit
-    if (s.size() != kForm.size()) return false;
+    if (s.size() != kForm.size())
+        return false;
     for (size_t i = 0; i < s.size(); ++i) {
         const bool digit = s[i] >= '0' && s[i] <= '9';
-        if (kForm[i] == '9' ? !digit : s[i] != kForm[i]) return false;
+        if (kForm[i] == '9' ? !digit : s[i] != kForm[i])
+            return false;
     }
     const auto number = [&](size_t at) { return leadingInt(s.substr(at, 2)); };
     const int day = number(0), month = number(3);
@@ -98,23 +106,24 @@ public:
     EntryReader(const std::vector<std::string_view>& lines, size_t begin, size_t end,
                 BackupEntry& entry)
         : lines_(lines), next_(begin), end_(end), entry_(entry) {
-        while (end_ > begin && lines_[end_ - 1].empty()) --end_;  // blank lines between entries
+        while (end_ > begin && lines_[end_ - 1].empty())
+            --end_;  // blank lines between entries
     }
 
     void read() {
         const bool ok = dateLine() && exactLine(kSegmentAHeading) &&
                         segment(kSegmentAAddress, entry_.segmentA) && exactLine("") &&
-                        exactLine(kSegmentBHeading) &&
-                        segment(kSegmentBAddress, entry_.segmentB);
-        if (ok && next_ < end_) fail(next_, "text after the entry's last line \"q\"");
+                        exactLine(kSegmentBHeading) && segment(kSegmentBAddress, entry_.segmentB);
+        if (ok && next_ < end_)
+            fail(next_, "text after the entry's last line \"q\"");
     }
 
 private:
     // The next line, or nothing when the entry has ended (reported as too short).
     std::optional<std::string_view> take(std::string_view expected) {
         if (next_ >= end_) {
-            fail(end_ - 1, "the entry ends early (25 lines expected), " +
-                               std::string(expected) + " missing");
+            fail(end_ - 1,
+                 "the entry ends early (25 lines expected), " + std::string(expected) + " missing");
             return std::nullopt;
         }
         return lines_[next_++];
@@ -129,13 +138,15 @@ private:
     bool exactLine(std::string_view text) {
         const std::string expected = text.empty() ? "empty line" : quoted(text);
         const auto line = take(expected);
-        if (!line) return false;
+        if (!line)
+            return false;
         return *line == text || fail(next_ - 1, expected + " expected, found " + quoted(*line));
     }
 
     bool dateLine() {
         const auto line = take("date line");
-        if (!line) return false;
+        if (!line)
+            return false;
         const bool framed = line->size() > kDatePrefix.size() + kDateSuffix.size() &&
                             line->starts_with(kDatePrefix) && line->ends_with(kDateSuffix);
         const std::string_view stamp =
@@ -143,8 +154,10 @@ private:
                                   line->size() - kDatePrefix.size() - kDateSuffix.size())
                    : std::string_view();
         if (!framed || !isDateTime(stamp)) {
-            return fail(next_ - 1, "date line \"#========= dd.mm.yyyy hh:mm ==========\" "
-                                   "expected, found " + quoted(*line));
+            return fail(next_ - 1,
+                        "date line \"#========= dd.mm.yyyy hh:mm ==========\" "
+                        "expected, found " +
+                            quoted(*line));
         }
         entry_.dateTime = std::string(stamp);
         return true;
@@ -153,36 +166,42 @@ private:
     bool segment(uint16_t address, SegmentData& image) {
         const std::string addressLine = strprintf("@%04X", address);
         const auto line = take(quoted(addressLine));
-        if (!line) return false;
+        if (!line)
+            return false;
         if (!equalsIgnoreCase(*line, addressLine)) {
             return fail(next_ - 1, quoted(addressLine) + " expected, found " + quoted(*line));
         }
         for (size_t row = 0; row < kDataLines; ++row) {
             const auto data = take("a line of 16 values");
-            if (!data || !dataLine(*data, &image[row * kValuesPerLine])) return false;
+            if (!data || !dataLine(*data, &image[row * kValuesPerLine]))
+                return false;
         }
         return exactLine("q");
     }
 
     // 16 values of one or two hexadecimal digits, separated by blanks.
     bool dataLine(std::string_view line, uint8_t* out) {
-        if (line == "q") return fail(next_ - 1, "\"q\" too early: the image has fewer than 8 lines");
+        if (line == "q")
+            return fail(next_ - 1, "\"q\" too early: the image has fewer than 8 lines");
         size_t count = 0;
         for (size_t pos = line.find_first_not_of(" \t"); pos != std::string_view::npos;
              pos = line.find_first_not_of(" \t", pos)) {
             const size_t stop = std::min(line.find_first_of(" \t", pos), line.size());
             const std::string_view token = line.substr(pos, stop - pos);
             pos = stop;
-            if (token.size() > 2 || !std::all_of(token.begin(), token.end(),
-                                                 [](char c) { return hexDigit(c) >= 0; })) {
+            if (token.size() > 2 ||
+                !std::all_of(token.begin(), token.end(), [](char c) { return hexDigit(c) >= 0; })) {
                 return fail(next_ - 1, "bad hex value " + quoted(token));
             }
-            if (count == kValuesPerLine) return fail(next_ - 1, "more than 16 values");
+            if (count == kValuesPerLine)
+                return fail(next_ - 1, "more than 16 values");
             int value = 0;
-            for (char c : token) value = value * 16 + hexDigit(c);
+            for (char c : token)
+                value = value * 16 + hexDigit(c);
             out[count++] = static_cast<uint8_t>(value);
         }
-        if (count == kValuesPerLine) return true;
+        if (count == kValuesPerLine)
+            return true;
         return fail(next_ - 1, strprintf("16 values expected, found %zu", count));
     }
 

@@ -44,8 +44,7 @@ constexpr size_t kMaxBackupFileSize = 64u * 1024 * 1024;
 
 // Reads and parses a file given by its native path. False with a message that names the
 // file when it cannot be read or is too large; an empty file gives no entries and true.
-bool readBackupFile(const std::string& path, std::vector<BackupEntry>& entries,
-                    std::string& error);
+bool readBackupFile(const std::string& path, std::vector<BackupEntry>& entries, std::string& error);
 
 // Whether a segment image is all 0xFF, as flash after an erase.
 bool isErased(const SegmentData& segment);

@@ -20,7 +20,8 @@ std::tm at(int day, int minute) {
 
 SegmentData pattern(uint8_t seed) {
     SegmentData s{};
-    for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<uint8_t>(seed + i * 7);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = static_cast<uint8_t>(seed + i * 7);
     return s;
 }
 
@@ -35,16 +36,20 @@ std::string threeEntries() {
 struct Lines {
     explicit Lines(const std::string& text) {
         std::istringstream in(text);
-        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        for (std::string l; std::getline(in, l);)
+            lines.push_back(l);
     }
     std::string text() const {
         std::string out;
-        for (const auto& l : lines) out += l + "\n";
+        for (const auto& l : lines)
+            out += l + "\n";
         return out;
     }
     Lines& set(int n, const std::string& l) { return lines.at(n - 1) = l, *this; }
     Lines& erase(int n) { return lines.erase(lines.begin() + n - 1), *this; }
-    Lines& insert(int n, const std::string& l) { return lines.insert(lines.begin() + n - 1, l), *this; }
+    Lines& insert(int n, const std::string& l) {
+        return lines.insert(lines.begin() + n - 1, l), *this;
+    }
     std::vector<std::string> lines;
 };
 
@@ -58,7 +63,8 @@ void expectIntact(const BackupEntry& e, int index, uint8_t seedA, uint8_t seedB)
 TEST(BackupReader, ReadsWhatTheWriterAppends) {
     for (const char* lineEnd : {"\n", "\r\n"}) {
         std::string text;
-        for (char c : threeEntries()) text += c == '\n' ? std::string(lineEnd) : std::string(1, c);
+        for (char c : threeEntries())
+            text += c == '\n' ? std::string(lineEnd) : std::string(1, c);
         const auto entries = parseBackupText(text);
         ASSERT_EQ(entries.size(), 3u);
         expectIntact(entries[0], 1, 1, 2);
@@ -83,8 +89,9 @@ TEST(BackupReader, DamagedEntryIsReportedByLineAndTheOthersAreKept) {
     const std::vector<Damage> cases = {
         {"bad hex", [](Lines& l) { l.set(33, "00 11 22 G1 44 55 66 77 88 99 AA BB CC DD EE FF "); },
          33, "bad hex value \"G1\""},
-        {"three digits", [](Lines& l) { l.set(30, "123 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"); },
-         30, "bad hex value \"123\""},
+        {"three digits",
+         [](Lines& l) { l.set(30, "123 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"); }, 30,
+         "bad hex value \"123\""},
         {"short line", [](Lines& l) { l.set(42, "00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE"); },
          42, "16 values expected, found 15"},
         {"missing q", [](Lines& l) { l.erase(38); }, 38, "\"q\" expected, found \"\""},

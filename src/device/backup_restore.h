@@ -1,0 +1,107 @@
+// Putting a backup entry back into a transmitter: the way back after a write that was cut
+// off for good (adapter pulled mid-erase, power lost, attempts used up) left Segment A erased
+// or half-written.
+//
+// It goes as carefully as a configuration write, with the same steps and the same attempt
+// budget (MaxWriteCnt, shared by every failed step):
+//
+//   1. question              "restore the backup of ...?"; anything but Yes changes nothing
+//   2. identity check        Segments A and B read afresh; the transmitter's serial number must
+//                            be the entry's (unless forced: an erased Segment A has no serial
+//                            number to compare)
+//   3. undo entry            the information memory just read is appended to the transmitter's
+//                            backup file (same file-name rule and entry layout as before a
+//                            write, whatever SaveData says), so the restore itself can be undone;
+//                            when that fails nothing is written
+//   4. transfer              Segment A, then Segment B when asked for, each with the segment
+//                            write of a configuration write (erase, program, verify)
+//   5. reread                the application's reread after a write (program check and full
+//                            restore included), then Segment A and B compared with the entry
+//                            byte for byte
+//
+// The caller has read the transmitter with a plain read just before (that gives the program
+// reference for the check in step 5, and RUN is then as a read leaves it).
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "base/clock.h"
+#include "base/user_interface.h"
+#include "bsl/bsl_link.h"
+#include "device/backup_reader.h"
+#include "device/flows.h"
+#include "device/run_control.h"
+#include "device/transmitter_data.h"
+#include "settings/settings.h"
+
+namespace kv58 {
+
+enum class RestoreOutcome {
+    Declined,        // the question was not answered with Yes; nothing done
+    SerialMismatch,  // another transmitter (or an erased Segment A) and no force; nothing done
+    UndoFailed,      // the undo entry could not be written; nothing written
+    NotWritten,      // attempts used up before Segment A was written
+    Incomplete,      // Segment A written, Segment B not (attempts used up)
+    RereadFailed,    // written, but the reread failed
+    Mismatch,        // written, but the reread differs from the entry
+    ProgramChanged,  // written, but the program flash changed (the whole transmitter was
+                     // then restored as after a configuration write)
+    Confirmed,       // written, and the reread matches the entry byte for byte
+};
+
+struct RestoreOptions {
+    bool withSegmentB = false;  // also write the entry's Segment B (calibration)
+    bool forceSerial = false;   // write even when the serial numbers differ
+};
+
+struct RestoreReport {
+    RestoreOutcome outcome = RestoreOutcome::Declined;
+    std::string transmitterSerial;   // as read in the identity check (Windows-1252)
+    bool transmitterErased = false;  // its Segment A was all 0xFF
+    bool serialForced = false;       // the serial numbers differed and the write went ahead
+    std::string undoFile;            // the file the undo entry went to (Windows-style path)
+    // The first byte of the reread that differs from the entry (Mismatch).
+    uint16_t differenceAddress = 0;
+};
+
+class BackupRestore {
+public:
+    BackupRestore(const Settings& settings, BslLink& link, UserInterface& ui, RunControl& run,
+                  TransmitterData& data, Flows& flows, Clock& clock);
+
+    // Restores an intact entry; shows its messages through the user interface and says how
+    // it ended.
+    RestoreReport restore(const BackupEntry& entry, const RestoreOptions& options);
+
+    // The local time of the undo entry; tests fix it.
+    std::function<std::tm()> now;
+
+private:
+    enum class Step { Identity, SegmentA, SegmentB, Done };
+    enum class StepResult { Ok, Failed, Stop };
+
+    bool runSteps(const BackupEntry& entry, const RestoreOptions& options, RestoreReport& report);
+    StepResult identityCheck(const BackupEntry& entry, const RestoreOptions& options,
+                             RestoreReport& report, int failures);
+    bool appendUndoEntry(RestoreReport& report);
+    StepResult writeSegment(Step step, const BackupEntry& entry);
+    void rereadAndCompare(const BackupEntry& entry, const RestoreOptions& options,
+                          RestoreReport& report);
+    int maxAttempts() const;
+
+    const Settings& settings_;
+    BslLink& link_;
+    UserInterface& ui_;
+    RunControl& run_;
+    TransmitterData& data_;
+    Flows& flows_;
+    Clock& clock_;
+};
+
+// The serial number of a Segment A image as a user reads it: "(Segment A erased)" for an
+// erased image, "(none)" for an empty serial number field.
+std::string serialForDisplay(const SegmentData& segmentA);
+
+}  // namespace kv58
