@@ -1,0 +1,41 @@
+// One cell of the benchmark matrix: a port kind at one baud rate, with the three operations
+// (plain read, configuration write with its reread, restore) run `repeat` times each against
+// the simulated transmitter on the real clock.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "wire_floor.h"
+
+namespace kv58::bench {
+
+enum class PortKind { Sim, Pty, Rfc2217 };
+const char* portKindName(PortKind kind);
+std::optional<PortKind> parsePortKind(const std::string& text);
+
+enum class Operation { Read, Write, Restore };
+const char* operationName(Operation op);
+constexpr Operation kOperations[] = {Operation::Read, Operation::Write, Operation::Restore};
+
+struct Sample {
+    int64_t wallUs = 0;
+    int64_t cpuUs = 0;  // user and system time of this process
+    Floor floor;
+};
+
+struct Row {
+    PortKind port = PortKind::Sim;
+    int baud = 0;
+    Operation op = Operation::Read;
+    std::vector<Sample> samples;
+};
+
+// Runs the cell and appends one row per operation to `rows`. False with the reason in
+// `error` when the port cannot be set up or an operation fails (a benchmark of a failing
+// transfer would measure nothing useful).
+bool runCell(PortKind port, int baud, int repeat, std::vector<Row>& rows, std::string& error);
+
+}  // namespace kv58::bench

@@ -1,0 +1,140 @@
+// kv58-bench: how fast the Configurator's transfers are on the wire, against the simulated
+// transmitter on the real clock.
+//
+//   kv58-bench [--port sim|pty|rfc2217] [--baud N] [--repeat N] [--json FILE]
+//
+// Without options it runs the whole matrix: every port kind at 9600 and 115200 baud (8E1),
+// each with a plain read, a configuration write with its reread, and a restore, three times.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench_run.h"
+#include "headless_app.h"
+#include "report.h"
+
+using namespace kv58;
+using namespace kv58::bench;
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+struct Options {
+    std::vector<PortKind> ports{PortKind::Sim, PortKind::Pty, PortKind::Rfc2217};
+    std::vector<int> bauds{9600, 115200};
+    int repeat = 3;
+    std::string jsonPath;
+    bool portChosen = false;
+};
+
+void printHelp() {
+    std::printf(
+        "Usage: kv58-bench [--port sim|pty|rfc2217] [--baud N] [--repeat N] [--json FILE]\n\n"
+        "Times a plain read, a configuration write with its reread, and a restore against\n"
+        "the simulated transmitter with its wire timing on the real clock, and compares each\n"
+        "with its floor: the pauses the program must make, the character time of every byte\n"
+        "on the line and the transmitter's own processing time, counted from the link's\n"
+        "trace. Prints wall time, floor, ratio (wall / floor) and this process's CPU time as\n"
+        "a share of the wall time, with minimum, median and maximum over the repetitions.\n\n"
+        "  --port KIND   one port kind: sim (in process), pty (kv58-sim --pty), rfc2217\n"
+        "                (kv58-sim --listen); default all three\n"
+        "  --baud N      one baud rate (8E1); default 9600 and 115200\n"
+        "  --repeat N    repetitions of each operation (default 3)\n"
+        "  --json FILE   also write the results as JSON\n");
+}
+
+bool positive(const std::string& text, int& value) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v <= 0 || v > 10'000'000)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+// False with a message for a bad command line; `help` set for --help.
+bool parseOptions(int argc, char** argv, Options& o, bool& help, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+            return true;
+        }
+        if (i + 1 >= argc) {
+            error = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unexpected '" + arg + "'";
+            return false;
+        }
+        const std::string value = argv[++i];
+        int n = 0;
+        if (arg == "--port") {
+            const auto kind = parsePortKind(value);
+            if (!kind) {
+                error = "--port " + value + ": expected sim, pty or rfc2217";
+                return false;
+            }
+            o.ports = {*kind};
+            o.portChosen = true;
+        } else if (arg == "--baud" && positive(value, n)) {
+            o.bauds = {n};
+        } else if (arg == "--repeat" && positive(value, n)) {
+            o.repeat = n;
+        } else if (arg == "--json") {
+            o.jsonPath = value;
+        } else {
+            error = arg == "--baud" || arg == "--repeat"
+                        ? arg + " " + value + ": expected a positive whole number"
+                        : "unknown option " + arg;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool help = false;
+    std::string error;
+    if (!parseOptions(argc, argv, options, help, error)) {
+        std::fprintf(stderr, "kv58-bench: %s (kv58-bench --help shows the options)\n",
+                     error.c_str());
+        return kExitUsage;
+    }
+    if (help) {
+        printHelp();
+        return kExitOk;
+    }
+    std::vector<Row> rows;
+    std::vector<std::string> notes;
+    for (PortKind port : options.ports) {
+        for (int baud : options.bauds) {
+            std::fprintf(stderr, "kv58-bench: %s at %d baud...\n", portKindName(port), baud);
+            const size_t before = rows.size();
+            if (runCell(port, baud, options.repeat, rows, error))
+                continue;
+            rows.resize(before);
+            const std::string what =
+                std::string(portKindName(port)) + " at " + std::to_string(baud) + " baud: " + error;
+            // A port kind this build cannot serve is reported, not fatal, in the full matrix.
+            if (port == PortKind::Rfc2217 && !options.portChosen) {
+                notes.push_back(std::string("rfc2217: not available (") + error + ")");
+                break;
+            }
+            std::fprintf(stderr, "kv58-bench: %s\n", what.c_str());
+            return kExitFailure;
+        }
+    }
+    std::fputs(formatTable(rows, notes).c_str(), stdout);
+    if (!options.jsonPath.empty() &&
+        !headless::writeBytes(options.jsonPath,
+                              formatJson(rows, thisMachine(), options.repeat, notes))) {
+        std::fprintf(stderr, "kv58-bench: cannot write %s\n", options.jsonPath.c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
