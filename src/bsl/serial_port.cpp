@@ -5,6 +5,8 @@
 
 #include "base/text.h"
 #include "bsl/hardware_port.h"
+#include "bsl/rfc2217_address.h"
+#include "bsl/rfc2217_port.h"
 
 namespace kv58 {
 
@@ -47,7 +49,9 @@ std::mutex& registryMutex() {
     return m;
 }
 std::map<std::string, Scheme>& registry() {
-    static std::map<std::string, Scheme> r;
+    // The network port belongs to this layer and is always there; "sim:" registers itself.
+    static std::map<std::string, Scheme> r = {
+        {rfc2217::kScheme, Scheme{openRfc2217Port, rfc2217::kUsage}}};
     return r;
 }
 
