@@ -1,0 +1,117 @@
+// kv58ctl backup list and backup restore against the simulated transmitter, runs sharing the
+// transmitter through its state file.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "device/backup.h"
+#include "settings/limits_key.h"
+#include "support/program_run.h"
+#include "support/temp_dir.h"
+
+namespace kv58::test {
+namespace {
+
+class BackupCli : public ::testing::Test {
+protected:
+    BackupCli() {
+        for (const char* file : {"PATCH.TXT", "KV58-PW.TXT"}) {
+            std::filesystem::copy_file(std::string(KV58_SOURCE_DIR) + "/resources/shipped/" + file,
+                                       dir.file(file));
+        }
+        writeFile(ini,
+                  "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
+                  "[Program]\r\nWaitSeg=0\r\nMaxWriteCnt=1\r\nSaveData=Ja\r\n"
+                  "SavePath=.\\backup\r\nKey01=" +
+                      EncodeKey({-40, 120, 20, -40, 248, 36}) +
+                      "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
+    }
+    ProgramRun ctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--ini", ini});
+        return kv58ctl(args, dir.path());
+    }
+    // Three entries of a transmitter K58-999999 with the middle one damaged on line 33.
+    std::string fileWithDamage() {
+        SegmentData a{}, b{};
+        a[0x18] = 0x13;  // KV58-FT, 0 - 10 V
+        std::memcpy(&a[0x1E], "K58-999999", 10);
+        std::tm t{};
+        t.tm_year = 126, t.tm_mon = 0, t.tm_mday = 2, t.tm_hour = 3, t.tm_min = 4;
+        std::string text = formatBackupEntry(t, a, b) + formatBackupEntry(t, a, b);
+        size_t line33 = 0;
+        for (int n = 1; n < 33; ++n)
+            line33 = text.find('\n', line33) + 1;
+        text.replace(line33, 2, "G1");
+        return text + formatBackupEntry(t, a, b);
+    }
+    TempDir dir;
+    std::string ini = dir.file("KV58.ini");
+    const std::string backupFile = "backup/K58-104711.dat";
+};
+
+TEST_F(BackupCli, CutOffWriteIsUndoneByRestoringTheEntryBefore) {
+    ASSERT_EQ(ctl({"write", "--output", "4 - 20 mA", "--yes"}).exitCode, 0);
+    // The second write loses power half-way and has no attempt left.
+    const ProgramRun cut = ctl({"--port", "sim:?state=sim.state&fault=power-loss:1", "write",
+                                "--output", "0 - 5 V", "--yes"});
+    ASSERT_EQ(cut.exitCode, 1) << cut.err;
+
+    ProgramRun list = ctl({"backup", "list", backupFile});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out.rfind("  1  ", 0), 0u) << list.out;
+    const std::string degC = "\u00B0C";  // UTF-8 on the terminal
+    EXPECT_TRUE(contains(list.out, "type KV58-FT; output 4 - 20 mA; unit " + degC +
+                                       "; T min -20; T max 80; display %RH / " + degC +
+                                       "; relay No; serial K58-104711\n  2  "))
+        << list.out;
+
+    const ProgramRun restore = ctl({"backup", "restore", backupFile, "--entry", "1", "--yes"});
+    ASSERT_EQ(restore.exitCode, 0) << restore.err;
+    EXPECT_TRUE(contains(restore.err, "restored and confirmed")) << restore.err;
+    // What the reread found, as kv58ctl read prints it.
+    EXPECT_TRUE(contains(restore.out, "Output signal:       4 - 20 mA")) << restore.out;
+
+    list = ctl({"--json", "backup", "list", backupFile});
+    EXPECT_TRUE(contains(list.out, "{\"index\": 3, \"line\": 52, \"date\": ")) << list.out;
+    EXPECT_TRUE(
+        contains(list.out.substr(list.out.find("\"index\": 3")), "\"output\": \"0 - 5 V\""));
+}
+
+TEST_F(BackupCli, AnotherTransmitterIsRefusedWithTheWayOut) {
+    writeFile(dir.file("other.dat"), fileWithDamage());
+    const ProgramRun r = ctl({"--port", "sim:", "backup", "restore", "other.dat", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err,
+                         "the transmitter has serial number K58-104711, the backup entry "
+                         "K58-999999; --force-serial"))
+        << r.err;
+    EXPECT_FALSE(fileExists(dir.file("backup")));
+}
+
+TEST_F(BackupCli, DamagedEntryIsListedByLineAndNeverRestored) {
+    writeFile(dir.file("other.dat"), fileWithDamage());
+    ProgramRun r = ctl({"backup", "list", "other.dat"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(
+        contains(r.out,
+                 "  2  02.01.2026 03:04  damaged (entry from line 27): line 33: bad hex value "
+                 "\"G1\"\n  3  02.01.2026 03:04  type KV58-FT"))
+        << r.out;
+    r = ctl({"--json", "backup", "list", "other.dat"});
+    EXPECT_TRUE(contains(r.out,
+                         "{\"index\": 2, \"line\": 27, \"damaged\": true, \"damageLine\": "
+                         "33, \"error\": \"bad hex value \\\"G1\\\"\"}"))
+        << r.out;
+    // Refused before the transmitter is asked: a silent one would fail otherwise.
+    r = ctl(
+        {"--port", "sim:?fault=silent", "backup", "restore", "other.dat", "--entry", "2", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "the entry 2 is damaged (entry from line 27): line 33")) << r.err;
+    EXPECT_FALSE(contains(r.err, "reading data")) << r.err;
+    r = ctl({"backup", "restore", "missing.dat", "--yes"});
+    EXPECT_TRUE(contains(r.err, "cannot open missing.dat")) << r.err;
+}
+
+}  // namespace
+}  // namespace kv58::test
