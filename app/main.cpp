@@ -1,5 +1,7 @@
 // KV58: the desktop program. Its settings file is KV58.ini beside it.
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 
 #include "base/clock.h"
 #include "base/paths.h"
@@ -8,7 +10,31 @@
 #include "pictures.h"
 #include "sim/sim_port.h"
 
+namespace {
+
+// On X11 and Wayland desktops a window needs a display; without one Qt would abort.
+bool haveDisplay() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+#else
+    return true;
+#endif
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (!haveDisplay()) {
+        std::fprintf(stderr,
+                     "KV58: no display to open the window on (DISPLAY is not set).\n"
+                     "Run it on a desktop, or use kv58ctl beside it for the same job "
+                     "(kv58ctl --help).\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     kv58::sim::registerSimPortScheme();
     kv58::app::applyClassicLook(app);

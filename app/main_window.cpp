@@ -280,7 +280,8 @@ void MainWindow::addSystemMenuEntry() {
 
 bool MainWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
     const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == ids::kSysAbout) {
+    if (msg->message == WM_SYSCOMMAND &&
+        (msg->wParam & 0xFFF0) == static_cast<WPARAM>(ids::kSysAbout)) {
         runCommand(ids::kSysAbout);
         *result = 0;
         return true;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QThread>
 
 #include "main_window.h"
 #include "port_prompt_dialog.h"
@@ -79,8 +80,10 @@ void QtUserInterface::bringToForeground() {
 }
 
 // The handler that asks runs to its end first; the event loop then ends with the code.
+// Before the event loop runs (the dialog's initialisation) the caller reads quitCode().
 void QtUserInterface::requestQuit(int exitCode) {
     quitCode_ = exitCode;
+    if (QThread::currentThread()->loopLevel() == 0) return;
     QMetaObject::invokeMethod(
         qApp, [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
 }
