@@ -1,6 +1,7 @@
 // kv58-sim: the simulated KV58 transmitter for programs outside this process.
 //
 //   kv58-sim --pty [options]   serve on a new pseudo-terminal until interrupted
+//   kv58-sim --listen [HOST:]PORT [options]   serve as a network serial port (listen.h)
 //   kv58-sim --write-password FILE | --write-patch FILE   write a shipped data file
 #include <algorithm>
 #include <csignal>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "listen.h"
 #include "sim/device_options.h"
 #include "sim/faults.h"
 #include "sim/option_values.h"
@@ -28,6 +30,7 @@ constexpr int kExitFailure = 1;
 struct Arguments {
     bool help = false;
     bool pty = false;
+    std::string listen;
     std::string passwordOut, patchOut;
     DeviceOptions device;
 };
@@ -52,6 +55,7 @@ void printWrapped(const std::string& text, size_t indent) {
 void printHelp() {
     std::printf(
         "Usage: kv58-sim --pty [options]\n"
+        "       kv58-sim --listen [HOST:]PORT [options]\n"
         "       kv58-sim --write-password FILE | --write-patch FILE\n\n"
         "A simulated KV58 transmitter: an MSP430 with its flash and ROM bootstrap loader.\n\n"
         "Modes:\n"
@@ -61,11 +65,12 @@ void printHelp() {
         "                        carries no modem lines and no parity: the loader runs from\n"
         "                        the start and a quiet line restarts it, so a synchronisation\n"
         "                        byte 0x80 is always answered with 0x90.\n"
+        "%s"
         "  --write-password FILE write the password file of the simulated firmware (%s)\n"
         "  --write-patch FILE    write the loader patch image (%s)\n"
         "  --help                this text\n\n"
         "Device options (the same keys as in sim:?key=value port names):\n",
-        kPasswordFileName, kPatchFileName);
+        kListenHelp, kPasswordFileName, kPatchFileName);
     for (const OptionHelp& o : deviceOptionHelp()) {
         std::printf("  --%s %s\n", o.key, o.value);
         printWrapped(o.text, 8);
@@ -96,7 +101,9 @@ bool parseArguments(int argc, char** argv, Arguments& args, std::string& error) 
             return false;
         }
         const std::string value = argv[++i];
-        if (arg == "--write-password")
+        if (arg == "--listen")
+            args.listen = value;
+        else if (arg == "--write-password")
             args.passwordOut = value;
         else if (arg == "--write-patch")
             args.patchOut = value;
@@ -179,8 +186,14 @@ int main(int argc, char** argv) {
     if (!args.patchOut.empty() && !writeTextFile(args.patchOut, patchFileText())) {
         return kExitFailure;
     }
+    if (args.pty && !args.listen.empty()) {
+        std::fprintf(stderr, "kv58-sim: --pty and --listen exclude each other\n");
+        return kExitFailure;
+    }
     if (args.pty)
         return servePty(args.device);
+    if (!args.listen.empty())
+        return serveListen(args.device, args.listen);
     if (writes)
         return kExitOk;
     printHelp();
