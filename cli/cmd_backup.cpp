@@ -34,13 +34,14 @@ const Command kCommand{
     "list prints one line per entry, oldest first: its index, date and time, and the\n"
     "configuration its Segment A holds (type, output, unit, T min, T max, display, relay,\n"
     "serial number). With --json an array of objects with the keys index, line, date,\n"
-    "damaged, erased, type, output, unit, tmin, tmax, display, alarmRelay, serial and word.\n"
-    "A damaged entry is listed with the line where the fault was found; the others are read\n"
-    "on. Indexes count every entry, damaged ones included, so they never shift.\n"
+    "damaged, erased, type, output, unit, tmin, tmax, display, alarmRelay, serial and word\n"
+    "(a damaged entry: index, line, damaged, damageLine and error). A damaged entry is\n"
+    "listed with the line where the fault was found; the others are read on. Indexes count\n"
+    "every entry, damaged ones included, so they never shift.\n"
     "\n"
     "restore reads the transmitter, checks that its serial number is the entry's, appends\n"
-    "the transmitter's present information memory to its own backup file (so that the\n"
-    "restore can be undone: the newest entry is then that undo entry), writes the entry's\n"
+    "the transmitter's present information memory to its own backup file (SavePath, even\n"
+    "with SaveData off; restoring that newest entry undoes the restore), writes the entry's\n"
     "Segment A (and Segment B with --with-segment-b) as a configuration write does, with the\n"
     "attempts of MaxWriteCnt, rereads and compares byte for byte.\n"
     "  --entry N         the entry by its index in list (default: the newest)\n"
@@ -158,7 +159,8 @@ std::string entryJson(const BackupEntry& e) {
 
 int list(const Context& ctx, const Request& r) {
     std::vector<BackupEntry> entries;
-    const bool loaded = loadEntries(r.file, entries);
+    if (!loadEntries(r.file, entries))
+        return kExitFailure;
     if (ctx.json) {
         std::string out = "[";
         for (const BackupEntry& e : entries)
@@ -170,7 +172,7 @@ int list(const Context& ctx, const Request& r) {
                         (e.intact() ? configurationText(e.segmentA) : damageText(e)).c_str());
         }
     }
-    return loaded ? kExitOk : kExitFailure;
+    return kExitOk;
 }
 
 // The entry asked for, or the newest; null after reporting why none can be restored.
