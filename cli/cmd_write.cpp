@@ -119,6 +119,8 @@ const char* outcomeText(WriteOutcome outcome) {
         case WriteOutcome::RereadFailed: return "written, but the reread failed";
         case WriteOutcome::Mismatch: return "written, but the reread shows other data";
         case WriteOutcome::RestoreFailed: return "written, the program changed and its restore failed";
+        case WriteOutcome::ProgramUnchecked:
+            return "written, but the program could not be read back for its check";
         case WriteOutcome::NotStarted: break;
     }
     return "not written";

@@ -235,13 +235,26 @@ void Flows::rereadAfterWrite() {
     if (!ReadDataKV58(true)) {
         ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
         writeOutcome_ = WriteOutcome::RereadFailed;
-    } else if (rereadMismatch_) {
+    } else if (!segmentBUnchanged() || rereadMismatch_) {
         writeOutcome_ = WriteOutcome::Mismatch;
     } else if (restoreFailed_) {
         writeOutcome_ = WriteOutcome::RestoreFailed;
+    } else if (!(data_.programCheck && data_.referenceValid) && !data_.writeProgram) {
+        // The reread could not read the program (or there was no reference to compare it
+        // with): a change made by the write would have gone unnoticed and unrestored.
+        writeOutcome_ = WriteOutcome::ProgramUnchecked;
     } else {
         writeOutcome_ = WriteOutcome::Confirmed;
     }
+}
+
+bool Flows::segmentBUnchanged() {
+    // The write never touches Segment B: another one after the write means that another
+    // transmitter was connected after the identity check and received this one's Segment A,
+    // serial number included.
+    if (data_.segmentBRead == data_.segmentBSaved) return true;
+    ui_.messageBox(text::kSegmentBChanged, MsgIcon::Exclamation);
+    return false;
 }
 
 }  // namespace kv58

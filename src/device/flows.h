@@ -29,6 +29,7 @@ enum class WriteOutcome {
     RereadFailed,   // written, but the reread failed
     Mismatch,       // written, but the reread shows other data
     RestoreFailed,  // written, the program changed, and the restore failed
+    ProgramUnchecked,  // written, but the program could not be read back for its check
     Confirmed,      // written and confirmed by the reread (restored where the program changed)
 };
 
@@ -63,6 +64,7 @@ private:
     void runWriteAttempts();
     void identityError();
     void rereadAfterWrite();
+    bool segmentBUnchanged();
 
     const Settings& settings_;
     BslLink& link_;

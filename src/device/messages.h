@@ -35,6 +35,9 @@ constexpr const char* kTransferProgress = "%s  (transfer %d / %d)";
 constexpr const char* kBackupDirFailed = "Verzeichnis %s konnte nicht angelegt werden!";
 constexpr const char* kBackupOpenFailed = "Datei %s konnte nicht ge\xF6" "ffnet/erstellt werden!";
 constexpr const char* kBackupWriteFailed = "Daten konnten nicht in Datei %s geschrieben werden!";
+constexpr const char* kSegmentBChanged =
+    "ERROR compare data!\nSegment B is not the one read before the write:\n"
+    "is another transmitter connected?";
 constexpr const char* kRangeNotCodable =
     "T min and T max must lie between %d and %d!\n\nDATA NOT SENT!";
 
