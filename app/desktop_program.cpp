@@ -13,7 +13,10 @@ DesktopProgram::DesktopProgram(QtUserInterface& ui, Clock& clock)
                     [this] { return dialog_.title(); }, aboutVersionLine()});
 }
 
-DesktopProgram::~DesktopProgram() { ui_.setMainWindow(nullptr); }
+DesktopProgram::~DesktopProgram() {
+    window_.detach();  // the dialog goes first
+    ui_.setMainWindow(nullptr);
+}
 
 bool DesktopProgram::start(const std::string& programPath) {
     dialog_.OnInitDialog(programPath);

@@ -55,11 +55,20 @@ MainWindow::MainWindow(UserInterface& ui, QWidget* parent)
     addSystemMenuEntry();
 }
 
-MainWindow::~MainWindow() = default;
+// Hiding while being destroyed moves the application's focus; the window no longer listens.
+MainWindow::~MainWindow() {
+    disconnect(focusConnection_);
+    detach();
+}
 
 void MainWindow::attach(DialogBinding binding) {
     binding_ = std::move(binding);
     refresh();
+}
+
+void MainWindow::detach() {
+    binding_ = {};
+    pending_.clear();
 }
 
 void MainWindow::buildMenu(QLayout* layout) {
@@ -91,8 +100,8 @@ void MainWindow::buildMenu(QLayout* layout) {
 }
 
 void MainWindow::connectControls() {
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* now) { onFocusChanged(now); });
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
+                               [this](QWidget*, QWidget* now) { onFocusChanged(now); });
     for (const auto& [id, widget] : built_.controls) {
         const int controlId = id;
         widget->installEventFilter(this);

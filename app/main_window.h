@@ -38,6 +38,8 @@ public:
     ~MainWindow() override;
 
     void attach(DialogBinding binding);
+    // Forgets the binding (before the model goes away) and what was posted to it.
+    void detach();
 
     // DialogView.
     void refresh() override;
@@ -88,6 +90,7 @@ private:
     bool busy_ = false;
     bool ending_ = false;
     std::deque<std::function<void()>> pending_;
+    QMetaObject::Connection focusConnection_;
 };
 
 }  // namespace kv58::app
