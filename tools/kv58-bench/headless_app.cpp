@@ -39,8 +39,9 @@ bool writeBytes(const std::string& path, const std::string& bytes) {
     return static_cast<bool>(out);
 }
 
-WorkFolder::WorkFolder() {
-    std::string pattern = (fs::temp_directory_path() / "kv58-evidence-XXXXXX").string();
+WorkFolder::WorkFolder(const std::string& parent) {
+    const fs::path base = parent.empty() ? fs::temp_directory_path() : fs::path(parent);
+    std::string pattern = (base / "kv58-evidence-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("cannot create a temporary folder");
     path_ = pattern;

@@ -57,7 +57,8 @@ public:
 // PATCH.TXT and the backups are relative to it), removed with its contents afterwards.
 class WorkFolder {
 public:
-    WorkFolder();
+    // In `parent`, or in the system's temporary folder when it is empty.
+    explicit WorkFolder(const std::string& parent = "");
     ~WorkFolder();
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;

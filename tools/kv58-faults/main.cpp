@@ -1,0 +1,228 @@
+// kv58-faults: the fault campaign. Thousands of randomised write sessions against the
+// simulated transmitter on the virtual clock, each with faults of the transmitter and the
+// wire, each followed by a check of the invariants (see invariants.h).
+//
+//   kv58-faults [--sessions N] [--seed S]    a campaign (default 1000 sessions, seed 1)
+//   kv58-faults --replay SEED                one session, told in full
+//
+// The last line of the output reads "violations: N"; the exit code is 0 only when N is 0.
+// Every violation is printed with the seed of its session, which --replay runs again.
+#include <atomic>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "invariants.h"
+#include "session.h"
+
+using namespace kv58;
+using namespace kv58::faults;
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitViolations = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitHang = 3;
+// A session that runs longer than this on the real clock has hung (a whole session takes
+// milliseconds; a sanitizer build a second or so).
+constexpr int64_t kHangLimitMs = 120'000;
+
+struct Options {
+    uint64_t sessions = 1000;
+    uint64_t seed = 1;
+    bool replay = false;
+    uint64_t replaySeed = 0;
+};
+
+void printHelp() {
+    std::printf(
+        "Usage: kv58-faults [--sessions N] [--seed S]\n"
+        "       kv58-faults --replay SEED\n\n"
+        "Runs randomised configuration writes against the simulated transmitter on the\n"
+        "virtual clock, each with one to three faults (lost and corrupted bytes, no answer,\n"
+        "refused password, flash cells that will not program, program flash disturbed by the\n"
+        "write, the transmitter swapped, power lost), and checks after each session that:\n"
+        "  - a write is reported as confirmed only when the transmitter holds exactly the new\n"
+        "    Segment A, the old Segment B and the old program;\n"
+        "  - a changed program memory never goes unreported;\n"
+        "  - the backup holds exactly one new, intact entry per identity check that passed;\n"
+        "  - the session ends in bounded time.\n"
+        "Prints the sessions, the faults injected, the outcomes and every violation with the\n"
+        "seed that replays it; the last line reads \"violations: N\".\n\n"
+        "  --sessions N    number of sessions (default 1000)\n"
+        "  --seed S        campaign seed (default 1)\n"
+        "  --replay SEED   run the one session with this seed (as printed) and tell it all\n");
+}
+
+bool number(const std::string& text, uint64_t& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoull(text.c_str(), &end, 0);
+    return !text.empty() && text[0] != '-' && *end == '\0' && errno == 0;
+}
+
+bool parseOptions(int argc, char** argv, Options& o, bool& help, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+            return true;
+        }
+        if (i + 1 >= argc) {
+            error = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unexpected '" + arg + "'";
+            return false;
+        }
+        const std::string value = argv[++i];
+        uint64_t n = 0;
+        if (!number(value, n)) {
+            error = arg + " " + value + ": expected a whole number";
+            return false;
+        }
+        if (arg == "--sessions") {
+            o.sessions = n;
+        } else if (arg == "--seed") {
+            o.seed = n;
+        } else if (arg == "--replay") {
+            o.replay = true;
+            o.replaySeed = n;
+        } else {
+            error = "unknown option " + arg;
+            return false;
+        }
+    }
+    return true;
+}
+
+int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Ends the program with the seed of a session that does not end.
+class HangWatch {
+public:
+    HangWatch() : thread_([this] { watch(); }) {}
+    ~HangWatch() {
+        done_ = true;
+        thread_.join();
+    }
+    void begin(uint64_t seed) {
+        seed_ = seed;
+        startMs_ = steadyMs();
+    }
+    void end() { startMs_ = 0; }
+
+private:
+    void watch() {
+        while (!done_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const int64_t start = startMs_;
+            if (start != 0 && steadyMs() - start > kHangLimitMs) {
+                std::printf("violation: session seed 0x%016" PRIx64
+                            " hangs (replay: kv58-faults "
+                            "--replay 0x%016" PRIx64 ")\nviolations: 1\n",
+                            seed_.load(), seed_.load());
+                std::fflush(stdout);
+                std::_Exit(kExitHang);
+            }
+        }
+    }
+
+    std::atomic<bool> done_{false};
+    std::atomic<uint64_t> seed_{0};
+    std::atomic<int64_t> startMs_{0};
+    std::thread thread_;
+};
+
+// "lose-reply:37" -> "lose-reply"; "silent@1..end" -> "silent".
+std::string faultKind(const std::string& item) {
+    return item.substr(0, item.find_first_of(":@"));
+}
+
+void countFaults(const FaultPlan& plan, std::map<std::string, uint64_t>& kinds) {
+    for (const std::string& item : plan.items)
+        ++kinds[faultKind(item)];
+    if (plan.silentFrom)
+        ++kinds["silent"];
+    if (plan.powerOffAt)
+        ++kinds["power-off"];
+}
+
+int replay(uint64_t seed) {
+    SessionRunner runner;
+    const SessionResult r = runner.run(seed);
+    const FaultPlan& p = r.plan;
+    std::printf("session seed 0x%016" PRIx64 "\n", seed);
+    std::printf("transmitter %s, loader %s, %d baud, MaxWriteCnt %d\n", p.serial.c_str(),
+                p.loader.c_str(), p.baud, p.maxWriteCnt);
+    std::printf("new configuration: output item %d, T %d to %d\n", p.outputChoice, p.tMin, p.tMax);
+    std::printf("faults: %s\n", p.describe().c_str());
+    for (const std::string& text : r.shown)
+        std::printf("shown: %s\n", text.c_str());
+    std::printf("outcome: %s after %.3f s\n", outcomeName(r.outcome),
+                static_cast<double>(r.virtualUs) / 1e6);
+    for (const std::string& v : r.violations)
+        std::printf("violation: %s\n", v.c_str());
+    std::printf("violations: %zu\n", r.violations.size());
+    return r.violations.empty() ? kExitOk : kExitViolations;
+}
+
+int campaign(const Options& o) {
+    SessionRunner runner;
+    HangWatch watch;
+    uint64_t faults = 0, violations = 0;
+    std::map<std::string, uint64_t> kinds, outcomes;
+    for (uint64_t i = 0; i < o.sessions; ++i) {
+        const uint64_t seed = sessionSeed(o.seed, i);
+        watch.begin(seed);
+        const SessionResult r = runner.run(seed);
+        watch.end();
+        faults += r.plan.count();
+        countFaults(r.plan, kinds);
+        ++outcomes[outcomeName(r.outcome)];
+        for (const std::string& v : r.violations) {
+            ++violations;
+            std::printf("violation: session %" PRIu64 " seed 0x%016" PRIx64
+                        " (%s): %s "
+                        "(replay: kv58-faults --replay 0x%016" PRIx64 ")\n",
+                        i, seed, r.plan.describe().c_str(), v.c_str(), seed);
+        }
+        if ((i + 1) % 1000 == 0) {
+            std::fprintf(stderr, "kv58-faults: %" PRIu64 " sessions\n", i + 1);
+        }
+    }
+    std::printf("campaign seed: %" PRIu64 "\nsessions: %" PRIu64 "\nfaults injected: %" PRIu64 "\n",
+                o.seed, o.sessions, faults);
+    for (const auto& [kind, n] : kinds)
+        std::printf("  %-16s %" PRIu64 "\n", kind.c_str(), n);
+    std::printf("outcomes:\n");
+    for (const auto& [outcome, n] : outcomes) {
+        std::printf("  %-16s %" PRIu64 "\n", outcome.c_str(), n);
+    }
+    std::printf("violations: %" PRIu64 "\n", violations);
+    return violations == 0 ? kExitOk : kExitViolations;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool help = false;
+    std::string error;
+    if (!parseOptions(argc, argv, options, help, error)) {
+        std::fprintf(stderr, "kv58-faults: %s (kv58-faults --help shows the options)\n",
+                     error.c_str());
+        return kExitUsage;
+    }
+    if (help) {
+        printHelp();
+        return kExitOk;
+    }
+    return options.replay ? replay(options.replaySeed) : campaign(options);
+}
