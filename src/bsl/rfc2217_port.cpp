@@ -323,9 +323,11 @@ size_t Rfc2217Port::waitForInput(size_t count, int64_t timeoutMs) {
 bool Rfc2217Port::close() {
     if (connection_->fd() < 0)
         return true;
-    // Unread answers left behind would make the close a reset; take them first.
+    // Servers such as ser2net let go of the serial device only after the connection has
+    // ended; the next device operation opens the port at once, so wait for that (a bounded
+    // wait: a server that never hangs up costs at most a second).
     pump();
-    connection_->flush();
+    connection_->hangUp(std::min<int64_t>(address_.timeoutMs, 1000) * 1000);
     connection_->close();
     return true;
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -119,6 +120,21 @@ void Connection::close() {
     fd_ = -1;
 }
 
+void Connection::hangUp(int64_t timeoutUs) {
+    const int64_t deadlineUs = steadyNowUs() + timeoutUs;
+    while (!out_.empty() && !closed() && steadyNowUs() < deadlineUs)
+        wait(deadlineUs - steadyNowUs());
+    if (closed())
+        return;
+    ::shutdown(fd_, SHUT_WR);
+    std::array<uint8_t, 512> drop{};
+    for (int64_t leftUs; !closed() && (leftUs = deadlineUs - steadyNowUs()) > 0;) {
+        wait(leftUs);
+        while (receive(drop) > 0) {
+        }
+    }
+}
+
 void Connection::fail(const std::string& reason) {
     if (closeReason_.empty())
         closeReason_ = reason;
@@ -207,6 +223,7 @@ std::unique_ptr<Connection> Connection::connect(const std::string&, uint16_t, in
 Connection::Connection(int fd) : fd_(fd) {}
 Connection::~Connection() = default;
 void Connection::close() {}
+void Connection::hangUp(int64_t) {}
 void Connection::fail(const std::string& reason) {
     closeReason_ = reason;
 }

@@ -48,6 +48,10 @@ public:
 
     bool closed() const { return fd_ < 0 || !closeReason_.empty(); }
     const std::string& closeReason() const { return closeReason_; }
+    // Says goodbye: sends what is queued, tells the peer that nothing more comes, and waits
+    // up to `timeoutUs` for the peer to close its side, dropping what it still sends. A server
+    // that closes its device before it hangs up is then ready for the next client.
+    void hangUp(int64_t timeoutUs);
     // Closes the socket; further calls do nothing.
     void close();
 
