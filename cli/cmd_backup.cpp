@@ -213,6 +213,8 @@ const char* outcomeText(RestoreOutcome outcome) {
         case RestoreOutcome::ProgramChanged:
             return "written, but the program changed; the whole transmitter was restored "
                    "(check it with kv58ctl read)";
+        case RestoreOutcome::ProgramUnchecked:
+            return "written and matching, but the program could not be checked";
         case RestoreOutcome::Confirmed:
             return "restored and confirmed";
     }

@@ -166,6 +166,9 @@ void BackupRestore::rereadAndCompare(const BackupEntry& entry, const RestoreOpti
     data_.segmentAWrite = entry.segmentA;
     data_.segmentBSaved = options.withSegmentB ? entry.segmentB : data_.segmentBRead;
     data_.newConfig = decodeSegmentA(entry.segmentA);
+    // The plain read took the version of the damaged Segment A (an erased one reads as 0 and
+    // would skip the program check); what counts is the software the entry belongs to.
+    data_.writeProgram = numericVersion(entry.segmentA) < 100;
     clock_.sleepMs(kPauseBeforeRereadMs);
     if (!flows_.ReadDataKV58(true)) {
         ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
@@ -195,7 +198,9 @@ void BackupRestore::rereadAndCompare(const BackupEntry& entry, const RestoreOpti
             return;
         }
     }
-    report.outcome = RestoreOutcome::Confirmed;
+    const bool programChecked = data_.programCheck && data_.referenceValid;
+    report.outcome = programChecked || data_.writeProgram ? RestoreOutcome::Confirmed
+                                                          : RestoreOutcome::ProgramUnchecked;
 }
 
 }  // namespace kv58

@@ -17,7 +17,8 @@
 //                            write of a configuration write (erase, program, verify)
 //   5. reread                the application's reread after a write (program check and full
 //                            restore included), then Segment A and B compared with the entry
-//                            byte for byte
+//                            byte for byte; the program check follows the entry's software
+//                            version, not that of an erased or half-written Segment A
 //
 // The caller has read the transmitter with a plain read just before (that gives the program
 // reference for the check in step 5, and RUN is then as a read leaves it).
@@ -39,16 +40,18 @@
 namespace kv58 {
 
 enum class RestoreOutcome {
-    Declined,        // the question was not answered with Yes; nothing done
-    SerialMismatch,  // another transmitter (or an erased Segment A) and no force; nothing done
-    UndoFailed,      // the undo entry could not be written; nothing written
-    NotWritten,      // attempts used up before Segment A was written
-    Incomplete,      // Segment A written, Segment B not (attempts used up)
-    RereadFailed,    // written, but the reread failed
-    Mismatch,        // written, but the reread differs from the entry
-    ProgramChanged,  // written, but the program flash changed (the whole transmitter was
-                     // then restored as after a configuration write)
-    Confirmed,       // written, and the reread matches the entry byte for byte
+    Declined,          // the question was not answered with Yes; nothing done
+    SerialMismatch,    // another transmitter (or an erased Segment A) and no force; nothing done
+    UndoFailed,        // the undo entry could not be written; nothing written
+    NotWritten,        // attempts used up before Segment A was written
+    Incomplete,        // Segment A written, Segment B not (attempts used up)
+    RereadFailed,      // written, but the reread failed
+    Mismatch,          // written, but the reread differs from the entry
+    ProgramChanged,    // written, but the program flash changed (the whole transmitter was
+                       // then restored as after a configuration write)
+    ProgramUnchecked,  // written and matching, but the program could not be read back for
+                       // its check (or no plain read delivered a reference)
+    Confirmed,         // written, the reread matches the entry byte for byte, program checked
 };
 
 struct RestoreOptions {

@@ -187,16 +187,30 @@ TEST_F(BackupRestoreTest, NothingIsWrittenWhenTheUndoEntryCannotBe) {
     EXPECT_EQ(deviceSegment(kSegmentAAddress), before);
 }
 
-TEST_F(BackupRestoreTest, ChangedProgramIsReportedAndPutBack) {
+// An erased Segment A reads as software version 0, for which the reread skips its program
+// check; the restored entry's version decides instead.
+TEST_F(BackupRestoreTest, ChangedProgramIsFoundAndPutBackAlsoAfterAnErasedSegmentA) {
     ASSERT_TRUE(start());
     const ProgramImage program = deviceProgram();
-    SegmentData other = deviceSegment(kSegmentAAddress);
-    other[segment_a::kBitMaske] ^= 0x10;
+    const BackupEntry entry =
+        entryOf(deviceSegment(kSegmentAAddress), deviceSegment(kSegmentBAddress));
+    device().memory().eraseSegment(kSegmentAAddress);
+    ASSERT_TRUE(dialog->flows().ReadDataKV58(false));
+    ASSERT_TRUE(dialog->data().writeProgram);
     device().faults().changeProgramOnNextErase();
-    EXPECT_EQ(restore(entryOf(other, deviceSegment(kSegmentBAddress))).outcome,
-              RestoreOutcome::ProgramChanged);
+    EXPECT_EQ(restore(entry, {.forceSerial = true}).outcome, RestoreOutcome::ProgramChanged);
     EXPECT_EQ(deviceProgram(), program);
-    EXPECT_EQ(deviceSegment(kSegmentAAddress), other);
+    EXPECT_EQ(deviceSegment(kSegmentAAddress), entry.segmentA);
+}
+
+TEST_F(BackupRestoreTest, RestoreWithoutAProgramReferenceIsNotConfirmed) {
+    device().faults().refusePasswords(1);
+    writeSettings("", "", "MaxWriteCnt=1\r\n");
+    ASSERT_TRUE(start());
+    ASSERT_FALSE(dialog->data().referenceValid);
+    const BackupEntry entry =
+        entryOf(deviceSegment(kSegmentAAddress), deviceSegment(kSegmentBAddress));
+    EXPECT_EQ(restore(entry).outcome, RestoreOutcome::ProgramUnchecked);
 }
 
 TEST_F(BackupRestoreTest, RereadOfAnotherTransmitterIsAMismatch) {
