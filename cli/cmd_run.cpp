@@ -1,11 +1,11 @@
 // kv58ctl run on|off: RUN as the menu command switches it.
-#include <csignal>
 #include <cstdio>
 
 #include "base/clock.h"
 #include "command.h"
 #include "console_ui.h"
 #include "device/run_control.h"
+#include "interrupt_wait.h"
 #include "settings/settings.h"
 
 namespace kv58::cli {
@@ -50,11 +50,7 @@ int run(Context& ctx) {
         runControl.ToggleRun();
         return kExitOk;
     }
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    InterruptWait interrupt;
     runControl.ToggleRun();
     if (!runControl.isOn()) {
         std::fprintf(stderr, "kv58ctl: cannot open port %s\n", settings.Port.c_str());
@@ -62,8 +58,7 @@ int run(Context& ctx) {
     }
     std::fprintf(stderr, "kv58ctl: holding %s with DTR raised; Ctrl-C ends RUN\n",
                  settings.Port.c_str());
-    int signal = 0;
-    sigwait(&stop, &signal);
+    interrupt.wait();
     runControl.ToggleRun();
     return kExitOk;
 }

@@ -21,12 +21,43 @@ if(MINGW)
   target_link_options(kv58_options INTERFACE -static)
 endif()
 
+# Sources that build on one kind of platform only. A file named posix_*.cpp is left out of a
+# Windows build and a file named win32_*.cpp out of every other build; the files below need
+# POSIX interfaces (libserialport, pseudo-terminals, BSD sockets, a POSIX shell) and have a
+# Windows counterpart of their own or are not needed there. Paths are relative to the
+# project's root.
+set(KV58_POSIX_ONLY_SOURCES
+    src/bsl/port_list.cpp               # Windows: src/bsl/win32_port_list.cpp
+    tests/sim/pty_test.cpp              # kv58-sim's pseudo-terminal
+    tests/bsl/rfc2217_port_test.cpp     # the network port's peers use BSD sockets
+    tests/sim/rfc2217_server_test.cpp
+    tests/support/program_run.cpp)      # runs the built programs through a POSIX shell
+
+# kv58_platform_sources(VAR): removes from the list VAR the sources of other platforms.
+function(kv58_platform_sources var)
+  set(kept "")
+  foreach(src IN LISTS ${var})
+    get_filename_component(name ${src} NAME)
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${src})
+    if(WIN32)
+      if(name MATCHES "^posix_" OR rel IN_LIST KV58_POSIX_ONLY_SOURCES)
+        continue()
+      endif()
+    elseif(name MATCHES "^win32_")
+      continue()
+    endif()
+    list(APPEND kept ${src})
+  endforeach()
+  set(${var} ${kept} PARENT_SCOPE)
+endfunction()
+
 # kv58_layer(NAME [DEPS layer...] [LIBS external...]): one library layer from src/NAME/*.cpp.
 # Layers are object libraries so that a test links exactly the layers it needs and the
 # umbrella library kv58 collects them all.
 function(kv58_layer name)
   cmake_parse_arguments(L "" "" "DEPS;LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  kv58_platform_sources(srcs)
   if(srcs)
     add_library(kv58_${name} OBJECT ${srcs})
     target_include_directories(kv58_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)

@@ -9,8 +9,16 @@
 
 namespace kv58 {
 
+// The formats that strprintf checks. With mingw-w64, "printf" would mean the old Windows C
+// library's dialect (no %zu); C++ programs there format with mingw's own C99 printf.
+#ifdef __MINGW32__
+#define KV58_PRINTF_CHECK gnu_printf
+#else
+#define KV58_PRINTF_CHECK printf
+#endif
+
 // printf-style formatting into a std::string.
-std::string strprintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string strprintf(const char* format, ...) __attribute__((format(KV58_PRINTF_CHECK, 1, 2)));
 
 // Windows-1252 to UTF-8. The five codes that Windows-1252 leaves undefined (0x81, 0x8D, 0x8F,
 // 0x90, 0x9D) map to the C1 control characters of the same value, as Windows does.

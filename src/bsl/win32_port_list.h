@@ -1,0 +1,22 @@
+// Port enumeration on Windows: the system lists every COM port that a driver has announced
+// under HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM, one value per port, named after the
+// kernel device ("\Device\Serial0", "\Device\USBSER000") and holding the port name ("COM3").
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "bsl/port_list.h"
+
+namespace kv58::win32 {
+
+// The ports listed in an open key of that form, in port order (COM2 before COM10). False
+// with the reason in `error` when the key cannot be read.
+bool listPortsInKey(HKEY key, std::vector<SerialPortInfo>& ports, std::string& error);
+
+// Port order: by the number after "COM", other names after them by text.
+bool portNameLess(const std::string& a, const std::string& b);
+
+}  // namespace kv58::win32
