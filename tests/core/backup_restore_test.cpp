@@ -88,7 +88,8 @@ TEST_F(BackupRestoreTest, ErasedSegmentAIsRefusedWithoutForceAndRestoredExactlyW
     // The undo entry goes where a write to this transmitter would put its backup.
     const std::string undo = std::string(16, '\xFF') + ".dat";
     EXPECT_EQ(report.undoFile, ".\\backup\\" + undo);
-    EXPECT_EQ(readFile(dir.file("backup/" + undo)), formatBackupEntry(fixed, erased(), segB));
+    EXPECT_EQ(readFile(dir.file("backup/" + undo)),
+              textFileBytes(formatBackupEntry(fixed, erased(), segB)));
 }
 
 TEST_F(BackupRestoreTest, HalfWrittenSegmentAIsRestoredWithoutForce) {
@@ -143,7 +144,8 @@ TEST_F(BackupRestoreTest, UndoEntryIsAppendedEvenWithoutSaveDataAndUndoesTheRest
 
     EXPECT_EQ(restore(entryOf(older, segB)).outcome, RestoreOutcome::Confirmed);
     EXPECT_EQ(deviceSegment(kSegmentAAddress), older);
-    EXPECT_EQ(readFile(dir.file(kBackupFile)), formatBackupEntry(fixed, before, segB));
+    EXPECT_EQ(readFile(dir.file(kBackupFile)),
+              textFileBytes(formatBackupEntry(fixed, before, segB)));
 
     ASSERT_TRUE(dialog->flows().ReadDataKV58(false));
     EXPECT_EQ(restore(entries().back()).outcome, RestoreOutcome::Confirmed);

@@ -58,7 +58,8 @@ TEST_F(FlowTest, WriteOfANewOutputIsConfirmedAndBackedUp) {
     EXPECT_EQ(deviceProgram(), program);
 
     const std::string backup = readFile(dir.file("backup/K58-104711.dat"));
-    EXPECT_EQ(backup.size(), formatBackupEntry(dialog->flows().now(), expected, segB).size());
+    EXPECT_EQ(backup.size(),
+              textFileBytes(formatBackupEntry(dialog->flows().now(), expected, segB)).size());
 
     std::string out;
     getProfileString(dir.file("KV58.lkd"), "LastValue", "Output", "", out);
@@ -75,7 +76,7 @@ TEST_F(FlowTest, BackupEntryIsByteExact) {
     writeFromMenu();
     ASSERT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::Confirmed);
     EXPECT_EQ(readFile(dir.file("backup/K58-104711.dat")),
-              formatBackupEntry(fixed, deviceSegment(kSegmentAAddress), segB));
+              textFileBytes(formatBackupEntry(fixed, deviceSegment(kSegmentAAddress), segB)));
 }
 
 TEST_F(FlowTest, AnsweringNoChangesNothingButTheLastValues) {
@@ -173,7 +174,7 @@ TEST_F(FlowTest, ChangedProgramIsRestored) {
     // The restore image: 275 lines, no end line.
     const std::string image = readFile(dir.file("TEMP.TXT"));
     EXPECT_EQ(std::count(image.begin(), image.end(), '\n'), 275);
-    EXPECT_EQ(image.rfind("@1000\n", 0), 0u);
+    EXPECT_EQ(image.rfind(textFileBytes("@1000\n"), 0), 0u);
     EXPECT_EQ(image.find("q"), std::string::npos);
 }
 

@@ -87,8 +87,8 @@ TEST_F(SaveInfoMemoryTest, AppendsOneEntryPerCall) {
     ASSERT_TRUE(SaveInfoMemory(settings, read, write, segB, ui, sampleTime()));
     ASSERT_TRUE(SaveInfoMemory(settings, read, write, segB, ui, sampleTime()));
     const std::string content = test::readFile(dir.path() + "/backups/A1-B2.dat");
-    EXPECT_EQ(content, formatBackupEntry(sampleTime(), write, segB) +
-                           formatBackupEntry(sampleTime(), write, segB));
+    EXPECT_EQ(content, test::textFileBytes(formatBackupEntry(sampleTime(), write, segB) +
+                                           formatBackupEntry(sampleTime(), write, segB)));
     EXPECT_TRUE(ui.messages.empty());
 }
 

@@ -264,6 +264,9 @@ TEST_F(ProfileWrite, LeavesNoTemporaryFilesAndFailsCleanly) {
 }
 
 TEST_F(ProfileWrite, KeepsPermissionsAndSymbolicLinks) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX permission bits and symbolic links";
+#endif
     const std::string real = dir.file("real.ini");
     writeFile(real, "[S]\nk=1\n");
     ASSERT_EQ(::chmod(real.c_str(), 0640), 0);

@@ -51,4 +51,14 @@ std::string readFile(const std::string& path) {
 
 bool fileExists(const std::string& path) { return fs::exists(path); }
 
+std::string textFileBytes(const std::string& text) {
+#ifdef _WIN32
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+#else
+    return text;
+#endif
+}
+
 }  // namespace kv58::test

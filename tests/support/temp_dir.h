@@ -37,5 +37,7 @@ private:
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);  // "" when missing
 bool fileExists(const std::string& path);
+// The bytes a file written in text mode holds for `text`: each "\n" is "\r\n" on Windows.
+std::string textFileBytes(const std::string& text);
 
 }  // namespace kv58::test
