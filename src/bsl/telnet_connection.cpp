@@ -22,6 +22,10 @@ namespace kv58::telnet {
 
 namespace {
 
+#ifndef MSG_NOSIGNAL
+#define MSG_NOSIGNAL 0  // the socket carries SO_NOSIGPIPE instead (prepareSocket)
+#endif
+
 int64_t steadyNowUs() {
     using namespace std::chrono;
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
@@ -54,11 +58,12 @@ int finishConnect(int fd, int64_t deadlineUs) {
 
 // Opens a non-blocking socket to one address; the socket, or -1 with the errno value.
 int connectOne(const addrinfo& a, int64_t deadlineUs, int& err) {
-    const int fd = socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol);
+    const int fd = socket(a.ai_family, a.ai_socktype, a.ai_protocol);
     if (fd < 0) {
         err = errno;
         return -1;
     }
+    prepareSocket(fd);
     err = ::connect(fd, a.ai_addr, a.ai_addrlen) == 0 ? 0 : errno;
     if (err == EINPROGRESS)
         err = finishConnect(fd, deadlineUs);
@@ -66,12 +71,22 @@ int connectOne(const addrinfo& a, int64_t deadlineUs, int& err) {
         ::close(fd);
         return -1;
     }
-    const int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);  // one byte, one segment
     return fd;
 }
 
 }  // namespace
+
+void prepareSocket(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    const int one = 1;
+#ifdef SO_NOSIGPIPE
+    setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
+#endif
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);  // one byte, one segment
+}
 
 std::string formatEndpoint(const std::string& host, uint16_t port) {
     const bool v6 = host.find(':') != std::string::npos;
@@ -105,9 +120,7 @@ std::unique_ptr<Connection> Connection::connect(const std::string& host, uint16_
 }
 
 Connection::Connection(int fd) : fd_(fd) {
-    const int flags = fcntl(fd_, F_GETFL);
-    if (flags >= 0)
-        fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+    prepareSocket(fd_);
 }
 
 Connection::~Connection() {
@@ -224,6 +237,7 @@ Connection::Connection(int fd) : fd_(fd) {}
 Connection::~Connection() = default;
 void Connection::close() {}
 void Connection::hangUp(int64_t) {}
+void prepareSocket(int) {}
 void Connection::fail(const std::string& reason) {
     closeReason_ = reason;
 }

@@ -65,6 +65,10 @@ private:
     std::string closeReason_;
 };
 
+// Makes a socket fit for these connections: non-blocking, closed on exec, no SIGPIPE where
+// the system offers that per socket, and TCP_NODELAY (a single byte goes out at once).
+void prepareSocket(int fd);
+
 // "host:port", with brackets around an IPv6 address.
 std::string formatEndpoint(const std::string& host, uint16_t port);
 

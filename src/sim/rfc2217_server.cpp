@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -50,9 +49,10 @@ int listenOn(const ListenEndpoint& endpoint, std::string& error) {
     }
     int fd = -1;
     for (const addrinfo* a = list; a && fd < 0; a = a->ai_next) {
-        fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+        fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
         if (fd < 0)
             continue;
+        telnet::prepareSocket(fd);
         const int one = 1;
         setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         if (bind(fd, a->ai_addr, a->ai_addrlen) != 0 || listen(fd, 4) != 0) {
@@ -115,10 +115,14 @@ std::unique_ptr<Rfc2217Server> Rfc2217Server::open(SimDevice& device,
     if (fd < 0)
         return nullptr;
     int wake[2];
-    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (pipe(wake) != 0) {
         error = systemError("pipe");
         ::close(fd);
         return nullptr;
+    }
+    for (const int end : wake) {
+        fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
+        fcntl(end, F_SETFD, FD_CLOEXEC);
     }
     return std::unique_ptr<Rfc2217Server>(
         new Rfc2217Server(device, fd, wake[0], wake[1], endpoint.host, boundPort(fd)));
@@ -157,8 +161,7 @@ void Rfc2217Server::endSession(const std::string& why) {
 void Rfc2217Server::acceptClient(Clock& clock) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
-    const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&address), &length,
-                           SOCK_CLOEXEC | SOCK_NONBLOCK);
+    const int fd = accept(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
     if (fd < 0)
         return;  // gone again before we took it, or out of descriptors: the next poll retries
     const std::string peer = describePeer(reinterpret_cast<sockaddr*>(&address), length);
@@ -167,8 +170,6 @@ void Rfc2217Server::acceptClient(Clock& clock) {
         log(strprintf("client %s turned away: %s is being served", peer.c_str(), client_.c_str()));
         return;
     }
-    const int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     client_ = peer;
     session_ = std::make_unique<Rfc2217Session>(device_, std::make_unique<telnet::Connection>(fd),
                                                 clock, observer_);

@@ -99,14 +99,14 @@ protected:
 
     kv58::test::TempDir dir;
     kv58::test::WorkingDirectory cwd{dir.path()};
+    std::mutex mutex;  // before the server, whose observers use it until the server is gone
+    std::vector<LineChange> changes;
+    std::vector<std::string> log;
     std::unique_ptr<SimDevice> device;
     std::unique_ptr<Rfc2217Server> server;
     std::thread thread;
     bool served = false;
     std::string serveError;
-    std::mutex mutex;
-    std::vector<LineChange> changes;
-    std::vector<std::string> log;
     BslLink link{realClock()};
     PasswordFileList passwords{kPasswordFileName};
 };
@@ -211,8 +211,10 @@ TEST_F(NetworkServing, DtrAndRtsDriveTheEntrySequenceInOrderAndInTime) {
     const int64_t heldUs = seen[7].timeUs - seen[6].timeUs;
     std::printf("control lines over loopback: largest lag %lld us; reset held %lld us\n",
                 static_cast<long long>(maxLagUs), static_cast<long long>(heldUs));
+    // Network lag shifts each change a little (the device may see 248 ms of the 250); a
+    // client that held changes back until the next data would show no hold and a long lag.
     EXPECT_LT(maxLagUs, 100'000);
-    EXPECT_GE(heldUs, 245'000);
+    EXPECT_GE(heldUs, 150'000);
 }
 
 // A client connecting by hand, negotiating and sending half a frame before it vanishes.
