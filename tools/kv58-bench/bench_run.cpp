@@ -46,10 +46,9 @@ bool preparePort(PortKind kind, int baud, SimProcess& server, std::string& port,
             port = server.firstLine();
             return true;
         case PortKind::Rfc2217:
-            if (!server.start(simProgramPath(), {"--listen", "127.0.0.1:0", "--line", line},
-                              error)) {
+            // The transmitter takes the line settings the client sets over the network.
+            if (!server.start(simProgramPath(), {"--listen", "127.0.0.1:0"}, error))
                 return false;
-            }
             port = server.firstLine();
             return true;
     }

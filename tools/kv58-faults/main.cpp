@@ -200,10 +200,10 @@ int campaign(const Options& o) {
     std::printf("campaign seed: %" PRIu64 "\nsessions: %" PRIu64 "\nfaults injected: %" PRIu64 "\n",
                 o.seed, o.sessions, faults);
     for (const auto& [kind, n] : kinds)
-        std::printf("  %-16s %" PRIu64 "\n", kind.c_str(), n);
+        std::printf("  %-18s %" PRIu64 "\n", kind.c_str(), n);
     std::printf("outcomes:\n");
     for (const auto& [outcome, n] : outcomes) {
-        std::printf("  %-16s %" PRIu64 "\n", outcome.c_str(), n);
+        std::printf("  %-18s %" PRIu64 "\n", outcome.c_str(), n);
     }
     std::printf("violations: %" PRIu64 "\n", violations);
     return violations == 0 ? kExitOk : kExitViolations;
