@@ -33,21 +33,21 @@ int64_t wallTimeUs() {
 }
 
 // The port to open for a kind; a server process is started where one is needed.
-bool preparePort(PortKind kind, int baud, SimProcess& server, std::string& port,
-                 std::string& error) {
+bool preparePort(PortKind kind, int baud, const std::string& log, SimProcess& server,
+                 std::string& port, std::string& error) {
     const std::string line = std::to_string(baud) + ",8E1";
     switch (kind) {
         case PortKind::Sim:
             port = "sim:bench-" + std::to_string(baud);
             return true;
         case PortKind::Pty:
-            if (!server.start(simProgramPath(), {"--pty", "--line", line}, error))
+            if (!server.start(simProgramPath(), {"--pty", "--line", line}, log, error))
                 return false;
             port = server.firstLine();
             return true;
         case PortKind::Rfc2217:
             // The transmitter takes the line settings the client sets over the network.
-            if (!server.start(simProgramPath(), {"--listen", "127.0.0.1:0"}, error))
+            if (!server.start(simProgramPath(), {"--listen", "127.0.0.1:0"}, log, error))
                 return false;
             port = server.firstLine();
             return true;
@@ -163,7 +163,7 @@ bool runCell(PortKind port, int baud, int repeat, std::vector<Row>& rows, std::s
     headless::WorkFolder folder;
     SimProcess server;
     std::string portName;
-    if (!preparePort(port, baud, server, portName, error))
+    if (!preparePort(port, baud, folder.file("kv58-sim.log"), server, portName, error))
         return false;
     LineSettings line;
     line.baud = static_cast<uint32_t>(baud);

@@ -1,11 +1,14 @@
 #include "sim_process.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "base/paths.h"
 
@@ -17,7 +20,7 @@ std::string simProgramPath() {
 }
 
 bool SimProcess::start(const std::string& program, const std::vector<std::string>& arguments,
-                       std::string& error) {
+                       const std::string& logPath, std::string& error) {
     int out[2];
     if (::pipe(out) != 0) {
         error = std::string("pipe: ") + std::strerror(errno);
@@ -31,6 +34,9 @@ bool SimProcess::start(const std::string& program, const std::vector<std::string
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(out[1], STDOUT_FILENO);
+        const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (log >= 0)
+            ::dup2(log, STDERR_FILENO);
         ::close(out[0]);
         ::close(out[1]);
         ::execv(program.c_str(), argv.data());
@@ -50,7 +56,9 @@ bool SimProcess::start(const std::string& program, const std::vector<std::string
         firstLine_ += c;
     ::close(out[0]);
     if (firstLine_.empty()) {
-        error = program + " printed nothing (is it built?)";
+        std::ifstream log(logPath);
+        const std::string said((std::istreambuf_iterator<char>(log)), {});
+        error = program + " printed nothing" + (said.empty() ? " (is it built?)" : ": " + said);
         stop();
         return false;
     }

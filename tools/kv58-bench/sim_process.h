@@ -14,9 +14,10 @@ namespace kv58::bench {
 class SimProcess {
 public:
     // Starts `program` with `arguments` and reads its first output line; false with the
-    // reason in `error` when it does not start or ends before printing that line.
+    // reason in `error` when it does not start or ends before printing that line. Its
+    // messages (a line per client) go to `logPath`, and into `error` when it fails.
     bool start(const std::string& program, const std::vector<std::string>& arguments,
-               std::string& error);
+               const std::string& logPath, std::string& error);
     ~SimProcess();
 
     // The first line the program printed (a pseudo-terminal path, a listening address).
