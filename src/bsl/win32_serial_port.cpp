@@ -1,10 +1,10 @@
 // The hardware backend on Windows: a COM port through the Win32 communications calls.
 //
-// The port is opened exclusively and overlapped, so that waiting for input can block in
-// WaitCommEvent with a time-out instead of polling the queue count. The driver's time-outs
+// The port is opened exclusively and overlapped, so that waiting for the first byte can block
+// in WaitCommEvent with a time-out instead of polling the queue count. The driver's time-outs
 // are all zero while the port is open (reads take only bytes already queued) and are put back
-// as found when it closes. A driver that cannot wait for events (Wine on a pseudo-terminal,
-// some virtual ports) is waited for by the clock, in steps no shorter than a millisecond.
+// as found when it closes. A driver that cannot wait for events is waited for by the clock,
+// in steps no shorter than a millisecond.
 #ifdef _WIN32
 
 #include <algorithm>
@@ -181,13 +181,16 @@ bool Win32SerialPort::waitForCommEvent(int64_t remainingUs) {
     return true;
 }
 
+// Blocks once: in WaitCommEvent until the first byte arrives, or, with some bytes already
+// queued, for the time the missing ones take on the line (some drivers report a received
+// byte for as long as any is queued, so the event wait would return at once).
 void Win32SerialPort::blockForInput(size_t queued, size_t count, int64_t remainingUs) {
-    if (eventWait_) {
+    if (queued == 0 && eventWait_) {
         if (waitForCommEvent(remainingUs))
             return;
         eventWait_ = false;
     }
-    if (!clockWaitNoted_) {
+    if (!eventWait_ && !clockWaitNoted_) {
         clockWaitNoted_ = true;
         note(strprintf("%s: the driver does not signal received bytes (%s); waiting by the clock",
                        name_.c_str(), win32::errorText(eventWaitError_).c_str()));

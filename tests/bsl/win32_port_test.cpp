@@ -41,13 +41,16 @@ bool portsRequired() {
         }                                                                           \
     } while (false)
 
+int64_t microseconds(const FILETIME& t) {
+    return ((static_cast<int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10;
+}
+
+// Processor time of the calling thread: a driver (or Wine) may watch the line on a thread
+// of its own, but a wait of ours that spins shows here.
 int64_t cpuUs() {
     FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto us = [](const FILETIME& t) {
-        return ((static_cast<int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10;
-    };
-    return us(kernel) + us(user);
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    return microseconds(kernel) + microseconds(user);
 }
 
 // Reads what arrives on `port` within `ms` of the first byte's wait.
