@@ -17,7 +17,9 @@ if(KV58_SANITIZE)
                          -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(kv58_options INTERFACE -fsanitize=address,undefined)
 endif()
-if(MINGW)
+# Programs cross-built for Windows carry the compiler's runtime inside (no DLLs to ship or to
+# find under Wine). A build on Windows itself (MSYS2) links the DLLs of its environment.
+if(MINGW AND CMAKE_CROSSCOMPILING)
   target_link_options(kv58_options INTERFACE -static)
 endif()
 

@@ -118,15 +118,34 @@ bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
     return true;
 }
 
+#ifdef _WIN32
+
+// The system's local time, as its clock shows it. The C library's local time would follow a
+// TZ variable in its own syntax instead, and take a Unix zone name (under Wine) for UTC.
+std::tm localTimeNow() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    std::tm local{};
+    local.tm_year = now.wYear - 1900;
+    local.tm_mon = now.wMonth - 1;
+    local.tm_mday = now.wDay;
+    local.tm_hour = now.wHour;
+    local.tm_min = now.wMinute;
+    local.tm_sec = now.wSecond;
+    local.tm_wday = now.wDayOfWeek;
+    local.tm_isdst = -1;
+    return local;
+}
+
+#else
+
 std::tm localTimeNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
     localtime_r(&now, &local);
-#endif
     return local;
 }
+
+#endif
 
 }  // namespace kv58
