@@ -8,11 +8,13 @@
 #ifdef _WIN32
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 
 #include "base/text.h"
 #include "bsl/hardware_port.h"
 #include "bsl/win32_comm.h"
+#include "bsl/win32_overlapped.h"
 
 namespace kv58 {
 
@@ -23,25 +25,12 @@ int64_t steadyNowUs() {
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// Longest wait for one transfer: a byte takes at most 100 ms even at 110 baud.
+constexpr DWORD kTransferLimitMs = 1000;
+
 DWORD waitMs(int64_t us) {
     return static_cast<DWORD>(std::clamp<int64_t>((us + 999) / 1000, 1, 24 * 3600 * 1000));
 }
-
-// A manual-reset event for one kind of overlapped call.
-class Event {
-public:
-    Event() : handle_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Event() {
-        if (handle_)
-            CloseHandle(handle_);
-    }
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 class Win32SerialPort final : public SerialPort {
 public:
@@ -69,7 +58,6 @@ private:
     bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
     COMSTAT status();
     bool escape(DWORD function, bool& noted, const char* lineName);
-    bool finish(BOOL started, OVERLAPPED& io, DWORD& done);
     void blockForInput(size_t queued, size_t count, int64_t remainingUs);
     bool waitForCommEvent(int64_t remainingUs);
 
@@ -79,12 +67,17 @@ private:
     DCB found_;
     Clock& clock_;
     LineSettings line_;
-    Event ioDone_;
-    Event commEvent_;
+    // Overlapped calls with the buffers the system fills or reads while they run.
+    win32::OverlappedCall transfer_;
+    std::array<uint8_t, win32::kQueueSize> readBuffer_{};
+    uint8_t writeBuffer_ = 0;
+    win32::OverlappedCall commWait_;
+    DWORD commMask_ = 0;
     bool eventWait_ = false;
     DWORD eventWaitError_ = 0;
     bool clockWaitNoted_ = false;
     bool dtrNoted_ = false;
+    bool writeFailureNoted_ = false;
     bool rtsNoted_ = false;
 };
 
@@ -129,56 +122,57 @@ void Win32SerialPort::purge(bool input, bool output, bool abort) {
         PurgeComm(handle_, flags);
 }
 
-// Completes an overlapped ReadFile or WriteFile: at once, or by waiting for the driver.
-bool Win32SerialPort::finish(BOOL started, OVERLAPPED& io, DWORD& done) {
-    if (started)
-        return true;
-    if (GetLastError() != ERROR_IO_PENDING)
-        return false;
-    return GetOverlappedResult(handle_, &io, &done, TRUE) != 0;
-}
-
+// With the driver's time-outs at zero nothing else limits a transfer, so one that a dead or
+// stalled port never finishes is ended after kTransferLimitMs and counts as failed.
 bool Win32SerialPort::writeByte(uint8_t byte) {
-    if (!isOpen())
+    if (!isOpen() || !transfer_.ready())
         return false;
-    OVERLAPPED io{};
-    io.hEvent = ioDone_.get();
+    writeBuffer_ = byte;
+    const BOOL started = WriteFile(handle_, &writeBuffer_, 1, nullptr, transfer_.begin());
     DWORD written = 0;
-    const BOOL started = WriteFile(handle_, &byte, 1, &written, &io);
-    return finish(started, io, written) && written == 1;
+    const auto end = transfer_.finish(handle_, started, kTransferLimitMs, nullptr, written);
+    if (end == win32::OverlappedCall::End::Completed && written == 1)
+        return true;
+    if (!writeFailureNoted_) {
+        writeFailureNoted_ = true;
+        note(end == win32::OverlappedCall::End::Failed
+                 ? strprintf("%s: sending failed (%s)", name_.c_str(),
+                             win32::errorText(transfer_.error()).c_str())
+                 : strprintf("%s: a byte was not sent within %lu ms", name_.c_str(),
+                             static_cast<unsigned long>(kTransferLimitMs)));
+    }
+    return false;
 }
 
 size_t Win32SerialPort::read(uint8_t* destination, size_t max) {
     // With all time-outs zero a read waits for every byte asked for: ask only for queued ones.
-    const DWORD wanted = static_cast<DWORD>(std::min<size_t>(max, inputQueued()));
-    if (wanted == 0)
+    const DWORD wanted = static_cast<DWORD>(std::min({max, inputQueued(), readBuffer_.size()}));
+    if (wanted == 0 || !transfer_.ready())
         return 0;
-    OVERLAPPED io{};
-    io.hEvent = ioDone_.get();
+    const BOOL started = ReadFile(handle_, readBuffer_.data(), wanted, nullptr, transfer_.begin());
     DWORD got = 0;
-    const BOOL started = ReadFile(handle_, destination, wanted, &got, &io);
-    return finish(started, io, got) ? got : 0;
+    if (transfer_.finish(handle_, started, kTransferLimitMs, nullptr, got) !=
+        win32::OverlappedCall::End::Completed)
+        return 0;
+    std::copy_n(readBuffer_.begin(), std::min<size_t>(got, wanted), destination);
+    return got;
 }
 
 // Blocks until the driver reports a received byte or the time is up. False when the driver
 // cannot wait for events at all.
 bool Win32SerialPort::waitForCommEvent(int64_t remainingUs) {
-    OVERLAPPED io{};
-    io.hEvent = commEvent_.get();
-    ResetEvent(io.hEvent);
-    DWORD mask = 0;
-    if (WaitCommEvent(handle_, &mask, &io))
-        return true;  // a byte came since the last wait
-    const DWORD code = GetLastError();
-    if (code != ERROR_IO_PENDING) {
-        eventWaitError_ = code;
+    if (!commWait_.ready())
         return false;
-    }
-    if (WaitForSingleObject(io.hEvent, waitMs(remainingUs)) != WAIT_OBJECT_0)
-        CancelIoEx(handle_, &io);
+    const BOOL started = WaitCommEvent(handle_, &commMask_, commWait_.begin());
     DWORD ignored = 0;
-    GetOverlappedResult(handle_, &io, &ignored, TRUE);  // `mask` and `io` are in use till then
-    return true;
+    // A new event mask ends a pending wait on every driver; not all of them can cancel it.
+    const auto end = commWait_.finish(
+        handle_, started, waitMs(remainingUs), [this] { SetCommMask(handle_, EV_RXCHAR); },
+        ignored);
+    if (end == win32::OverlappedCall::End::Completed || end == win32::OverlappedCall::End::TimedOut)
+        return true;
+    eventWaitError_ = commWait_.error();
+    return false;
 }
 
 // Blocks once: in WaitCommEvent until the first byte arrives, or, with some bytes already

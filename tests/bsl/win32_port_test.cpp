@@ -195,6 +195,30 @@ TEST_F(Win32PairTest, ControlLinesThatFailAreNotedOnce) {
     }
 }
 
+// Nothing reads the other end: the line fills up until a byte cannot go out. The write must
+// then fail within its limit instead of blocking the link for good.
+TEST_F(Win32PairTest, WriteThatNeverGoesOutFailsInsteadOfHanging) {
+    int64_t longestUs = 0;
+    size_t sent = 0;
+    bool refused = false;
+    while (sent < 4'000'000 && !refused) {
+        const int64_t start = clock.nowUs();
+        refused = !a->writeByte(static_cast<uint8_t>(sent));
+        longestUs = std::max(longestUs, clock.nowUs() - start);
+        ++sent;
+    }
+    EXPECT_TRUE(refused) << sent << " bytes all sent";
+    EXPECT_LT(longestUs, 3'000'000) << "one write blocked too long";
+    ASSERT_FALSE(notes.empty());
+    EXPECT_EQ(notes.back(), nameA + ": a byte was not sent within 1000 ms");
+    // Drain what is still under way, so that the next test finds an empty line.
+    a->purge(false, true, true);
+    for (int quiet = 0; quiet < 3;) {
+        b->purge(true, false, true);
+        quiet = b->waitForInput(1, 100) == 0 ? quiet + 1 : 0;
+    }
+}
+
 // The link's transport over the port, the simulated transmitter's loader on the other side.
 TEST(Win32PortLink, SynchronisationAndALoaderReadInRealTime) {
     const std::string port = environment("KV58_TEST_SIM_PORT");
