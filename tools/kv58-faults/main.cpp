@@ -8,6 +8,7 @@
 // The last line of the output reads "violations: N"; the exit code is 0 only when N is 0.
 // Every violation is printed with the seed of its session, which --replay runs again.
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>

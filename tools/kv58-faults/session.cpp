@@ -22,8 +22,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kBackupFolder = "backup";
 
-DeviceImage imageOf(const sim::SimDevice& device) {
-    auto& memory = const_cast<sim::SimDevice&>(device).memory();
+DeviceImage imageOf(sim::SimDevice& device) {
+    const sim::Msp430Memory& memory = device.memory();
     DeviceImage image;
     for (size_t i = 0; i < kSegmentSize; ++i) {
         image.segmentA[i] = memory.read(static_cast<uint16_t>(kSegmentAAddress + i));
