@@ -31,7 +31,6 @@ endif()
 set(KV58_POSIX_ONLY_SOURCES
     src/bsl/port_list.cpp               # Windows: src/bsl/win32_port_list.cpp
     tests/sim/pty_test.cpp              # kv58-sim's pseudo-terminal
-    tests/bsl/rfc2217_port_test.cpp     # the network port's peers use BSD sockets
     tests/sim/rfc2217_server_test.cpp
     tests/support/program_run.cpp)      # runs the built programs through a POSIX shell
 

@@ -1,7 +1,9 @@
 #include "bsl/telnet_connection.h"
 
-#ifndef _WIN32
-
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -9,6 +11,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -22,9 +25,96 @@ namespace kv58::telnet {
 
 namespace {
 
-#ifndef MSG_NOSIGNAL
-#define MSG_NOSIGNAL 0  // the socket carries SO_NOSIGPIPE instead (prepareSocket)
+// --- The few places where Winsock and BSD sockets differ. A socket is kept as an int: BSD
+// descriptors are ints, and Windows socket handles fit in 32 bits by design. ---
+#ifdef _WIN32
+using NativeSocket = SOCKET;
+using PollEntry = WSAPOLLFD;
+constexpr int kShutWrite = SD_SEND;
+constexpr int kNoSigPipe = 0;  // Windows raises no signal on a closed connection
+
+NativeSocket native(int fd) {
+    return static_cast<NativeSocket>(fd);
+}
+int lastError() {
+    return WSAGetLastError();
+}
+bool wouldBlock(int err) {
+    return err == WSAEWOULDBLOCK || err == WSAEINPROGRESS;
+}
+bool interrupted(int err) {
+    return err == WSAEINTR;
+}
+int pollSockets(PollEntry* entries, unsigned long count, int timeoutMs) {
+    return WSAPoll(entries, count, timeoutMs);
+}
+void closeSocket(int fd) {
+    closesocket(native(fd));
+}
+std::string errorText(int err) {
+    char text[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   static_cast<DWORD>(err), 0, text, sizeof text, nullptr);
+    std::string out = text;
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
+        out.pop_back();
+    return out.empty() ? strprintf("socket error %d", err) : out;
+}
+bool startNetworking() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+#else
+using NativeSocket = int;
+using PollEntry = pollfd;
+constexpr int kShutWrite = SHUT_WR;
+#ifdef MSG_NOSIGNAL
+constexpr int kNoSigPipe = MSG_NOSIGNAL;
+#else
+constexpr int kNoSigPipe = 0;  // the socket carries SO_NOSIGPIPE instead (prepareSocket)
 #endif
+
+NativeSocket native(int fd) {
+    return fd;
+}
+int lastError() {
+    return errno;
+}
+bool wouldBlock(int err) {
+    return err == EAGAIN || err == EWOULDBLOCK || err == EINPROGRESS;
+}
+bool interrupted(int err) {
+    return err == EINTR;
+}
+int pollSockets(PollEntry* entries, unsigned long count, int timeoutMs) {
+    return poll(entries, static_cast<nfds_t>(count), timeoutMs);
+}
+void closeSocket(int fd) {
+    ::close(fd);
+}
+std::string errorText(int err) {
+    return std::strerror(err);
+}
+bool startNetworking() {
+    return true;
+}
+#endif
+
+constexpr int kConnectTimedOut = -1;  // finishConnect's own code: no answer in time
+
+// Bytes sent or received, or -1 with lastError() set.
+long sendSome(int fd, const uint8_t* bytes, size_t count) {
+    return static_cast<long>(::send(native(fd), reinterpret_cast<const char*>(bytes),
+                                    static_cast<int>(std::min<size_t>(count, 1 << 20)),
+                                    kNoSigPipe));
+}
+long receiveSome(int fd, uint8_t* bytes, size_t count) {
+    return static_cast<long>(::recv(native(fd), reinterpret_cast<char*>(bytes),
+                                    static_cast<int>(std::min<size_t>(count, 1 << 20)), 0));
+}
 
 int64_t steadyNowUs() {
     using namespace std::chrono;
@@ -37,38 +127,63 @@ int pollMs(int64_t timeoutUs) {
     return static_cast<int>(std::min<int64_t>((timeoutUs + 999) / 1000, 24 * 3600 * 1000));
 }
 
-// Waits for a non-blocking connect to finish; 0 on success, else the errno value.
+// Waits until a non-blocking connect is through or has failed: true when it did either in
+// time. Windows: select(), since WSAPoll before Windows 10 2004 never reports a refused
+// connect; elsewhere poll(), which has no limit on descriptor numbers.
+bool connectSettled(int fd, int64_t leftUs, int& err) {
+#ifdef _WIN32
+    timeval limit{static_cast<long>(leftUs / 1'000'000), static_cast<long>(leftUs % 1'000'000)};
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(native(fd), &writable);
+    FD_SET(native(fd), &failed);
+    const int rc = select(0, nullptr, &writable, &failed, &limit);
+#else
+    PollEntry p{fd, POLLOUT, 0};
+    const int rc = pollSockets(&p, 1, pollMs(leftUs));
+#endif
+    err = rc < 0 ? lastError() : 0;
+    return rc != 0;
+}
+
+// Waits for a non-blocking connect to finish; 0 on success, else the error.
 int finishConnect(int fd, int64_t deadlineUs) {
     for (;;) {
-        pollfd p{fd, POLLOUT, 0};
-        const int rc = poll(&p, 1, pollMs(std::max<int64_t>(0, deadlineUs - steadyNowUs())));
-        if (rc < 0 && errno == EINTR)
-            continue;
-        if (rc == 0)
-            return ETIMEDOUT;
-        if (rc < 0)
-            return errno;
         int err = 0;
+        if (!connectSettled(fd, std::max<int64_t>(0, deadlineUs - steadyNowUs()), err))
+            return kConnectTimedOut;
+        if (err != 0 && interrupted(err))
+            continue;
+        if (err != 0)
+            return err;
         socklen_t length = sizeof err;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &length) != 0)
-            return errno;
+        if (getsockopt(native(fd), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &length) !=
+            0) {
+            return lastError();
+        }
         return err;
     }
 }
 
-// Opens a non-blocking socket to one address; the socket, or -1 with the errno value.
+// A connected socket to one address, or -1 with the error in `err`.
 int connectOne(const addrinfo& a, int64_t deadlineUs, int& err) {
-    const int fd = socket(a.ai_family, a.ai_socktype, a.ai_protocol);
-    if (fd < 0) {
-        err = errno;
+    const NativeSocket s = socket(a.ai_family, a.ai_socktype, a.ai_protocol);
+#ifdef _WIN32
+    if (s == INVALID_SOCKET) {
+#else
+    if (s < 0) {
+#endif
+        err = lastError();
         return -1;
     }
+    const int fd = static_cast<int>(s);
     prepareSocket(fd);
-    err = ::connect(fd, a.ai_addr, a.ai_addrlen) == 0 ? 0 : errno;
-    if (err == EINPROGRESS)
+    err = ::connect(s, a.ai_addr, static_cast<socklen_t>(a.ai_addrlen)) == 0 ? 0 : lastError();
+    if (wouldBlock(err))
         err = finishConnect(fd, deadlineUs);
     if (err != 0) {
-        ::close(fd);
+        closeSocket(fd);
         return -1;
     }
     return fd;
@@ -77,15 +192,23 @@ int connectOne(const addrinfo& a, int64_t deadlineUs, int& err) {
 }  // namespace
 
 void prepareSocket(int fd) {
+    const int one = 1;
+#ifdef _WIN32
+    u_long nonBlocking = 1;
+    ioctlsocket(native(fd), FIONBIO, &nonBlocking);
+    SetHandleInformation(reinterpret_cast<HANDLE>(native(fd)), HANDLE_FLAG_INHERIT, 0);
+#else
     const int flags = fcntl(fd, F_GETFL);
     if (flags >= 0)
         fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     fcntl(fd, F_SETFD, FD_CLOEXEC);
-    const int one = 1;
 #ifdef SO_NOSIGPIPE
     setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
 #endif
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);  // one byte, one segment
+#endif
+    // One byte, one segment: the link writes byte by byte and waits for the answer.
+    setsockopt(native(fd), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
+               sizeof one);
 }
 
 std::string formatEndpoint(const std::string& host, uint16_t port) {
@@ -95,6 +218,10 @@ std::string formatEndpoint(const std::string& host, uint16_t port) {
 
 std::unique_ptr<Connection> Connection::connect(const std::string& host, uint16_t port,
                                                 int64_t timeoutMs, std::string& error) {
+    if (!startNetworking()) {
+        error = "the network cannot be used (Winsock did not start)";
+        return nullptr;
+    }
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -111,9 +238,9 @@ std::unique_ptr<Connection> Connection::connect(const std::string& host, uint16_
         fd = connectOne(*a, deadlineUs, err);
     freeaddrinfo(list);
     if (fd < 0) {
-        error = err == ETIMEDOUT
+        error = err == kConnectTimedOut
                     ? strprintf("no answer within %lld ms", static_cast<long long>(timeoutMs))
-                    : strprintf("cannot connect: %s", std::strerror(err));
+                    : "cannot connect: " + errorText(err);
         return nullptr;
     }
     return std::make_unique<Connection>(fd);
@@ -129,7 +256,7 @@ Connection::~Connection() {
 
 void Connection::close() {
     if (fd_ >= 0)
-        ::close(fd_);
+        closeSocket(fd_);
     fd_ = -1;
 }
 
@@ -139,7 +266,7 @@ void Connection::hangUp(int64_t timeoutUs) {
         wait(deadlineUs - steadyNowUs());
     if (closed())
         return;
-    ::shutdown(fd_, SHUT_WR);
+    ::shutdown(native(fd_), kShutWrite);
     std::array<uint8_t, 512> drop{};
     for (int64_t leftUs; !closed() && (leftUs = deadlineUs - steadyNowUs()) > 0;) {
         wait(leftUs);
@@ -166,16 +293,17 @@ bool Connection::send(std::span<const uint8_t> bytes) {
 
 bool Connection::flush() {
     while (!out_.empty() && !closed()) {
-        const ssize_t n = ::send(fd_, out_.data(), out_.size(), MSG_NOSIGNAL);
+        const long n = sendSome(fd_, out_.data(), out_.size());
         if (n > 0) {
             out_.erase(out_.begin(), out_.begin() + n);
-        } else if (n < 0 && errno == EINTR) {
             continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            break;  // the socket's buffer is full; wait() sends the rest
-        } else {
-            fail(std::strerror(errno));
         }
+        const int err = lastError();
+        if (n < 0 && interrupted(err))
+            continue;
+        if (n < 0 && wouldBlock(err))
+            break;  // the socket's buffer is full; wait() sends the rest
+        fail(errorText(err));
     }
     return !closed();
 }
@@ -184,16 +312,18 @@ size_t Connection::receive(std::span<uint8_t> buffer) {
     if (closed() || buffer.empty())
         return 0;
     for (;;) {
-        const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
+        const long n = receiveSome(fd_, buffer.data(), buffer.size());
         if (n > 0)
             return static_cast<size_t>(n);
         if (n == 0) {
             fail("closed by the peer");
-        } else if (errno == EINTR) {
-            continue;
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            fail(std::strerror(errno));
+            return 0;
         }
+        const int err = lastError();
+        if (interrupted(err))
+            continue;
+        if (!wouldBlock(err))
+            fail(errorText(err));
         return 0;
     }
 }
@@ -201,11 +331,13 @@ size_t Connection::receive(std::span<uint8_t> buffer) {
 void Connection::wait(int64_t timeoutUs) {
     const int64_t deadlineUs = timeoutUs < 0 ? -1 : steadyNowUs() + timeoutUs;
     while (!closed()) {
-        pollfd p{fd_, static_cast<short>(POLLIN | (out_.empty() ? 0 : POLLOUT)), 0};
+        PollEntry p{};
+        p.fd = native(fd_);
+        p.events = static_cast<short>(POLLIN | (out_.empty() ? 0 : POLLOUT));
         const int64_t leftUs =
             deadlineUs < 0 ? -1 : std::max<int64_t>(0, deadlineUs - steadyNowUs());
-        const int rc = poll(&p, 1, pollMs(leftUs));
-        if (rc < 0 && errno == EINTR)
+        const int rc = pollSockets(&p, 1, pollMs(leftUs));
+        if (rc < 0 && interrupted(lastError()))
             continue;
         if (rc <= 0)
             return;
@@ -220,38 +352,3 @@ void Connection::wait(int64_t timeoutUs) {
 }
 
 }  // namespace kv58::telnet
-
-#else  // _WIN32
-
-namespace kv58::telnet {
-
-std::string formatEndpoint(const std::string& host, uint16_t port) {
-    return host + ":" + std::to_string(port);
-}
-std::unique_ptr<Connection> Connection::connect(const std::string&, uint16_t, int64_t,
-                                                std::string& error) {
-    error = "network serial ports are not available on this platform yet";
-    return nullptr;
-}
-Connection::Connection(int fd) : fd_(fd) {}
-Connection::~Connection() = default;
-void Connection::close() {}
-void Connection::hangUp(int64_t) {}
-void prepareSocket(int) {}
-void Connection::fail(const std::string& reason) {
-    closeReason_ = reason;
-}
-bool Connection::send(std::span<const uint8_t>) {
-    return false;
-}
-bool Connection::flush() {
-    return false;
-}
-size_t Connection::receive(std::span<uint8_t>) {
-    return 0;
-}
-void Connection::wait(int64_t) {}
-
-}  // namespace kv58::telnet
-
-#endif

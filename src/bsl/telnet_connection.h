@@ -6,6 +6,7 @@
 // blocking call is wait(), which sleeps in poll() until bytes arrive, the peer hangs up or the
 // time is up, sending queued bytes as the socket takes them. No call raises SIGPIPE. Once the
 // peer has closed the connection or it has failed, closed() is true and closeReason() says why.
+// BSD sockets and Winsock alike; a socket is held as an int (Windows handles fit in 32 bits).
 #pragma once
 
 #include <cstddef>

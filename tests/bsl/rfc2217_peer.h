@@ -3,11 +3,16 @@
 // reads and writes Telnet bytes by hand, independently of the codec under test.
 #pragma once
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdint>
@@ -20,24 +25,56 @@ namespace kv58::test {
 
 using Bytes = std::vector<uint8_t>;
 
+// The calls that differ between BSD sockets and Winsock.
+namespace peer_socket {
+#ifdef _WIN32
+inline void start() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    (void)started;
+}
+inline int pollOne(int fd, short events, int timeoutMs) {
+    WSAPOLLFD p{static_cast<SOCKET>(fd), events, 0};
+    return WSAPoll(&p, 1, timeoutMs);
+}
+inline void close(int fd) {
+    closesocket(static_cast<SOCKET>(fd));
+}
+constexpr int kNoSigPipe = 0;
+#else
+inline void start() {}
+inline int pollOne(int fd, short events, int timeoutMs) {
+    pollfd p{fd, events, 0};
+    return poll(&p, 1, timeoutMs);
+}
+inline void close(int fd) {
+    ::close(fd);
+}
+constexpr int kNoSigPipe = MSG_NOSIGNAL;
+#endif
+}  // namespace peer_socket
+
 class RawPeer {
 public:
     explicit RawPeer(int fd) : fd_(fd) {}
 
     void send(const Bytes& bytes) const {
-        [[maybe_unused]] const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        [[maybe_unused]] const auto n =
+            ::send(fd_, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
+                   peer_socket::kNoSigPipe);
     }
     // Reads exactly `count` bytes, or fewer when nothing more arrives within `timeoutMs`.
     Bytes receive(size_t count, int timeoutMs = 2000) const {
         Bytes out;
         while (out.size() < count) {
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, timeoutMs) != 1)
+            if (peer_socket::pollOne(fd_, POLLIN, timeoutMs) != 1)
                 break;
-            uint8_t byte = 0;
+            char byte = 0;
             if (::recv(fd_, &byte, 1, 0) != 1)
                 break;
-            out.push_back(byte);
+            out.push_back(static_cast<uint8_t>(byte));
         }
         return out;
     }
@@ -126,7 +163,7 @@ public:
     }
     void close() {
         if (fd_ >= 0)
-            ::close(fd_);
+            peer_socket::close(fd_);
         fd_ = -1;
     }
 
@@ -137,7 +174,8 @@ private:
 class ScriptedServer {
 public:
     ScriptedServer() {
-        listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        peer_socket::start();
+        listenFd_ = static_cast<int>(socket(AF_INET, SOCK_STREAM, 0));
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -150,7 +188,7 @@ public:
     ~ScriptedServer() {
         if (thread_.joinable())
             thread_.join();
-        ::close(listenFd_);
+        peer_socket::close(listenFd_);
     }
 
     uint16_t port() const { return port_; }
@@ -162,10 +200,9 @@ public:
     // socket is closed when the script returns.
     void run(std::function<void(RawPeer&)> script) {
         thread_ = std::thread([this, script = std::move(script)] {
-            pollfd p{listenFd_, POLLIN, 0};
-            if (poll(&p, 1, 5000) != 1)
+            if (peer_socket::pollOne(listenFd_, POLLIN, 5000) != 1)
                 return;
-            RawPeer peer(accept(listenFd_, nullptr, nullptr));
+            RawPeer peer(static_cast<int>(accept(listenFd_, nullptr, nullptr)));
             script(peer);
             peer.close();
         });

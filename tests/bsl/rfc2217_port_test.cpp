@@ -115,7 +115,7 @@ TEST(Rfc2217Port, OpenFailsWithTheReasonWhenTheServerCannotServe) {
     }
     const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(closedPort);
     EXPECT_FALSE(open(refused, error));
-    EXPECT_EQ(error, refused + ": cannot connect: Connection refused");
+    EXPECT_EQ(error.rfind(refused + ": cannot connect: ", 0), 0u) << error;
 
     struct Case {
         std::function<void(RawPeer&)> script;

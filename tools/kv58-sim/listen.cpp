@@ -62,7 +62,9 @@ int serveListen(const DeviceOptions& options, const std::string& endpointText) {
     g_listening = server.get();
     std::signal(SIGINT, onListenSignal);
     std::signal(SIGTERM, onListenSignal);
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     const bool ok = server->serve(realClock(), error);
     g_listening = nullptr;
     if (!ok)
