@@ -31,7 +31,7 @@ endif()
 set(KV58_POSIX_ONLY_SOURCES
     src/bsl/port_list.cpp               # Windows: src/bsl/win32_port_list.cpp
     tests/sim/pty_test.cpp              # kv58-sim's pseudo-terminal
-    tests/sim/rfc2217_server_test.cpp
+    tests/sim/rfc2217_server_test.cpp   # kv58-sim's network server: BSD sockets only
     tests/support/program_run.cpp)      # runs the built programs through a POSIX shell
 
 # kv58_platform_sources(VAR): removes from the list VAR the sources of other platforms.
