@@ -33,7 +33,8 @@ class RefusePasswordsAtOpening final : public TraceObserver {
 public:
     RefusePasswordsAtOpening(sim::SimDevice& device, int n) : device_(device), n_(n) {}
     void onTrace(const TraceEvent& e) override {
-        if (e.kind != TraceEvent::Kind::Note || e.text.rfind("opened ", 0) != 0) return;
+        if (e.kind != TraceEvent::Kind::Note || e.text.rfind("opened ", 0) != 0)
+            return;
         ++openings_;
         device_.faults().refusePasswords(openings_ == n_ ? -1 : 0);
     }
