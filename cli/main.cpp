@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "sim/sim_port.h"
 #include "command.h"
+#include "console_code_page.h"
 #include "console_ui.h"
 
 using namespace kv58;
@@ -50,6 +51,7 @@ std::string defaultIniPath() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const kv58::cli::Utf8Console console;
     kv58::sim::registerSimPortScheme();
     Context ctx;
     ctx.iniPath = defaultIniPath();
