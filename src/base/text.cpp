@@ -158,6 +158,16 @@ int32_t leadingInt(std::string_view text) {
     return static_cast<int32_t>(value);
 }
 
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 bool isYes(std::string_view text) {
     if (text.empty()) return false;
     const char c = text[0];

@@ -41,6 +41,9 @@ std::string trim(std::string_view text, std::string_view chars = " \t");
 // 32-bit range saturate.
 int32_t leadingInt(std::string_view text);
 
+// The value of a hexadecimal digit (0-9, A-F, a-f), or -1 for any other character.
+int hexDigitValue(char c);
+
 // The settings' yes/no rule: yes when the first character is 1, J, j, Y or y.
 bool isYes(std::string_view text);
 

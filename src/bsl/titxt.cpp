@@ -27,16 +27,6 @@ bool isScanSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads the next piece of a line: up to 126 characters, ending after a line feed. False at
 // the end of the file. The piece counts up to its first zero byte, as a C string would.
 bool readPiece(std::FILE* file, std::string& storage, std::string_view& piece) {
@@ -67,7 +57,7 @@ bool isValueField(std::string_view line, size_t pos) {
     if (pos + kFieldWidth < line.size())
         return true;
     const size_t first = skipSpace(line, pos);
-    return pos < line.size() && first < line.size() && hexValue(line[first]) >= 0;
+    return pos < line.size() && first < line.size() && hexDigitValue(line[first]) >= 0;
 }
 
 // A field at `pos`: optional white space, then up to three hexadecimal digits.
@@ -75,8 +65,8 @@ uint8_t fieldValue(std::string_view line, size_t pos) {
     pos = skipSpace(line, pos);
     unsigned value = 0;
     size_t digits = 0;
-    for (; digits < kFieldWidth && pos < line.size() && hexValue(line[pos]) >= 0; ++digits) {
-        value = value * 16 + static_cast<unsigned>(hexValue(line[pos++]));
+    for (; digits < kFieldWidth && pos < line.size() && hexDigitValue(line[pos]) >= 0; ++digits) {
+        value = value * 16 + static_cast<unsigned>(hexDigitValue(line[pos++]));
     }
     return digits == 0 ? kEmptyFieldValue : static_cast<uint8_t>(value & 0xFF);
 }
@@ -87,8 +77,8 @@ uint16_t addressValue(std::string_view line) {
     while (pos < line.size() && isScanSpace(line[pos]))
         ++pos;
     unsigned value = 0;
-    for (; pos < line.size() && hexValue(line[pos]) >= 0; ++pos) {
-        value = (value * 16 + static_cast<unsigned>(hexValue(line[pos]))) & 0xFFFF;
+    for (; pos < line.size() && hexDigitValue(line[pos]) >= 0; ++pos) {
+        value = (value * 16 + static_cast<unsigned>(hexDigitValue(line[pos]))) & 0xFFFF;
     }
     return static_cast<uint16_t>(value);
 }

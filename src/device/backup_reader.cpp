@@ -68,16 +68,6 @@ std::vector<size_t> entryStarts(const std::vector<std::string_view>& lines) {
     return starts;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // "06.12.2026 07:10": digits where the writer puts them, within their ranges.
 bool isDateTime(std::string_view s) {
     constexpr std::string_view kForm = "99.99.9999 99:99";  // 9: a digit
@@ -189,15 +179,15 @@ private:
             const size_t stop = std::min(line.find_first_of(" \t", pos), line.size());
             const std::string_view token = line.substr(pos, stop - pos);
             pos = stop;
-            if (token.size() > 2 ||
-                !std::all_of(token.begin(), token.end(), [](char c) { return hexDigit(c) >= 0; })) {
+            if (token.size() > 2 || !std::all_of(token.begin(), token.end(),
+                                                 [](char c) { return hexDigitValue(c) >= 0; })) {
                 return fail(next_ - 1, "bad hex value " + quoted(token));
             }
             if (count == kValuesPerLine)
                 return fail(next_ - 1, "more than 16 values");
             int value = 0;
             for (char c : token)
-                value = value * 16 + hexDigit(c);
+                value = value * 16 + hexDigitValue(c);
             out[count++] = static_cast<uint8_t>(value);
         }
         if (count == kValuesPerLine)

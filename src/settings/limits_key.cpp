@@ -36,13 +36,8 @@ int hexPrefix(std::string_view text) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
     int value = 0;
-    for (; i < text.size(); ++i) {
-        const char c = toUpperAscii(text[i]);
-        const bool digit = c >= '0' && c <= '9';
-        if (!digit && !(c >= 'A' && c <= 'F'))
-            break;
-        value = value * 16 + (digit ? c - '0' : c - 'A' + 10);
-    }
+    for (int digit = 0; i < text.size() && (digit = hexDigitValue(text[i])) >= 0; ++i)
+        value = value * 16 + digit;
     return negative ? -value : value;
 }
 

@@ -7,6 +7,8 @@
 #include <map>
 #include <mutex>
 
+#include "base/text.h"
+
 namespace kv58::sim {
 
 namespace {
@@ -152,11 +154,11 @@ bool percentDecode(const std::string& text, std::string& out) {
             out += text[i];
             continue;
         }
-        if (i + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[i + 1])) ||
-            !std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+        const int high = i + 2 < text.size() ? hexDigitValue(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? hexDigitValue(text[i + 2]) : -1;
+        if (high < 0 || low < 0)
             return false;
-        }
-        out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+        out += static_cast<char>(high * 16 + low);
         i += 2;
     }
     return true;

@@ -35,6 +35,16 @@ TEST(YesNo, FirstCharacterDecides) {
     for (const char* no : {"", "0", "Nein", "No", " yes"}) EXPECT_FALSE(isYes(no)) << no;
 }
 
+TEST(HexDigit, BothCasesAndNothingElse) {
+    EXPECT_EQ(hexDigitValue('0'), 0);
+    EXPECT_EQ(hexDigitValue('9'), 9);
+    EXPECT_EQ(hexDigitValue('a'), 10);
+    EXPECT_EQ(hexDigitValue('F'), 15);
+    // The neighbours of each digit range, a space and a Windows-1252 letter.
+    for (char c : {'/', ':', '@', 'G', '`', 'g', ' ', '\xC4'})
+        EXPECT_EQ(hexDigitValue(c), -1) << c;
+}
+
 TEST(Format, PrintfStyle) {
     EXPECT_EQ(strprintf("%04X|%d|%s", 0x1A, -3, "x"), "001A|-3|x");
     EXPECT_EQ(strprintf("%s", std::string(3000, 'a').c_str()).size(), 3000u);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/text.h"
 #include "bsl/frame_transport.h"
 
 namespace kv58::test {
@@ -154,10 +155,7 @@ Bytes hex(const std::string& text) {
     unsigned value = 0;
     int digits = 0;
     for (char c : text + " ") {
-        const int v = (c >= '0' && c <= '9')   ? c - '0'
-                      : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                      : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                                               : -1;
+        const int v = hexDigitValue(c);
         if (v >= 0) {
             value = value * 16 + static_cast<unsigned>(v);
             ++digits;

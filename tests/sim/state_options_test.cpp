@@ -41,6 +41,8 @@ TEST(SimNames, BadValuesNameTheExpectedForm) {
     EXPECT_NE(openError("sim:?tmin=90").find("tmin 90 must be below tmax 80"), std::string::npos);
     EXPECT_NE(openError("sim:?line=9600,8X1").find("for line"), std::string::npos);
     EXPECT_NE(openError("sim:?serial").find("is not key=value"), std::string::npos);
+    for (const char* badEscape : {"sim:?state=a%2", "sim:?state=a%g1", "sim:?state=%"})
+        EXPECT_NE(openError(badEscape).find("is not key=value"), std::string::npos) << badEscape;
     EXPECT_NE(openError("sim:a/b").find("expected sim:[NAME]"), std::string::npos);
 }
 
