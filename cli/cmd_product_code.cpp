@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "command.h"
 #include "console_ui.h"
+#include "json_text.h"
 #include "productcode/product_code_decoder.h"
 
 namespace kv58::cli {
@@ -30,30 +31,14 @@ const Command kCommand{
 
 const CommandRegistrar kRegistrar(kCommand);
 
-std::string jsonString(const std::string& cp1252) {
-    std::string out = "\"";
-    for (char c : cp1252ToUtf8(cp1252)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            out += strprintf("\\u%04x", byte);
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 void printJson(const ProductCodeDecoder& d) {
     std::printf(
         "{\"model\": %s, \"outputMin\": %d, \"outputMax\": %d, \"outputUnit\": %s, "
         "\"celsius\": %s, \"alarmRelay\": %s, \"display\": %s, \"tempMin\": %d, "
         "\"tempMax\": %d}\n",
-        jsonString(d.getModel()).c_str(), d.getOutputMin(), d.getOutputMax(),
-        jsonString(d.getOutputUnit()).c_str(), d.getCelsius() ? "true" : "false",
-        d.getAlarmRelay() ? "true" : "false", jsonString(d.getDisplay()).c_str(), d.getTempMin(),
+        jsonCp1252(d.getModel()).c_str(), d.getOutputMin(), d.getOutputMax(),
+        jsonCp1252(d.getOutputUnit()).c_str(), d.getCelsius() ? "true" : "false",
+        d.getAlarmRelay() ? "true" : "false", jsonCp1252(d.getDisplay()).c_str(), d.getTempMin(),
         d.getTempMax());
 }
 
