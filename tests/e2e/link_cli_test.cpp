@@ -1,44 +1,18 @@
 // kv58ctl titxt, ports, probe and --trace, run as a user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "support/program_run.h"
 #include "support/temp_dir.h"
 
 namespace kv58::test {
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& arg) {
-    std::string out = "'";
-    for (char c : arg)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 class LinkCliTest : public ::testing::Test {
 protected:
-    CliRun kv58ctl(const std::vector<std::string>& args) {
-        std::string line = quoted(std::string(KV58_BIN_DIR) + "/kv58ctl");
-        for (const std::string& a : args)
-            line += " " + quoted(a);
-        line += " <" + quoted("/dev/null") + " >" + quoted(dir.file("out")) + " 2>" +
-                quoted(dir.file("err"));
-        const int status = std::system(line.c_str());
-        CliRun r;
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = readFile(dir.file("out"));
-        r.err = readFile(dir.file("err"));
-        return r;
-    }
     std::string image(const std::string& content) {
         writeFile(dir.file("image.txt"), content);
         return dir.file("image.txt");
@@ -69,7 +43,7 @@ std::vector<std::string> splitLines(const std::string& text) {
 }
 
 TEST_F(LinkCliTest, TitxtPrintsTheBlocksOfASection) {
-    const CliRun r = kv58ctl({"titxt", image("@F000\r\n" + valueLines(512, 0) + "q\r\n")});
+    const ProgramRun r = kv58ctl({"titxt", image("@F000\r\n" + valueLines(512, 0) + "q\r\n")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<std::string> lines = splitLines(r.out);
     ASSERT_EQ(lines.size(), 3u) << r.out;
@@ -81,7 +55,7 @@ TEST_F(LinkCliTest, TitxtPrintsTheBlocksOfASection) {
 }
 
 TEST_F(LinkCliTest, TitxtKeepsSectionsApartAndEveryValueWhateverTheLineEnd) {
-    const CliRun r =
+    const ProgramRun r =
         kv58ctl({"titxt", image("@1000\r\n" + valueLines(16, 0) + "@1010\n01 02 03\n" +
                                 "@1020\r\n04 05 06\r\nQ7 08 \r\nq\r\n@2000\r\n09 \r\n")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -92,7 +66,7 @@ TEST_F(LinkCliTest, TitxtKeepsSectionsApartAndEveryValueWhateverTheLineEnd) {
 }
 
 TEST_F(LinkCliTest, TitxtJson) {
-    const CliRun r = kv58ctl({"--json", "titxt", image("@FFE0\r\n01 02 \r\n@0200\r\nAB \r\n")});
+    const ProgramRun r = kv58ctl({"--json", "titxt", image("@FFE0\r\n01 02 \r\n@0200\r\nAB \r\n")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "[\n  {\"address\": 65504, \"data\": \"0102\"},\n"
@@ -101,7 +75,7 @@ TEST_F(LinkCliTest, TitxtJson) {
 }
 
 TEST_F(LinkCliTest, TitxtOfAMissingFileGivesTheFileMessage) {
-    const CliRun r = kv58ctl({"titxt", dir.file("absent.txt")});
+    const ProgramRun r = kv58ctl({"titxt", dir.file("absent.txt")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
@@ -110,34 +84,35 @@ TEST_F(LinkCliTest, TitxtOfAMissingFileGivesTheFileMessage) {
 
 TEST_F(LinkCliTest, TitxtUsageErrors) {
     EXPECT_EQ(kv58ctl({"titxt"}).exitCode, 1);
-    const CliRun r = kv58ctl({"titxt", "a", "b"});
+    const ProgramRun r = kv58ctl({"titxt", "a", "b"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("unexpected argument b"), std::string::npos) << r.err;
 }
 
 TEST_F(LinkCliTest, PortsListsWhatTheMachineHas) {
-    const CliRun r = kv58ctl({"ports"});
+    const ProgramRun r = kv58ctl({"ports"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_FALSE(r.out.empty());
-    const CliRun j = kv58ctl({"ports", "--json"});
+    const ProgramRun j = kv58ctl({"ports", "--json"});
     EXPECT_EQ(j.exitCode, 0) << j.err;
     EXPECT_EQ(j.out.front(), '[');
 }
 
 TEST_F(LinkCliTest, ProbeWithTraceShowsTheHandshakeOnStderr) {
-    const CliRun r = kv58ctl({"--ini", dir.file("none.ini"), "--port", "sim:", "--trace", "probe"});
+    const ProgramRun r =
+        kv58ctl({"--ini", dir.file("none.ini"), "--port", "sim:", "--trace", "probe"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Boot loader answers on sim: (9600,8N1).\n");
     EXPECT_NE(r.err.find(" ms  >  80\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(" ms  <  90\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("|  DTR off"), std::string::npos) << r.err;
-    const CliRun quiet = kv58ctl({"--ini", dir.file("none.ini"), "--port", "sim:", "probe"});
+    const ProgramRun quiet = kv58ctl({"--ini", dir.file("none.ini"), "--port", "sim:", "probe"});
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(quiet.err.find(" ms  >  80"), std::string::npos) << "no trace without --trace";
 }
 
 TEST_F(LinkCliTest, ProbeOfAnUnknownSchemeNamesTheAcceptedForms) {
-    const CliRun r = kv58ctl({"--ini", dir.file("none.ini"), "--port", "tcp://x:1", "probe"});
+    const ProgramRun r = kv58ctl({"--ini", dir.file("none.ini"), "--port", "tcp://x:1", "probe"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("ERROR: Opening COM-Port failed!"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("accepted forms: COM3 or /dev/ttyUSB0"), std::string::npos) << r.err;

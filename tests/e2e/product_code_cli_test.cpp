@@ -1,45 +1,18 @@
 // kv58ctl product-code, run as a program against settings files of the test's own.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "device/choices.h"
+#include "support/program_run.h"
 #include "support/temp_dir.h"
 
 namespace kv58::test {
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string shellQuoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 class ProductCodeCliTest : public ::testing::Test {
 protected:
-    RunResult kv58ctl(const std::vector<std::string>& args) {
-        std::string line = shellQuoted(std::string(KV58_BIN_DIR) + "/kv58ctl");
-        for (const std::string& arg : args)
-            line += " " + shellQuoted(arg);
-        line += " >" + shellQuoted(dir.file("out")) + " 2>" + shellQuoted(dir.file("err"));
-        const int status = std::system(line.c_str());
-        RunResult r;
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = readFile(dir.file("out"));
-        r.err = readFile(dir.file("err"));
-        return r;
-    }
-
     TempDir dir;
     std::string ini = dir.file("tables.ini");
 };
@@ -51,7 +24,7 @@ const char* const kTables =
 
 TEST_F(ProductCodeCliTest, PrintsTheDecodedConfiguration) {
     writeFile(ini, kTables);
-    const RunResult r = kv58ctl({"--ini", ini, "product-code", "FT-A1-D03-SW-6-T02-TH"});
+    const ProgramRun r = kv58ctl({"--ini", ini, "product-code", "FT-A1-D03-SW-6-T02-TH"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "model:      KV58-FT\n"
@@ -69,7 +42,7 @@ TEST_F(ProductCodeCliTest, PrintsTheDecodedConfiguration) {
 TEST_F(ProductCodeCliTest, JsonCarriesTheAccessorValuesInUtf8) {
     writeFile(ini, kTables);
     // A code in several words is one code: blanks are dropped anyway.
-    const RunResult r =
+    const ProgramRun r =
         kv58ctl({"product-code", "FTA1", "7", "E01", "T02", "--json", "--ini", ini});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -81,7 +54,7 @@ TEST_F(ProductCodeCliTest, JsonCarriesTheAccessorValuesInUtf8) {
 
 TEST_F(ProductCodeCliTest, RejectedCodeShowsTheReasonsAndFails) {
     writeFile(ini, kTables);
-    RunResult r = kv58ctl({"--ini", ini, "product-code", "FT-A1-9-T02"});
+    ProgramRun r = kv58ctl({"--ini", ini, "product-code", "FT-A1-9-T02"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
@@ -97,7 +70,7 @@ TEST_F(ProductCodeCliTest, RejectedCodeShowsTheReasonsAndFails) {
 }
 
 TEST_F(ProductCodeCliTest, MissingSettingsFileIsNamed) {
-    const RunResult r = kv58ctl({"--ini", dir.file("none.ini"), "product-code", "FTA16T02"});
+    const ProgramRun r = kv58ctl({"--ini", dir.file("none.ini"), "product-code", "FTA16T02"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("[6]"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(dir.file("none.ini") + " cannot be read"), std::string::npos) << r.err;
@@ -119,7 +92,7 @@ TEST_F(ProductCodeCliTest, ShippedTablesCoverTheOutputListAndBothUnits) {
     for (const ChoiceRow& row : choiceTable(ChoiceList::Output))
         listed.insert(row.text);
     for (const std::string code12 : {"1", "2", "5", "6"}) {
-        const RunResult r = kv58ctl({"product-code", "FT-A1-" + code12 + "-T02"});
+        const ProgramRun r = kv58ctl({"product-code", "FT-A1-" + code12 + "-T02"});
         ASSERT_EQ(r.exitCode, 0) << code12 << ": " << r.err;
         decoded.insert(field(r.out, "outputMin") + " - " + field(r.out, "outputMax") + " " +
                        field(r.out, "outputUnit"));
@@ -127,17 +100,17 @@ TEST_F(ProductCodeCliTest, ShippedTablesCoverTheOutputListAndBothUnits) {
     EXPECT_EQ(decoded, listed);
     for (const std::string code14 : {"T01", "T02", "T03", "T04", "T05"}) {
         for (const std::string option : {"", "E01"}) {
-            const RunResult r = kv58ctl({"product-code", "FT-A1-6-" + option + code14});
+            const ProgramRun r = kv58ctl({"product-code", "FT-A1-6-" + option + code14});
             EXPECT_EQ(r.exitCode, 0) << option << code14 << ": " << r.err;
         }
     }
-    const RunResult r = kv58ctl({"product-code", "FT-A1-6-E01-T02"});
+    const ProgramRun r = kv58ctl({"product-code", "FT-A1-6-E01-T02"});
     EXPECT_EQ(field(r.out, "tempMin"), "-4");
     EXPECT_EQ(field(r.out, "tempMax"), "176");
 }
 
 TEST_F(ProductCodeCliTest, UsageErrors) {
-    RunResult r = kv58ctl({"--ini", ini, "product-code"});
+    ProgramRun r = kv58ctl({"--ini", ini, "product-code"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("no product code given"), std::string::npos) << r.err;
     r = kv58ctl({"--ini", ini, "product-code", "FTA16", "--frobnicate"});

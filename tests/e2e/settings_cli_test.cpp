@@ -1,52 +1,21 @@
 // kv58ctl settings, ini and key, run as a user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "settings/limits_key.h"
+#include "support/program_run.h"
 #include "support/temp_dir.h"
 
 namespace kv58 {
 namespace {
 
+using test::contains;
+using test::kv58ctl;
+using test::ProgramRun;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string shellQuoted(const std::string& arg) {
-    std::string out = "'";
-    for (char c : arg)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// Runs kv58ctl from the build's bin folder with these arguments.
-CliRun kv58ctl(const std::vector<std::string>& args) {
-    static TempDir outputs;
-    std::string command = shellQuoted(std::string(KV58_BIN_DIR) + "/kv58ctl");
-    for (const std::string& a : args)
-        command += " " + shellQuoted(a);
-    command += " </dev/null >" + outputs.file("out") + " 2>" + outputs.file("err");
-    const int status = std::system(command.c_str());
-    CliRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = readFile(outputs.file("out"));
-    run.err = readFile(outputs.file("err"));
-    return run;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 class SettingsCli : public ::testing::Test {
 protected:
@@ -55,7 +24,7 @@ protected:
 };
 
 TEST_F(SettingsCli, ShippedDemoFileLoadsBesideTheProgram) {
-    const CliRun r = kv58ctl({"settings", "--json"});  // no --ini: bin/KV58.ini
+    const ProgramRun r = kv58ctl({"settings", "--json"});  // no --ini: bin/KV58.ini
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const std::string expected =
@@ -71,7 +40,7 @@ TEST_F(SettingsCli, ShippedDemoFileLoadsBesideTheProgram) {
 
 TEST_F(SettingsCli, PortOnlyFileAndPortOverride) {
     writeFile(ini, "[COM]\r\nPort=COM2\r\n[Program]\r\nT-Sym=\r\n");
-    CliRun r = kv58ctl({"--ini", ini, "settings"});
+    ProgramRun r = kv58ctl({"--ini", ini, "settings"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "Port           COM2\n"));
     EXPECT_TRUE(contains(r.out, "StopBit        1\n"));
@@ -87,7 +56,7 @@ TEST_F(SettingsCli, BrokenFilesExitWithTwoAndNameFileSectionAndKey) {
     writeFile(ini,
               "[COM]\r\nPort=COM1\r\n[PWfile]\r\nPW01=A.TXT\r\nPW02=B.TXT\r\n"
               "PW03=ABCDEFGHI.TXT\r\n");
-    CliRun r = kv58ctl({"--ini", ini, "settings", "--json"});
+    ProgramRun r = kv58ctl({"--ini", ini, "settings", "--json"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_TRUE(contains(r.err, "Dateiname f\xC3\xBCr Passwortfile aus INI-Datei lesen."));
@@ -118,7 +87,7 @@ TEST_F(SettingsCli, IniGetReturnsTextAndCountAsTheProgramReadsThem) {
     EXPECT_EQ(kv58ctl({"ini", "get", ini, "Program", "SavePath", "--size", "3"}).out, " .\n2\n");
     EXPECT_EQ(kv58ctl({"--json", "ini", "get", ini, "Program", "T-Sym"}).out,
               "{\"text\": \"\xC2\xB0\", \"count\": 1}\n");
-    const CliRun bad = kv58ctl({"ini", "get", ini, "Program", "T-Sym", "--size", "x"});
+    const ProgramRun bad = kv58ctl({"ini", "get", ini, "Program", "T-Sym", "--size", "x"});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_TRUE(contains(bad.err, "--size"));
 }
@@ -132,16 +101,16 @@ TEST_F(SettingsCli, IniSetKeepsTheFilesEncodingAndComments) {
 }
 
 TEST_F(SettingsCli, KeyEncodeAndDecode) {
-    const CliRun made = kv58ctl({"key", "encode", "-40", "120", "20", "-40", "248", "36"});
+    const ProgramRun made = kv58ctl({"key", "encode", "-40", "120", "20", "-40", "248", "36"});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     ASSERT_EQ(made.out.size(), 63u);
-    const CliRun plain = kv58ctl({"key", "decode", made.out.substr(0, 62)});
+    const ProgramRun plain = kv58ctl({"key", "decode", made.out.substr(0, 62)});
     EXPECT_EQ(plain.exitCode, 0);
     EXPECT_EQ(plain.out, "v-040b+120d+020v-040b+248d+036\n");
 
     std::string damaged = made.out.substr(0, 62);
     damaged[0] = damaged[0] == '7' ? '6' : '7';
-    const CliRun mismatch = kv58ctl({"key", "decode", damaged});
+    const ProgramRun mismatch = kv58ctl({"key", "decode", damaged});
     EXPECT_EQ(mismatch.exitCode, 1);
     EXPECT_EQ(mismatch.out, "\n");
 
