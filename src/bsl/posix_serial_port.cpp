@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
 #include "base/text.h"
@@ -29,11 +28,6 @@
 namespace kv58 {
 
 namespace {
-
-int64_t steadyNowUs() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 void sleepRealUs(int64_t us) {
     if (us <= 0)
@@ -318,20 +312,12 @@ void PosixSerialPort::blockForInput(size_t queued, size_t count, int64_t remaini
 }
 
 size_t PosixSerialPort::waitForInput(size_t count, int64_t timeoutMs) {
-    const int64_t startUs = steadyNowUs();
-    const int64_t deadlineUs = startUs + timeoutMs * 1000;
-    size_t queued = inputQueued();
-    while (queued < count && fd_ >= 0) {
-        const int64_t remainingUs = deadlineUs - steadyNowUs();
-        if (remainingUs <= 0)
-            break;
-        blockForInput(queued, count, remainingUs);
-        queued = inputQueued();
-    }
-    // A virtual clock (tests on a real pseudo-terminal) follows the time really waited.
-    if (clock_.isVirtual())
-        clock_.sleepUs(steadyNowUs() - startUs);
-    return queued;
+    return waitForQueuedInput(count, timeoutMs, clock_, [this, count](size_t queued, int64_t us) {
+        if (fd_ < 0)
+            return false;
+        blockForInput(queued, count, us);
+        return true;
+    });
 }
 
 bool PosixSerialPort::close() {

@@ -311,13 +311,13 @@ size_t Rfc2217Port::read(uint8_t* destination, size_t max) {
 }
 
 size_t Rfc2217Port::waitForInput(size_t count, int64_t timeoutMs) {
-    const int64_t startUs = steadyNowUs();
-    waitUntil([this, count] { return input_.size() >= count; },
-              startUs + std::max<int64_t>(0, timeoutMs) * 1000);
-    // A virtual clock (tests) follows the time really waited.
-    if (clock_.isVirtual())
-        clock_.sleepUs(steadyNowUs() - startUs);
-    return input_.size();
+    // inputQueued() takes in what the connection has received.
+    return waitForQueuedInput(count, timeoutMs, clock_, [this](size_t, int64_t us) {
+        if (connection_->closed())
+            return false;
+        connection_->wait(us);
+        return true;
+    });
 }
 
 bool Rfc2217Port::close() {

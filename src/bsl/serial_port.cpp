@@ -30,6 +30,22 @@ int64_t characterTimeUs(const LineSettings& s) {
     return (halfBits * 1'000'000 + baud) / (2 * baud);
 }
 
+size_t SerialPort::waitForQueuedInput(size_t count, int64_t timeoutMs, Clock& clock,
+                                      const BlockStep& blockOnce) {
+    const int64_t startUs = realClock().nowUs();
+    const int64_t deadlineUs = startUs + timeoutMs * 1000;
+    size_t queued = inputQueued();
+    while (queued < count) {
+        const int64_t remainingUs = deadlineUs - realClock().nowUs();
+        if (remainingUs <= 0 || !blockOnce(queued, remainingUs))
+            break;
+        queued = inputQueued();
+    }
+    if (clock.isVirtual())
+        clock.sleepUs(realClock().nowUs() - startUs);
+    return queued;
+}
+
 std::string describe(const LineSettings& s) {
     static const char kParity[] = {'N', 'O', 'E', 'M', 'S'};
     static const char* const kStop[] = {"1", "1.5", "2"};

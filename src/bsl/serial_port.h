@@ -74,6 +74,15 @@ protected:
             noteSink_(text);
     }
 
+    // The waitForInput of a port that blocks on the platform, by the real clock: calls
+    // `blockOnce(queued, remainingUs)` until `count` bytes are queued, `timeoutMs` has passed
+    // or blockOnce returns false (the port can no longer wait: it is closed). Returns the
+    // number queued then. A virtual `clock` (tests on a real port or connection) then moves
+    // on by the time really waited.
+    using BlockStep = std::function<bool(size_t queued, int64_t remainingUs)>;
+    size_t waitForQueuedInput(size_t count, int64_t timeoutMs, Clock& clock,
+                              const BlockStep& blockOnce);
+
 private:
     std::function<void(const std::string&)> noteSink_;
 };

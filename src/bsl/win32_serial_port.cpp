@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 
 #include "base/text.h"
 #include "bsl/hardware_port.h"
@@ -19,11 +18,6 @@
 namespace kv58 {
 
 namespace {
-
-int64_t steadyNowUs() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // Longest wait for one transfer: a byte takes at most 100 ms even at 110 baud.
 constexpr DWORD kTransferLimitMs = 1000;
@@ -195,20 +189,12 @@ void Win32SerialPort::blockForInput(size_t queued, size_t count, int64_t remaini
 }
 
 size_t Win32SerialPort::waitForInput(size_t count, int64_t timeoutMs) {
-    const int64_t startUs = steadyNowUs();
-    const int64_t deadlineUs = startUs + timeoutMs * 1000;
-    size_t queued = inputQueued();
-    while (queued < count && isOpen()) {
-        const int64_t remainingUs = deadlineUs - steadyNowUs();
-        if (remainingUs <= 0)
-            break;
-        blockForInput(queued, count, remainingUs);
-        queued = inputQueued();
-    }
-    // A virtual clock (tests on a real port) follows the time really waited.
-    if (clock_.isVirtual())
-        clock_.sleepUs(steadyNowUs() - startUs);
-    return queued;
+    return waitForQueuedInput(count, timeoutMs, clock_, [this, count](size_t queued, int64_t us) {
+        if (!isOpen())
+            return false;
+        blockForInput(queued, count, us);
+        return true;
+    });
 }
 
 bool Win32SerialPort::close() {
