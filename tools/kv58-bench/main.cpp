@@ -13,6 +13,7 @@
 #include "bench_run.h"
 #include "headless_app.h"
 #include "report.h"
+#include "tool_command_line.h"
 
 using namespace kv58;
 using namespace kv58::bench;
@@ -21,7 +22,6 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 struct Options {
     std::vector<PortKind> ports{PortKind::Sim, PortKind::Pty, PortKind::Rfc2217};
@@ -56,59 +56,36 @@ bool positive(const std::string& text, int& value) {
     return true;
 }
 
-// False with a message for a bad command line; `help` set for --help.
-bool parseOptions(int argc, char** argv, Options& o, bool& help, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            help = true;
-            return true;
-        }
-        if (i + 1 >= argc) {
-            error = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unexpected '" + arg + "'";
+// Takes one option of the command line; false with the reason in `error`.
+bool takeOption(Options& o, const std::string& option, const std::string& value,
+                std::string& error) {
+    int n = 0;
+    if (option == "--port") {
+        const auto kind = parsePortKind(value);
+        if (!kind) {
+            error = "--port " + value + ": expected sim, pty or rfc2217";
             return false;
         }
-        const std::string value = argv[++i];
-        int n = 0;
-        if (arg == "--port") {
-            const auto kind = parsePortKind(value);
-            if (!kind) {
-                error = "--port " + value + ": expected sim, pty or rfc2217";
-                return false;
-            }
-            o.ports = {*kind};
-            o.portChosen = true;
-        } else if (arg == "--baud" && positive(value, n)) {
-            o.bauds = {n};
-        } else if (arg == "--repeat" && positive(value, n)) {
-            o.repeat = n;
-        } else if (arg == "--json") {
-            o.jsonPath = value;
-        } else {
-            error = arg == "--baud" || arg == "--repeat"
-                        ? arg + " " + value + ": expected a positive whole number"
-                        : "unknown option " + arg;
-            return false;
-        }
+        o.ports = {*kind};
+        o.portChosen = true;
+    } else if (option == "--baud" && positive(value, n)) {
+        o.bauds = {n};
+    } else if (option == "--repeat" && positive(value, n)) {
+        o.repeat = n;
+    } else if (option == "--json") {
+        o.jsonPath = value;
+    } else {
+        error = option == "--baud" || option == "--repeat"
+                    ? option + " " + value + ": expected a positive whole number"
+                    : "unknown option " + option;
+        return false;
     }
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Options options;
-    bool help = false;
+// Runs every chosen cell of the matrix and prints the table (and writes the JSON).
+int runMatrix(const Options& options) {
     std::string error;
-    if (!parseOptions(argc, argv, options, help, error)) {
-        std::fprintf(stderr, "kv58-bench: %s (kv58-bench --help shows the options)\n",
-                     error.c_str());
-        return kExitUsage;
-    }
-    if (help) {
-        printHelp();
-        return kExitOk;
-    }
     std::vector<Row> rows;
     std::vector<std::string> notes;
     for (PortKind port : options.ports) {
@@ -137,4 +114,16 @@ int main(int argc, char** argv) {
         return kExitFailure;
     }
     return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    return tools::runWithOptions(
+        "kv58-bench", argc, argv,
+        [&options](const std::string& option, const std::string& value, std::string& error) {
+            return takeOption(options, option, value, error);
+        },
+        printHelp, [&options] { return runMatrix(options); });
 }

@@ -19,6 +19,7 @@
 
 #include "invariants.h"
 #include "session.h"
+#include "tool_command_line.h"
 
 using namespace kv58;
 using namespace kv58::faults;
@@ -27,7 +28,7 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitViolations = 1;
-constexpr int kExitUsage = 2;
+// 2: a refused command line (tools::kExitUsage)
 constexpr int kExitHang = 3;
 // A session that runs longer than this on the real clock has hung (a whole session takes
 // milliseconds; a sanitizer build a second or so).
@@ -67,34 +68,24 @@ bool number(const std::string& text, uint64_t& value) {
     return !text.empty() && text[0] != '-' && *end == '\0' && errno == 0;
 }
 
-bool parseOptions(int argc, char** argv, Options& o, bool& help, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            help = true;
-            return true;
-        }
-        if (i + 1 >= argc) {
-            error = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unexpected '" + arg + "'";
-            return false;
-        }
-        const std::string value = argv[++i];
-        uint64_t n = 0;
-        if (!number(value, n)) {
-            error = arg + " " + value + ": expected a whole number";
-            return false;
-        }
-        if (arg == "--sessions") {
-            o.sessions = n;
-        } else if (arg == "--seed") {
-            o.seed = n;
-        } else if (arg == "--replay") {
-            o.replay = true;
-            o.replaySeed = n;
-        } else {
-            error = "unknown option " + arg;
-            return false;
-        }
+// Takes one option of the command line; false with the reason in `error`.
+bool takeOption(Options& o, const std::string& option, const std::string& value,
+                std::string& error) {
+    uint64_t n = 0;
+    if (!number(value, n)) {
+        error = option + " " + value + ": expected a whole number";
+        return false;
+    }
+    if (option == "--sessions") {
+        o.sessions = n;
+    } else if (option == "--seed") {
+        o.seed = n;
+    } else if (option == "--replay") {
+        o.replay = true;
+        o.replaySeed = n;
+    } else {
+        error = "unknown option " + option;
+        return false;
     }
     return true;
 }
@@ -214,16 +205,11 @@ int campaign(const Options& o) {
 
 int main(int argc, char** argv) {
     Options options;
-    bool help = false;
-    std::string error;
-    if (!parseOptions(argc, argv, options, help, error)) {
-        std::fprintf(stderr, "kv58-faults: %s (kv58-faults --help shows the options)\n",
-                     error.c_str());
-        return kExitUsage;
-    }
-    if (help) {
-        printHelp();
-        return kExitOk;
-    }
-    return options.replay ? replay(options.replaySeed) : campaign(options);
+    return tools::runWithOptions(
+        "kv58-faults", argc, argv,
+        [&options](const std::string& option, const std::string& value, std::string& error) {
+            return takeOption(options, option, value, error);
+        },
+        printHelp,
+        [&options] { return options.replay ? replay(options.replaySeed) : campaign(options); });
 }
