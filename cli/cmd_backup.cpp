@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app_session.h"
-#include "base/clock.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "command.h"
@@ -277,7 +276,7 @@ int restore(Context& ctx, const Request& r) {
     }
     MainDialog& dialog = session.dialog();
     BackupRestore restorer(dialog.settings(), dialog.link(), *ctx.ui, dialog.run(), dialog.data(),
-                           dialog.flows(), realClock());
+                           dialog.flows());
     const RestoreReport report = restorer.restore(*entry, r.options);
     printReport(report, *entry);
     if (report.outcome != RestoreOutcome::Confirmed)

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/text.h"
-#include "bsl/link_settings.h"
 #include "bsl/segments.h"
 #include "device/backup.h"
 #include "device/messages.h"
@@ -18,7 +17,6 @@ constexpr const char* kWritingSegment = "writing backup data...(segment %c)";
 constexpr const char* kSegmentBNotSent = "WARNING!\n\nSegment A restored, Segment B NOT SENT!";
 constexpr const char* kRestoreDiffers =
     "ERROR: Segment %c differs from the backup at %04X: %02X instead of %02X!";
-constexpr int kPauseBeforeRereadMs = 250;  // as after a configuration write
 
 // The first differing byte as an offset, or nothing when the images are equal.
 std::optional<size_t> firstDifference(const SegmentData& read, const SegmentData& expected) {
@@ -38,15 +36,14 @@ std::string serialForDisplay(const SegmentData& segmentA) {
 }
 
 BackupRestore::BackupRestore(const Settings& settings, BslLink& link, UserInterface& ui,
-                             RunControl& run, TransmitterData& data, Flows& flows, Clock& clock)
+                             RunControl& run, TransmitterData& data, Flows& flows)
     : now(localTimeNow),
       settings_(settings),
       link_(link),
       ui_(ui),
       run_(run),
       data_(data),
-      flows_(flows),
-      clock_(clock) {}
+      flows_(flows) {}
 
 int BackupRestore::maxAttempts() const {
     return std::max(1, settings_.MaxWriteCnt);
@@ -59,10 +56,7 @@ RestoreReport BackupRestore::restore(const BackupEntry& entry, const RestoreOpti
     if (ui_.messageBox(question, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes) {
         return report;
     }
-    ui_.infoOpen();
-    ui_.infoSetText(text::kReadingUserdata);
-    applyPortSettings(link_, settings_);
-    link_.setWaits(settings_.WaitPrg, settings_.WaitSeg);
+    flows_.beginWrite();
     run_.switchOff();
     if (runSteps(entry, options, report))
         rereadAndCompare(entry, options, report);
@@ -162,16 +156,13 @@ BackupRestore::StepResult BackupRestore::writeSegment(Step step, const BackupEnt
 // (should the program have changed) work with the restored images; then the byte compare.
 void BackupRestore::rereadAndCompare(const BackupEntry& entry, const RestoreOptions& options,
                                      RestoreReport& report) {
-    ui_.infoClose();
     data_.segmentAWrite = entry.segmentA;
     data_.segmentBSaved = options.withSegmentB ? entry.segmentB : data_.segmentBRead;
     data_.newConfig = decodeSegmentA(entry.segmentA);
     // The plain read took the version of the damaged Segment A (an erased one reads as 0 and
     // would skip the program check); what counts is the software the entry belongs to.
     data_.writeProgram = numericVersion(entry.segmentA) < 100;
-    clock_.sleepMs(kPauseBeforeRereadMs);
-    if (!flows_.ReadDataKV58(true)) {
-        ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
+    if (!flows_.rereadAfterWrite()) {
         report.outcome = RestoreOutcome::RereadFailed;
         return;
     }

@@ -28,7 +28,6 @@
 #include <functional>
 #include <string>
 
-#include "base/clock.h"
 #include "base/user_interface.h"
 #include "bsl/bsl_link.h"
 #include "device/backup_reader.h"
@@ -72,7 +71,7 @@ struct RestoreReport {
 class BackupRestore {
 public:
     BackupRestore(const Settings& settings, BslLink& link, UserInterface& ui, RunControl& run,
-                  TransmitterData& data, Flows& flows, Clock& clock);
+                  TransmitterData& data, Flows& flows);
 
     // Restores an intact entry; shows its messages through the user interface and says how
     // it ended.
@@ -100,7 +99,6 @@ private:
     RunControl& run_;
     TransmitterData& data_;
     Flows& flows_;
-    Clock& clock_;
 };
 
 // The serial number of a Segment A image as a user reads it: "(Segment A erased)" for an

@@ -15,6 +15,7 @@ namespace kv58 {
 namespace {
 
 constexpr int32_t kCompareMask = 0xFFFF & ~0x8000;
+constexpr int kPauseBeforeRereadMs = 250;
 
 bool sameData(const TransmitterConfig& a, const TransmitterConfig& b) {
     return (a.nBitMaske & kCompareMask) == (b.nBitMaske & kCompareMask) &&
@@ -153,10 +154,7 @@ void Flows::WriteDataKV58() {
         writeOutcome_ = WriteOutcome::Declined;
         return;
     }
-    ui_.infoOpen();
-    ui_.infoSetText(text::kReadingUserdata);
-    applyPortSettings();
-    link_.setWaits(settings_.WaitPrg, settings_.WaitSeg);
+    beginWrite();
     data_.segmentBSaved = data_.segmentBRead;
     host_.checkTemperatureRange();
     const int32_t word = host_.buildConfigWord();
@@ -177,6 +175,13 @@ void Flows::WriteDataKV58() {
     data_.newConfig.nBitMaske = readWord(data_.segmentAWrite, segment_a::kBitMaske);
     run_.switchOff();
     runWriteAttempts();
+}
+
+void Flows::beginWrite() {
+    ui_.infoOpen();
+    ui_.infoSetText(text::kReadingUserdata);
+    applyPortSettings();
+    link_.setWaits(settings_.WaitPrg, settings_.WaitSeg);
 }
 
 void Flows::runWriteAttempts() {
@@ -202,7 +207,7 @@ void Flows::runWriteAttempts() {
         if (identityChecked) {
             ui_.infoSetText(text::kWritingSegmentA);
             if (writeSegmentA(link_, passwords, data_.segmentAWrite, ui_)) {
-                rereadAfterWrite();
+                judgeWrite();
                 return;
             }
             ui_.messageBox(link_.message, MsgIcon::Exclamation);
@@ -227,13 +232,20 @@ void Flows::identityError() {
     writeOutcome_ = WriteOutcome::IdentityError;
 }
 
-void Flows::rereadAfterWrite() {
+bool Flows::rereadAfterWrite() {
     ui_.infoClose();
-    clock_.sleepMs(250);
+    clock_.sleepMs(kPauseBeforeRereadMs);
     rereadMismatch_ = false;
     restoreFailed_ = false;
-    if (!ReadDataKV58(true)) {
-        ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
+    if (ReadDataKV58(true))
+        return true;
+    ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
+    return false;
+}
+
+// The outcome of a configuration write, from its reread.
+void Flows::judgeWrite() {
+    if (!rereadAfterWrite()) {
         writeOutcome_ = WriteOutcome::RereadFailed;
     } else if (!segmentBUnchanged() || rereadMismatch_) {
         writeOutcome_ = WriteOutcome::Mismatch;

@@ -51,6 +51,15 @@ public:
     // programming run.
     void RestoreTransmitter();
 
+    // The start of every write (a configuration write, a backup restore): the information
+    // window with "reading userdata...", the port settings handed to the link and RUN, and
+    // the link's pauses of a write.
+    void beginWrite();
+    // The reread after a write: a pause for the transmitter, then ReadDataKV58(true), which
+    // compares, checks the program and restores it where it changed. Shows "ERROR reading
+    // data!" and returns false when the reread fails.
+    bool rereadAfterWrite();
+
     WriteOutcome lastWriteOutcome() const { return writeOutcome_; }
 
     // The local time of backup entries; tests fix it.
@@ -63,7 +72,7 @@ private:
     void checkProgram();
     void runWriteAttempts();
     void identityError();
-    void rereadAfterWrite();
+    void judgeWrite();
     bool segmentBUnchanged();
 
     const Settings& settings_;

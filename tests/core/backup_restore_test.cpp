@@ -24,7 +24,7 @@ protected:
 
     RestoreReport restore(const BackupEntry& entry, RestoreOptions options = {}) {
         BackupRestore restorer(dialog->settings(), dialog->link(), ui, dialog->run(),
-                               dialog->data(), dialog->flows(), clock);
+                               dialog->data(), dialog->flows());
         restorer.now = [this] { return fixed; };
         return restorer.restore(entry, options);
     }
