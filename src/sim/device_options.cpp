@@ -244,7 +244,7 @@ bool setDeviceOption(DeviceOptions& options, const std::string& key, const std::
 }
 
 bool finishDeviceOptions(DeviceOptions& options, std::string& error) {
-    TransmitterSpec& t = options.transmitter;
+    TransmitterRecipe& t = options.transmitter;
     if (!options.displayGiven) {
         t.display = t.type == kTypeKv58Ft ? kDisplayHumidityAndTemperature : kDisplayHumidity;
     }

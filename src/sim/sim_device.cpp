@@ -238,8 +238,8 @@ void SimDevice::segmentErased() {
 
 // --- Contents --------------------------------------------------------------------------
 
-TransmitterSpec SimDevice::nextTransmitter() const {
-    TransmitterSpec next = options_.transmitter;
+TransmitterRecipe SimDevice::nextTransmitter() const {
+    TransmitterRecipe next = options_.transmitter;
     std::string serial;
     for (size_t i = 0; i < kSerialMaxLength; ++i) {
         const uint8_t c = memory_.read(static_cast<uint16_t>(kSegmentAAddress + kOffsetSerial + i));
@@ -251,8 +251,8 @@ TransmitterSpec SimDevice::nextTransmitter() const {
     return next;
 }
 
-void SimDevice::swapTransmitter(const TransmitterSpec& spec) {
-    installTransmitter(memory_, spec);
+void SimDevice::swapTransmitter(const TransmitterRecipe& recipe) {
+    installTransmitter(memory_, recipe);
     scrambleRam(memory_, options_.seed + ++powerUps_);
     loader_.restart();
     saveStateIfChanged();

@@ -101,9 +101,9 @@ public:
     uint64_t loaderStarts() const { return loaderStarts_; }
     const DeviceOptions& options() const { return options_; }
     // Replaces the transmitter by another one with these factory contents (fresh RAM too).
-    void swapTransmitter(const TransmitterSpec& spec);
+    void swapTransmitter(const TransmitterRecipe& recipe);
     // The transmitter that swap faults put in: the options' one with the next serial number.
-    TransmitterSpec nextTransmitter() const;
+    TransmitterRecipe nextTransmitter() const;
     // Power fails now: RAM lost, silent until the next reset.
     void losePower();
     // Last failure to write the state file; empty when the last write succeeded.

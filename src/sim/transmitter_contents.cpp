@@ -146,42 +146,42 @@ uint16_t encodeTemperature(int degrees) {
     return static_cast<uint16_t>(degrees * 100 + 4000);
 }
 
-uint16_t configurationWord(const TransmitterSpec& spec) {
-    uint16_t word = static_cast<uint16_t>(spec.type | spec.output | spec.display);
-    if (spec.relay)
+uint16_t configurationWord(const TransmitterRecipe& recipe) {
+    uint16_t word = static_cast<uint16_t>(recipe.type | recipe.output | recipe.display);
+    if (recipe.relay)
         word |= kRelayBit;
-    if (spec.fahrenheit)
+    if (recipe.fahrenheit)
         word |= kFahrenheitBit;
-    if (spec.factoryCalibrated)
+    if (recipe.factoryCalibrated)
         word |= kFactoryCalibrationBit;
     return word;
 }
 
-SegmentBytes buildSegmentA(const TransmitterSpec& spec) {
+SegmentBytes buildSegmentA(const TransmitterRecipe& recipe) {
     SegmentBytes a;
     a.fill(0xFF);
     // Sensor constants the firmware keeps before the configuration fields.
     static const uint8_t kHead[16] = {0x4B, 0x56, 0x35, 0x38, 0x01, 0x00, 0x20, 0x03,
                                       0xE8, 0x03, 0x64, 0x00, 0x0A, 0x00, 0x00, 0x00};
     std::copy(std::begin(kHead), std::end(kHead), a.begin());
-    putWord(&a[kOffsetTempMin], encodeTemperature(spec.tempMin));
+    putWord(&a[kOffsetTempMin], encodeTemperature(recipe.tempMin));
     putWord(&a[0x12], 0x0000);
-    putWord(&a[kOffsetTempMax], encodeTemperature(spec.tempMax));
+    putWord(&a[kOffsetTempMax], encodeTemperature(recipe.tempMax));
     putWord(&a[0x16], 0x0000);
-    putWord(&a[kOffsetConfigWord], configurationWord(spec));
+    putWord(&a[kOffsetConfigWord], configurationWord(recipe));
     for (size_t i = 0; i < 4; ++i) {
-        a[kOffsetVersion + i] = i < spec.version.size() ? static_cast<uint8_t>(spec.version[i]) : 0;
+        a[kOffsetVersion + i] = i < recipe.version.size() ? static_cast<uint8_t>(recipe.version[i]) : 0;
     }
     for (size_t i = 0; i < kSerialMaxLength; ++i) {
-        a[kOffsetSerial + i] = i < spec.serial.size() ? static_cast<uint8_t>(spec.serial[i]) : 0;
+        a[kOffsetSerial + i] = i < recipe.serial.size() ? static_cast<uint8_t>(recipe.serial[i]) : 0;
     }
     return a;
 }
 
-SegmentBytes buildSegmentB(const TransmitterSpec& spec) {
+SegmentBytes buildSegmentB(const TransmitterRecipe& recipe) {
     SegmentBytes b;
     b.fill(0xFF);
-    Prng rng(seedFrom(spec.serial.c_str()));
+    Prng rng(seedFrom(recipe.serial.c_str()));
     // Twenty calibration points (raw, corrected) as little-endian words, then a checksum.
     uint16_t sum = 0;
     for (size_t i = 0; i < 80; i += 2) {
@@ -210,10 +210,10 @@ const std::vector<uint8_t>& loaderPatch() {
     return patch;
 }
 
-void installTransmitter(Msp430Memory& memory, const TransmitterSpec& spec) {
+void installTransmitter(Msp430Memory& memory, const TransmitterRecipe& recipe) {
     memory.eraseMain(true);
-    const SegmentBytes a = buildSegmentA(spec);
-    const SegmentBytes b = buildSegmentB(spec);
+    const SegmentBytes a = buildSegmentA(recipe);
+    const SegmentBytes b = buildSegmentB(recipe);
     for (size_t i = 0; i < kInfoSegmentSize; ++i) {
         memory.write(static_cast<uint16_t>(kSegmentAAddress + i), a[i]);
         memory.write(static_cast<uint16_t>(kSegmentBAddress + i), b[i]);

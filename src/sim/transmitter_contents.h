@@ -40,7 +40,7 @@ constexpr size_t kOffsetSerial = 0x1E;
 constexpr size_t kSerialMaxLength = 16;
 
 // One transmitter as it leaves the factory. The defaults describe the demo device.
-struct TransmitterSpec {
+struct TransmitterRecipe {
     uint16_t type = kTypeKv58Ft;
     uint16_t output = kOutput0To10V;
     bool fahrenheit = false;
@@ -55,13 +55,13 @@ struct TransmitterSpec {
 
 using SegmentBytes = std::array<uint8_t, kInfoSegmentSize>;
 
-uint16_t configurationWord(const TransmitterSpec& spec);
+uint16_t configurationWord(const TransmitterRecipe& recipe);
 // Temperature coding of Segment A: T × 100 + 4000 as a 16-bit word.
 uint16_t encodeTemperature(int degrees);
 
-SegmentBytes buildSegmentA(const TransmitterSpec& spec);
+SegmentBytes buildSegmentA(const TransmitterRecipe& recipe);
 // Calibration bytes; they depend on the serial number, as every sensor has its own.
-SegmentBytes buildSegmentB(const TransmitterSpec& spec);
+SegmentBytes buildSegmentB(const TransmitterRecipe& recipe);
 
 constexpr uint16_t kFirmwareAddress = 0xF000;
 constexpr size_t kFirmwareSize = 0x1000;
@@ -77,7 +77,7 @@ const std::vector<uint8_t>& loaderPatch();
 
 // Writes a whole transmitter into flash: all flash erased, then Segment B, Segment A and the
 // firmware.
-void installTransmitter(Msp430Memory& memory, const TransmitterSpec& spec);
+void installTransmitter(Msp430Memory& memory, const TransmitterRecipe& recipe);
 // Fills the loader ROM, with `version` (major in the high byte) at 0x0FFA.
 void installLoaderRom(Msp430Memory& memory, uint16_t version);
 // RAM contents after power-up: noise.

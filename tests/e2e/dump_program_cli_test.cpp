@@ -42,7 +42,7 @@ TEST(DumpCli, PrintsTheSimulatedSegmentAWithTheInstalledSettings) {
 }
 
 TEST_F(DumpProgramCli, ProgramRewritesTheTransmitterOnlyWhenConfirmed) {
-    sim::TransmitterSpec other;
+    sim::TransmitterRecipe other;
     other.serial = "K58-777";
     const auto password = sim::firmwarePassword();
     const std::vector<TiTxtSection> image = {{0x1000, bytesOf(sim::buildSegmentB(other))},

@@ -75,23 +75,23 @@ TEST(Contents, DefaultSegmentADecodes) {
 }
 
 TEST(Contents, OptionsChangeTheConfigurationWord) {
-    TransmitterSpec spec;
-    spec.type = kTypeKv58Fpt;
-    spec.output = kOutput4To20mA;
-    spec.fahrenheit = true;
-    spec.relay = true;
-    spec.factoryCalibrated = false;
-    spec.display = kDisplayHumidity;
-    spec.tempMin = -40;
-    spec.serial = "ABCDEFGHIJKLMNOP";  // 16 characters, no terminator
-    const SegmentBytes a = buildSegmentA(spec);
+    TransmitterRecipe recipe;
+    recipe.type = kTypeKv58Fpt;
+    recipe.output = kOutput4To20mA;
+    recipe.fahrenheit = true;
+    recipe.relay = true;
+    recipe.factoryCalibrated = false;
+    recipe.display = kDisplayHumidity;
+    recipe.tempMin = -40;
+    recipe.serial = "ABCDEFGHIJKLMNOP";  // 16 characters, no terminator
+    const SegmentBytes a = buildSegmentA(recipe);
     EXPECT_EQ(wordAt(a, 0x18), 0x4000 | 0x1000 | 0x0100 | 0x0030 | 0x0005);
     EXPECT_EQ(wordAt(a, 0x10), 0);
     EXPECT_EQ(std::string(a.begin() + 0x1E, a.begin() + 0x2E), "ABCDEFGHIJKLMNOP");
 }
 
 TEST(Contents, CalibrationDependsOnTheSerialNumber) {
-    TransmitterSpec other;
+    TransmitterRecipe other;
     other.serial = "K58-104712";
     EXPECT_EQ(buildSegmentB({}), buildSegmentB({}));
     EXPECT_NE(buildSegmentB({}), buildSegmentB(other));
