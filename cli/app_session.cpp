@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "console_ui.h"
+#include "device_command.h"
 #include "settings/settings.h"
 
 namespace kv58::cli {
@@ -38,7 +39,17 @@ int AppSession::reportSettingsFailure() const {
 
 int AppSession::start() {
     if (dialog_->OnInitDialogWithIni(ctx_.iniPath, loadOptions())) return kExitOk;
-    return dialog_->settingsFailed() ? reportSettingsFailure() : kExitFailure;
+    if (dialog_->settingsFailed()) return reportSettingsFailure();
+    reportReadFailure();
+    return kExitFailure;
+}
+
+// The dialog's own messages say only that reading failed; a terminal user also wants the
+// port's reason and the password files that could not be opened.
+void AppSession::reportReadFailure() const {
+    const std::string& portError = dialog_->link().transport().lastError();
+    if (!portError.empty()) std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
+    printUnreadablePasswordFiles(dialog_->settings().passwordFileNames());
 }
 
 void AppSession::command(int id) {

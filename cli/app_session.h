@@ -42,6 +42,7 @@ private:
 
     SettingsLoadOptions loadOptions();
     int reportSettingsFailure() const;
+    void reportReadFailure() const;
 
     Context& ctx_;
     std::unique_ptr<MainDialog> dialog_;

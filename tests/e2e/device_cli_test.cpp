@@ -81,5 +81,17 @@ TEST_F(DeviceCli, UnreadableTransmitterExitsWithOne) {
     EXPECT_TRUE(contains(r.err, "ERROR reading data!")) << r.err;
 }
 
+TEST_F(DeviceCli, FailedReadNamesThePortsReasonAndTheMissingPasswordFile) {
+    // Port 1 on loopback: nothing listens there.
+    const ProgramRun refused = ctl({"--port", "rfc2217://127.0.0.1:1", "read"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(contains(refused.err, "rfc2217://127.0.0.1:1: cannot connect")) << refused.err;
+
+    std::filesystem::remove(dir.file("KV58-PW.TXT"));
+    const ProgramRun noPassword = ctl({"read"});
+    EXPECT_EQ(noPassword.exitCode, 1);
+    EXPECT_TRUE(contains(noPassword.err, "KV58-PW.TXT")) << noPassword.err;
+}
+
 }  // namespace
 }  // namespace kv58::test
