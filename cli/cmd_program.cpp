@@ -28,8 +28,10 @@ const Command kCommand{
     "transmitter's password becomes the image's interrupt vectors.\n"
     "Without --yes the command asks on the terminal first and does nothing unless the\n"
     "answer is yes. Old boot loaders (1.10 and lower) need the loader patch PATCH.TXT in\n"
-    "the working directory or beside the settings file. WaitPrg of the settings file\n"
-    "paces the programming. A progress bar shows on stderr when it is a terminal.\n",
+    "the working directory or beside the settings file; the loader's version can only be\n"
+    "read after the erase, so without PATCH.TXT nothing is erased or programmed. WaitPrg\n"
+    "of the settings file paces the programming. A progress bar shows on stderr when it is\n"
+    "a terminal.\n",
     run};
 
 const CommandRegistrar kRegistrar(kCommand);
@@ -51,6 +53,19 @@ bool checkImage(const std::string& file) {
         return false;
     }
     return true;
+}
+
+// Whether the loader needs its patch shows only after the mass erase; a transmitter with an
+// old loader must not be left erased for want of the patch image.
+bool checkPatch(const std::string& patchFile) {
+    if (readable(patchFile))
+        return true;
+    std::fprintf(stderr,
+                 "kv58ctl: cannot open the loader patch %s (looked for in the working directory "
+                 "and beside the settings file); a transmitter with an old loader would be left "
+                 "erased: nothing programmed\n",
+                 patchFile.c_str());
+    return false;
 }
 
 bool confirmed(const Context& ctx, const std::string& file, const std::string& port) {
@@ -75,10 +90,10 @@ int run(Context& ctx) {
     if (!session.loadSettings())
         return kExitSettings;
     BslLink& link = session.link();
-    if (!confirmed(ctx, file, link.portName()))
+    link.patchFile = findDataFile(link.patchFile, ctx.iniPath);
+    if (!checkPatch(link.patchFile) || !confirmed(ctx, file, link.portName()))
         return kExitFailure;
     link.setWaits(session.settings().WaitPrg, session.settings().WaitSeg);
-    link.patchFile = findDataFile(link.patchFile, ctx.iniPath);
     showProgress(link, *ctx.ui);
     const int rc = runProgramming(link, ProgrammingMode::FullRun, file);
     ctx.ui->infoClose();

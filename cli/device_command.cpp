@@ -9,8 +9,6 @@
 
 namespace kv58::cli {
 
-namespace {
-
 bool readable(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
@@ -18,8 +16,6 @@ bool readable(const std::string& path) {
     std::fclose(f);
     return true;
 }
-
-}  // namespace
 
 std::string findDataFile(const std::string& name, const std::string& iniPath) {
     if (readable(name))

@@ -2,6 +2,8 @@
 // the transmitter through its state file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "bsl/titxt.h"
 #include "sim/transmitter_contents.h"
 #include "support/program_run.h"
@@ -17,8 +19,9 @@ std::vector<uint8_t> bytesOf(const sim::SegmentBytes& segment) {
 class DumpProgramCli : public ::testing::Test {
 protected:
     DumpProgramCli() {
-        writeFile(dir.file("KV58-PW.TXT"),
-                  readFile(std::string(KV58_SOURCE_DIR) + "/resources/shipped/KV58-PW.TXT"));
+        for (const char* file : {"PATCH.TXT", "KV58-PW.TXT"})
+            writeFile(dir.file(file),
+                      readFile(std::string(KV58_SOURCE_DIR) + "/resources/shipped/" + file));
         writeFile(ini,
                   "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
                   "[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
@@ -73,6 +76,15 @@ TEST_F(DumpProgramCli, FailuresNameWhatIsMissing) {
     ProgramRun r = ctl({"program", "missing.txt", "--yes"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "kv58ctl: cannot open missing.txt\n");
+
+    // Without the loader patch an old loader would be left erased: nothing is touched.
+    writeFile(dir.file("image.txt"), formatTiTxt({{0x1080, std::vector<uint8_t>(128, 0)}}, true));
+    std::filesystem::remove(dir.file("PATCH.TXT"));
+    r = ctl({"--port", "sim:?loader=1.10&state=old.state", "program", "image.txt", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.find("cannot open the loader patch PATCH.TXT") != std::string::npos) << r.err;
+    r = ctl({"--port", "sim:?loader=1.10&state=old.state", "dump", "A"});
+    EXPECT_EQ(r.out, formatTiTxt({{0x1080, bytesOf(sim::buildSegmentA({}))}}, true)) << r.err;
 
     writeFile(ini,
               "[COM]\r\nPort=sim:\r\nBaud=115200\r\nParity=even\r\n"
