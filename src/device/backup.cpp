@@ -60,11 +60,12 @@ std::string sectionLines(uint16_t address, const SegmentData& segment) {
 }  // namespace
 
 std::string backupSerialText(const SegmentData& segmentARead) {
-    std::string text = serialNumberOf(segmentARead);
+    // Blanks at either end are trimmed before the replacement, so that a tab or line end
+    // there is dropped as a blank rather than kept as "-".
+    std::string text = trim(serialNumberOf(segmentARead), " \t\r\n\v\f");
     for (char& c : text) {
         if (unfitForFileName(c)) c = '-';
     }
-    text = trim(text, " \t\r\n\v\f");
     return text.empty() ? "NoSNumber" : text;
 }
 

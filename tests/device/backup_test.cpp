@@ -40,6 +40,7 @@ TEST(BackupName, SerialNumbersBecomeSafeFileNames) {
     EXPECT_EQ(backupSerialText(withSerial("C:x*?\"<>|")), "C-x------");
     EXPECT_EQ(backupSerialText(withSerial("a\tb\x01")), "a-b-");
     EXPECT_EQ(backupSerialText(withSerial("  SN 42  ")), "SN 42");
+    EXPECT_EQ(backupSerialText(withSerial("\tK58-1\r")), "K58-1");
     EXPECT_EQ(backupSerialText(withSerial("")), "NoSNumber");
     EXPECT_EQ(backupSerialText(withSerial("   ")), "NoSNumber");
     // Sixteen characters without a NUL: taken whole, nothing beyond.
