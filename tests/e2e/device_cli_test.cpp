@@ -68,6 +68,19 @@ TEST_F(DeviceCli, RejectedProductCodeWritesNothing) {
     EXPECT_FALSE(fileExists(dir.file("backup")));
 }
 
+TEST_F(DeviceCli, AcceptedProductCodeIsWrittenAsTheDialogWouldChooseIt) {
+    // The order-code tables of the shipped settings file.
+    const std::string shipped = readFile(std::string(KV58_SOURCE_DIR) + "/resources/shipped/KV58.ini");
+    writeFile(ini, readFile(ini) + shipped.substr(shipped.find("[Output]")));
+    const ProgramRun write = ctl({"write", "--product-code", "FT-A1-SW-6-T02-TH", "--yes"});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    const ProgramRun after = ctl({"read", "--json"});
+    ASSERT_EQ(after.exitCode, 0) << after.err;
+    EXPECT_TRUE(contains(after.out, "\"output\": \"4 - 20 mA\"")) << after.out;
+    EXPECT_TRUE(contains(after.out, "\"tmin\": -20")) << after.out;
+    EXPECT_TRUE(contains(after.out, "\"tmax\": 80")) << after.out;
+}
+
 TEST_F(DeviceCli, WithoutYesOnNoTerminalNothingIsWritten) {
     const ProgramRun r = ctl({"write", "--output", "0 - 5 V"});
     EXPECT_EQ(r.exitCode, 1);
