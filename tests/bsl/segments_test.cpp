@@ -160,6 +160,24 @@ TEST_F(SegmentsTest, FailedProgramBlockFailsTheReadAndLeavesTheDestination) {
     EXPECT_EQ(Bytes(program.begin(), program.end()), Bytes(4096, 0xAA));
 }
 
+TEST_F(SegmentsTest, FailedSegmentTransfersNameTheirSegment) {
+    // A data byte of the read's reply (after the password's 2 reply bytes, the
+    // synchronisation and the frame header) corrupted: the checksum fails.
+    std::array<uint8_t, 128> a;
+    a.fill(0xAA);
+    device().faults().corruptReply(2 + 1 + 4 + 10);
+    EXPECT_FALSE(readSegmentA(link, passwords, a));
+    EXPECT_EQ(link.message, "ERROR: reading data (Segment A)!");
+    EXPECT_EQ(Bytes(a.begin(), a.end()), Bytes(128, 0xAA));
+
+    // The erase of a Segment A write refused (its address byte flipped, as below).
+    sent.clear();
+    device().faults().corruptSent(43 + 1 + 5);
+    EXPECT_FALSE(writeSegmentA(link, passwords, pattern(0x42), ui));
+    EXPECT_EQ(link.message, "ERROR: erase segment A (writing data)!");
+    EXPECT_TRUE(framesOf(0x12).empty());
+}
+
 TEST_F(SegmentsTest, EveryOperationNamesItselfWhenItCannotStart) {
     std::array<uint8_t, 4096> program{};
     const Bytes data = pattern(0x10);
