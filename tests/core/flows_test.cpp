@@ -147,6 +147,20 @@ TEST_F(FlowTest, ZeroAttemptsStillReadsOnce) {
     EXPECT_THAT(ui.texts(), ElementsAre("ERROR reading program!", "ERROR reading data!"));
 }
 
+TEST_F(FlowTest, ZeroAttemptsStillWritesOnce) {
+    writeSettings("", "", "MaxWriteCnt=0\r\n");
+    ASSERT_TRUE(start());
+    choose(ids::kOutputList, "4 - 20 mA");
+    device().faults().answerFromEntry(2);
+    ui.clear();
+    writeFromMenu();
+    EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::NotSent);
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[1].text.rfind("WARNING!\n(test 1 / 0)\n\nERROR: ", 0), 0u)
+        << ui.messages[1].text;
+    EXPECT_EQ(ui.messages[2].text, "WARNING!\n\nDATA NOT SENT!");
+}
+
 TEST_F(FlowTest, NoTransmitterReportsEachAttempt) {
     writeSettings("fault=silent");
     EXPECT_FALSE(start());
