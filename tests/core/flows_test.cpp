@@ -240,6 +240,16 @@ TEST_F(FlowTest, RunFollowsAutoDtrAndTheMenu) {
     EXPECT_TRUE(ui.messages.empty());
 }
 
+TEST_F(FlowTest, InvertedAdapterLinesReachTheLinkAndRun) {
+    // An adapter that inverts both lines: only the settings' InvertDTR and InvertRTS let the
+    // entry sequence start the loader, and RUN release the reset.
+    writeSettings("invert-dtr=1&invert-rts=1", "InvertDTR=yes\r\nInvertRTS=yes\r\n");
+    ASSERT_TRUE(start());
+    dialog->onCommand(ids::kMenuRun);
+    EXPECT_TRUE(dialog->run().isOn());
+    EXPECT_EQ(device().mode(), sim::SimDevice::Mode::Program);
+}
+
 TEST_F(FlowTest, ReadWithoutAutoDtrLeavesRunOff) {
     ASSERT_TRUE(start());
     dialog->onCommand(ids::kMenuRun);
