@@ -52,6 +52,22 @@ TEST_F(SettingsCli, PortOnlyFileAndPortOverride) {
     EXPECT_TRUE(contains(r.out, "\"Port\": \"sim:\""));
 }
 
+TEST_F(SettingsCli, ConversionsAsTheProgramMakesThem) {
+    // Leading-number conversion, the stop-bit and yes/no rules, and a password list that
+    // ends at its first empty key.
+    writeFile(ini,
+              "[COM]\r\nPort=COM2\r\nBaud=19200abc\r\nStopBit=1.5\r\nAutoDTR=Ja\r\n"
+              "Parity=odd\r\n[Program]\r\nSaveData=nein\r\nMaxWriteCnt=x\r\n"
+              "[PWfile]\r\nPW01=A.TXT\r\nPW02=\r\nPW03=C.TXT\r\n");
+    const ProgramRun r = kv58ctl({"--ini", ini, "settings", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* part : {"\"Baud\": 19200,", "\"StopBit\": 15,", "\"Parity\": \"odd\",",
+                             "\"AutoDTR\": true,", "\"MaxWriteCnt\": 0,", "\"SaveData\": false,",
+                             "\"PasswordFiles\": [\"A.TXT\"],"}) {
+        EXPECT_TRUE(contains(r.out, part)) << part << " in " << r.out;
+    }
+}
+
 TEST_F(SettingsCli, BrokenFilesExitWithTwoAndNameFileSectionAndKey) {
     writeFile(ini,
               "[COM]\r\nPort=COM1\r\n[PWfile]\r\nPW01=A.TXT\r\nPW02=B.TXT\r\n"
