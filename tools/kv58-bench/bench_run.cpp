@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "base/text.h"
+#include "bsl/segments.h"
 #include "core/dialog_ids.h"
 #include "core/main_dialog.h"
 #include "device/flows.h"
@@ -96,6 +97,13 @@ private:
                 flows.WriteDataKV58();
                 return flows.lastWriteOutcome() == WriteOutcome::Confirmed && ui_.reports().empty();
             }
+            case Operation::Segment: {
+                // The device operation at the heart of a write: Segment A written back as
+                // read (erase, programming run, verification), without the flow around it.
+                TransmitterData& data = dialog_.data();
+                return writeSegmentA(dialog_.link(), dialog_.settings().passwordFileNames(),
+                                     data.segmentARead, ui_);
+            }
             case Operation::Restore: {
                 TransmitterData& data = dialog_.data();
                 data.segmentBSaved = data.segmentBRead;
@@ -151,6 +159,8 @@ const char* operationName(Operation op) {
             return "read";
         case Operation::Write:
             return "write";
+        case Operation::Segment:
+            return "segment";
         case Operation::Restore:
             return "restore";
     }

@@ -1,6 +1,6 @@
-// One cell of the benchmark matrix: a port kind at one baud rate, with the three operations
-// (plain read, configuration write with its reread, restore) run `repeat` times each against
-// the simulated transmitter on the real clock.
+// One cell of the benchmark matrix: a port kind at one baud rate, with the four operations
+// (plain read, configuration write with its reread, the write's segment transfer alone,
+// restore) run `repeat` times each against the simulated transmitter on the real clock.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +16,10 @@ enum class PortKind { Sim, Pty, Rfc2217 };
 const char* portKindName(PortKind kind);
 std::optional<PortKind> parsePortKind(const std::string& text);
 
-enum class Operation { Read, Write, Restore };
+enum class Operation { Read, Write, Segment, Restore };
 const char* operationName(Operation op);
-constexpr Operation kOperations[] = {Operation::Read, Operation::Write, Operation::Restore};
+constexpr Operation kOperations[] = {Operation::Read, Operation::Write, Operation::Segment,
+                                     Operation::Restore};
 
 struct Sample {
     int64_t wallUs = 0;

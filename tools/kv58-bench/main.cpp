@@ -4,7 +4,8 @@
 //   kv58-bench [--port sim|pty|rfc2217] [--baud N] [--repeat N] [--json FILE]
 //
 // Without options it runs the whole matrix: every port kind at 9600 and 115200 baud (8E1),
-// each with a plain read, a configuration write with its reread, and a restore, three times.
+// each with a plain read, a configuration write with its reread, the write's Segment A
+// transfer alone, and a restore, three times.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,12 +35,13 @@ struct Options {
 void printHelp() {
     std::printf(
         "Usage: kv58-bench [--port sim|pty|rfc2217] [--baud N] [--repeat N] [--json FILE]\n\n"
-        "Times a plain read, a configuration write with its reread, and a restore against\n"
-        "the simulated transmitter with its wire timing on the real clock, and compares each\n"
-        "with its floor: the pauses the program must make, the character time of every byte\n"
-        "on the line and the transmitter's own processing time, counted from the link's\n"
-        "trace. Prints wall time, floor, ratio (wall / floor) and this process's CPU time as\n"
-        "a share of the wall time, with minimum, median and maximum over the repetitions.\n\n"
+        "Times a plain read, a configuration write with its reread, the write's Segment A\n"
+        "transfer alone (segment) and a restore against the simulated transmitter with its\n"
+        "wire timing on the real clock, and compares each with its floor: the pauses the\n"
+        "program must make, the character time of every byte on the line and the\n"
+        "transmitter's own processing time, counted from the link's trace. Prints wall\n"
+        "time, floor, ratio (wall / floor) and this process's CPU time as a share of the\n"
+        "wall time, with minimum, median and maximum over the repetitions.\n\n"
         "  --port KIND   one port kind: sim (in process), pty (kv58-sim --pty), rfc2217\n"
         "                (kv58-sim --listen); default all three\n"
         "  --baud N      one baud rate (8E1); default 9600 and 115200\n"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bsl/segments.h"
 #include "core/main_dialog.h"
 #include "device/flows.h"
 #include "headless_app.h"
@@ -154,7 +155,7 @@ protected:
     VirtualClock virtualClock;
 };
 
-TEST_F(VirtualFloor, ReadWriteAndRestoreTakeExactlyTheirFloor) {
+TEST_F(VirtualFloor, EveryOperationTakesExactlyItsFloor) {
     const std::vector<std::pair<const char*, std::function<void(MainDialog&)>>> ops = {
         {"read", [](MainDialog& d) { EXPECT_TRUE(d.flows().ReadDataKV58(false)); }},
         {"write",
@@ -162,6 +163,11 @@ TEST_F(VirtualFloor, ReadWriteAndRestoreTakeExactlyTheirFloor) {
              d.model().list(1022).setSelected(0);
              d.onCommand(1043);
              EXPECT_EQ(d.flows().lastWriteOutcome(), WriteOutcome::Confirmed);
+         }},
+        {"segment",
+         [this](MainDialog& d) {
+             EXPECT_TRUE(writeSegmentA(d.link(), d.settings().passwordFileNames(),
+                                       d.data().segmentARead, ui));
          }},
         {"restore", [](MainDialog& d) {
              d.data().segmentBSaved = d.data().segmentBRead;
