@@ -1,5 +1,7 @@
 #include "base/paths.h"
 
+#include "base/text.h"
+
 #include <array>
 
 #ifdef _WIN32
@@ -45,6 +47,14 @@ std::string nativePath(std::string_view path) {
     }
 #endif
     return out;
+}
+
+std::string fileSystemPath(std::string_view path) {
+#ifdef _WIN32
+    return nativePath(path);
+#else
+    return cp1252ToUtf8(nativePath(path));
+#endif
 }
 
 std::string baseName(std::string_view path) {

@@ -18,6 +18,13 @@ std::string settingsStem(std::string_view programPath);
 // directory) into one the platform opens. On Windows it is returned unchanged.
 std::string nativePath(std::string_view path);
 
+// The name under which the file system knows a Windows-style path whose text is Windows-1252
+// (a settings value, a serial number): nativePath, and on systems other than Windows, whose
+// file names are UTF-8 by convention, converted to UTF-8, so that "B\xFCro" is the folder the
+// user sees as "Büro" and a serial number of erased flash (0xFF bytes) still gives a name that
+// can be typed.
+std::string fileSystemPath(std::string_view path);
+
 // The file name without its folders ("/" and "\" both separate).
 std::string baseName(std::string_view path);
 // The folder part with its trailing separator removed ("" when there is none).

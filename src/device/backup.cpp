@@ -27,7 +27,7 @@ bool unfitForFileName(char c) {
 
 // Creates one folder level; an existing folder counts as success.
 bool createFolder(const std::string& windowsPath) {
-    const std::string native = nativePath(windowsPath);
+    const std::string native = fileSystemPath(windowsPath);
 #ifdef _WIN32
     return CreateDirectoryA(native.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 #else
@@ -103,7 +103,7 @@ bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
         return false;
     }
     const std::string path = backupFilePath(settings.SavePath, segmentARead);
-    std::FILE* file = std::fopen(nativePath(path).c_str(), "ab");
+    std::FILE* file = std::fopen(fileSystemPath(path).c_str(), "ab");
     if (!file) {
         ui.messageBox(strprintf(text::kBackupOpenFailed, path.c_str()), MsgIcon::Exclamation);
         return false;

@@ -16,6 +16,8 @@ TEST(SettingsStem, CutsAtTheLastDotOfTheFileNameOnly) {
 TEST(Paths, WindowsSeparatorsBecomeNative) {
 #ifndef _WIN32
     EXPECT_EQ(nativePath(".\\backup\\A1.dat"), "./backup/A1.dat");
+    // Windows-1252 texts become UTF-8 names.
+    EXPECT_EQ(fileSystemPath(".\\B\xFCro\\\xFF\xFF.dat"), "./B\xC3\xBCro/\xC3\xBF\xC3\xBF.dat");
 #endif
     EXPECT_EQ(baseName("C:\\Tools\\Conf.exe"), "Conf.exe");
     EXPECT_EQ(baseName("/usr/bin/kv58ctl"), "kv58ctl");

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/paths.h"
 #include "base/text.h"
 #include "core/dialog_ids.h"
 #include "core/flow_fixture.h"
@@ -88,7 +89,7 @@ TEST_F(BackupRestoreTest, ErasedSegmentAIsRefusedWithoutForceAndRestoredExactlyW
     // The undo entry goes where a write to this transmitter would put its backup.
     const std::string undo = std::string(16, '\xFF') + ".dat";
     EXPECT_EQ(report.undoFile, ".\\backup\\" + undo);
-    EXPECT_EQ(readFile(dir.file("backup/" + undo)),
+    EXPECT_EQ(readFile(fileSystemPath(report.undoFile)),
               textFileBytes(formatBackupEntry(fixed, erased(), segB)));
 }
 
