@@ -39,7 +39,8 @@ int AppSession::reportSettingsFailure() const {
 
 int AppSession::start() {
     if (dialog_->OnInitDialogWithIni(ctx_.iniPath, loadOptions())) return kExitOk;
-    if (dialog_->settingsFailed()) return reportSettingsFailure();
+    if (dialog_->settingsFailed())
+        return reportSettingsFailure();
     reportReadFailure();
     return kExitFailure;
 }
@@ -48,7 +49,8 @@ int AppSession::start() {
 // port's reason and the password files that could not be opened.
 void AppSession::reportReadFailure() const {
     const std::string& portError = dialog_->link().transport().lastError();
-    if (!portError.empty()) std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
+    if (!portError.empty())
+        std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
     printUnreadablePasswordFiles(dialog_->settings().passwordFileNames());
 }
 

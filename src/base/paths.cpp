@@ -1,8 +1,8 @@
 #include "base/paths.h"
 
-#include "base/text.h"
-
 #include <array>
+
+#include "base/text.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -170,10 +170,12 @@ SegmentBytes buildSegmentA(const TransmitterRecipe& recipe) {
     putWord(&a[0x16], 0x0000);
     putWord(&a[kOffsetConfigWord], configurationWord(recipe));
     for (size_t i = 0; i < 4; ++i) {
-        a[kOffsetVersion + i] = i < recipe.version.size() ? static_cast<uint8_t>(recipe.version[i]) : 0;
+        a[kOffsetVersion + i] =
+            i < recipe.version.size() ? static_cast<uint8_t>(recipe.version[i]) : 0;
     }
     for (size_t i = 0; i < kSerialMaxLength; ++i) {
-        a[kOffsetSerial + i] = i < recipe.serial.size() ? static_cast<uint8_t>(recipe.serial[i]) : 0;
+        a[kOffsetSerial + i] =
+            i < recipe.serial.size() ? static_cast<uint8_t>(recipe.serial[i]) : 0;
     }
     return a;
 }

@@ -70,7 +70,8 @@ TEST_F(DeviceCli, RejectedProductCodeWritesNothing) {
 
 TEST_F(DeviceCli, AcceptedProductCodeIsWrittenAsTheDialogWouldChooseIt) {
     // The order-code tables of the shipped settings file.
-    const std::string shipped = readFile(std::string(KV58_SOURCE_DIR) + "/resources/shipped/KV58.ini");
+    const std::string shipped =
+        readFile(std::string(KV58_SOURCE_DIR) + "/resources/shipped/KV58.ini");
     writeFile(ini, readFile(ini) + shipped.substr(shipped.find("[Output]")));
     const ProgramRun write = ctl({"write", "--product-code", "FT-A1-SW-6-T02-TH", "--yes"});
     ASSERT_EQ(write.exitCode, 0) << write.err;

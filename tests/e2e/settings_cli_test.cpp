@@ -61,9 +61,9 @@ TEST_F(SettingsCli, ConversionsAsTheProgramMakesThem) {
               "[PWfile]\r\nPW01=A.TXT\r\nPW02=\r\nPW03=C.TXT\r\n");
     const ProgramRun r = kv58ctl({"--ini", ini, "settings", "--json"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const char* part : {"\"Baud\": 19200,", "\"StopBit\": 15,", "\"Parity\": \"odd\",",
-                             "\"AutoDTR\": true,", "\"MaxWriteCnt\": 0,", "\"SaveData\": false,",
-                             "\"PasswordFiles\": [\"A.TXT\"],"}) {
+    for (const char* part :
+         {"\"Baud\": 19200,", "\"StopBit\": 15,", "\"Parity\": \"odd\",", "\"AutoDTR\": true,",
+          "\"MaxWriteCnt\": 0,", "\"SaveData\": false,", "\"PasswordFiles\": [\"A.TXT\"],"}) {
         EXPECT_TRUE(contains(r.out, part)) << part << " in " << r.out;
     }
 }
