@@ -25,14 +25,16 @@ UrlOpener desktopUrlOpener() {
 QUrl contactUrl(const std::string& link) {
     QString text = toQt(trim(link));
     const qsizetype colon = text.indexOf(u':');
-    if (colon > 0) text = text.left(colon + 1) + text.mid(colon + 1).trimmed();
+    if (colon > 0)
+        text = text.left(colon + 1) + text.mid(colon + 1).trimmed();
     return QUrl(text, QUrl::StrictMode);
 }
 
 ContactDialog::ContactDialog(UserInterface& ui, UrlOpener opener, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      ui_(ui), opener_(std::move(opener)) {
+      ui_(ui),
+      opener_(std::move(opener)) {
     const DialogTemplate& dialog = contactTemplate();
     setWindowTitle(toQt(dialog.caption));
     setWindowIcon(programIcon());
@@ -51,7 +53,8 @@ ContactDialog::ContactDialog(UserInterface& ui, UrlOpener opener, QWidget* paren
 
 void ContactDialog::openLink(const char* link, const char* failure) {
     const QUrl url = contactUrl(link);
-    if (!url.isValid() || !opener_ || !opener_(url)) ui_.messageBox(failure, MsgIcon::None);
+    if (!url.isValid() || !opener_ || !opener_(url))
+        ui_.messageBox(failure, MsgIcon::None);
 }
 
 }  // namespace kv58::app

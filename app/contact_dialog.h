@@ -2,10 +2,10 @@
 // the desktop's default handler. A link that cannot be opened is reported; the dialog stays.
 #pragma once
 
+#include <functional>
 #include <QDialog>
 #include <QPushButton>
 #include <QUrl>
-#include <functional>
 
 #include "base/user_interface.h"
 

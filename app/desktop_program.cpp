@@ -25,7 +25,8 @@ bool DesktopProgram::start(const std::string& programPath) {
 }
 
 int DesktopProgram::exitCode() const {
-    if (ui_.quitCode() >= 0) return ui_.quitCode();
+    if (ui_.quitCode() >= 0)
+        return ui_.quitCode();
     return dialog_.settingsFailed() ? 2 : 0;
 }
 

@@ -1,5 +1,6 @@
 #include "dialog_builder.h"
 
+#include <cstdlib>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -7,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <cstdlib>
 
 #include "pictures.h"
 #include "qt_text.h"
@@ -19,13 +19,16 @@ namespace {
 
 constexpr int kEditHeightDlu = 12;  // height of a combo box's field
 
-bool has(const ControlTemplate& t, unsigned style) { return (t.style & style) != 0; }
+bool has(const ControlTemplate& t, unsigned style) {
+    return (t.style & style) != 0;
+}
 
 // Windows shows "&&" as "&" and hides a single "&" even where no control takes the mnemonic.
 QString withoutMnemonic(const QString& text) {
     QString shown;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'&' && i + 1 < text.size()) ++i;
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i;
         shown += text[i];
     }
     return shown;
@@ -33,8 +36,10 @@ QString withoutMnemonic(const QString& text) {
 
 Qt::Alignment labelAlignment(const ControlTemplate& t) {
     Qt::Alignment align = has(t, kStyleVCentered) ? Qt::AlignVCenter : Qt::AlignTop;
-    if (t.kind == ControlKind::ValueText) return Qt::AlignCenter;  // tidy in any font height
-    if (has(t, kStyleCentered)) return align | Qt::AlignHCenter;
+    if (t.kind == ControlKind::ValueText)
+        return Qt::AlignCenter;  // tidy in any font height
+    if (has(t, kStyleCentered))
+        return align | Qt::AlignHCenter;
     return align | (has(t, kStyleLeft) ? Qt::AlignLeft : Qt::AlignRight);
 }
 
@@ -59,7 +64,8 @@ QLineEdit* makeEdit(const ControlTemplate& t, QWidget* client) {
     if (has(t, kStyleUpperCase)) {
         QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
             const QString upper = text.toUpper();
-            if (upper == text) return;
+            if (upper == text)
+                return;
             const int cursor = edit->cursorPosition();
             edit->setText(upper);
             edit->setCursorPosition(cursor);
@@ -70,8 +76,10 @@ QLineEdit* makeEdit(const ControlTemplate& t, QWidget* client) {
 
 QStringList itemsOf(const ControlTemplate& t) {
     QStringList items;
-    for (const std::string& item : t.items) items << toQt(item);
-    if (has(t, kStyleSorted)) items.sort(Qt::CaseInsensitive);
+    for (const std::string& item : t.items)
+        items << toQt(item);
+    if (has(t, kStyleSorted))
+        items.sort(Qt::CaseInsensitive);
     return items;
 }
 
@@ -92,7 +100,8 @@ QWidget* makePicture(const ControlTemplate& t, const QRect& rect, QWidget* clien
         picture = picture.scaled(rect.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     label->setPixmap(picture);
     // An icon sits at its corner; a bitmap is centred in its rectangle whatever the font.
-    label->setAlignment(t.kind == ControlKind::Bitmap ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
+    label->setAlignment(t.kind == ControlKind::Bitmap ? Qt::AlignCenter
+                                                      : Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
@@ -100,17 +109,22 @@ QWidget* makeControl(const ControlTemplate& t, const BaseUnits& units, const QRe
                      QWidget* client) {
     using K = ControlKind;
     switch (t.kind) {
-        case K::GroupBox: return new QGroupBox(toQt(t.text), client);
+        case K::GroupBox:
+            return new QGroupBox(toQt(t.text), client);
         case K::Label:
-        case K::ValueText: return makeLabel(t, client);
-        case K::Edit: return makeEdit(t, client);
-        case K::DropDownList: return makeDropDown(t, units, client);
+        case K::ValueText:
+            return makeLabel(t, client);
+        case K::Edit:
+            return makeEdit(t, client);
+        case K::DropDownList:
+            return makeDropDown(t, units, client);
         case K::SimpleCombo: {
             auto* combo = new SimpleComboBox(dluToPixelsY(units, kEditHeightDlu), client);
             combo->setItems(itemsOf(t));
             return combo;
         }
-        case K::CheckBox: return new QCheckBox(toQt(t.text), client);
+        case K::CheckBox:
+            return new QCheckBox(toQt(t.text), client);
         case K::PushButton:
         case K::DefaultButton: {
             auto* button = new QPushButton(toQt(t.text), client);
@@ -118,7 +132,8 @@ QWidget* makeControl(const ControlTemplate& t, const BaseUnits& units, const QRe
             return button;
         }
         case K::Icon:
-        case K::Bitmap: return makePicture(t, rect, client);
+        case K::Bitmap:
+            return makePicture(t, rect, client);
     }
     return new QWidget(client);
 }
@@ -127,8 +142,8 @@ QWidget* makeControl(const ControlTemplate& t, const BaseUnits& units, const QRe
 QRect placedRect(const ControlTemplate& t, const BaseUnits& units, QWidget* widget) {
     QRect rect = mapDialogRect(units, t.x, t.y, t.width, t.height);
     if (t.kind == ControlKind::DropDownList) {
-        const int field = std::max(dluToPixelsY(units, kEditHeightDlu + 1),
-                                   widget->sizeHint().height());
+        const int field =
+            std::max(dluToPixelsY(units, kEditHeightDlu + 1), widget->sizeHint().height());
         rect.setHeight(std::min(rect.height(), field));
     }
     return rect;
@@ -139,10 +154,12 @@ void setBuddies(const DialogTemplate& dialog, const std::vector<QWidget*>& widge
     const auto& rows = dialog.controls;
     for (size_t i = 0; i < rows.size(); ++i) {
         auto* label = qobject_cast<QLabel*>(widgets[i]);
-        if (!label || rows[i].kind != ControlKind::Label || has(rows[i], kStyleNoPrefix)) continue;
+        if (!label || rows[i].kind != ControlKind::Label || has(rows[i], kStyleNoPrefix))
+            continue;
         QWidget* buddy = nullptr;
         for (size_t j = i + 1; j < rows.size() && !buddy; ++j) {
-            if (has(rows[j], kStyleTabStop)) buddy = widgets[j];
+            if (has(rows[j], kStyleTabStop))
+                buddy = widgets[j];
         }
         if (buddy && label->text().contains(u'&')) {
             label->setBuddy(buddy);
@@ -161,7 +178,8 @@ void setTabOrder(const DialogTemplate& dialog, const std::vector<QWidget*>& widg
             continue;
         }
         widgets[i]->setFocusPolicy(Qt::StrongFocus);
-        if (previous) QWidget::setTabOrder(previous, widgets[i]);
+        if (previous)
+            QWidget::setTabOrder(previous, widgets[i]);
         previous = widgets[i];
     }
 }

@@ -3,10 +3,10 @@
 // template's texts, mnemonics and styles.
 #pragma once
 
+#include <map>
 #include <QFont>
 #include <QSize>
 #include <QWidget>
-#include <map>
 
 #include "core/dialog_template.h"
 #include "dialog_units.h"
@@ -16,8 +16,8 @@ namespace kv58::app {
 struct BuiltDialog {
     QFont font;
     BaseUnits units;
-    QSize clientSize;                    // the template's size in pixels
-    std::map<int, QWidget*> controls;    // by control id (rows with an id only)
+    QSize clientSize;                  // the template's size in pixels
+    std::map<int, QWidget*> controls;  // by control id (rows with an id only)
 
     QWidget* widget(int id) const;
     template <class W>

@@ -1,12 +1,12 @@
 #include "info_window.h"
 
+#include <algorithm>
 #include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-#include <algorithm>
 
 #include "core/dialog_template.h"
 #include "dialog_builder.h"
@@ -27,7 +27,8 @@ class ExposeWatcher final : public QObject {
 public:
     explicit ExposeWatcher(QEventLoop& loop) : loop_(loop) {}
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Expose) QTimer::singleShot(0, &loop_, &QEventLoop::quit);
+        if (event->type() == QEvent::Expose)
+            QTimer::singleShot(0, &loop_, &QEventLoop::quit);
         return false;
     }
 
@@ -61,18 +62,21 @@ void InfoWindow::open(QWidget* over) {
         frame.moveCenter(area.center());
         move(frame.topLeft());
     };
-    if (area.isValid()) centre();
+    if (area.isValid())
+        centre();
     show();
     raise();
     waitUntilExposed();
-    if (area.isValid()) centre();  // now with the window system's frame
+    if (area.isValid())
+        centre();  // now with the window system's frame
 }
 
 // The caller is about to block the thread: let the window system map and expose the window
 // first, or nothing would be seen until the operation ends.
 void InfoWindow::waitUntilExposed() {
     QWindow* window = windowHandle();
-    if (!window || window->isExposed()) return;
+    if (!window || window->isExposed())
+        return;
     QEventLoop loop;
     ExposeWatcher watcher(loop);
     window->installEventFilter(&watcher);
@@ -94,7 +98,8 @@ void InfoWindow::setProgress(long done, long total) {
     }
     // In steps of a tenth of a percent: the bar is repainted at most a thousand times.
     const int value = static_cast<int>(std::clamp(done, 0L, total) * kBarSteps / total);
-    if (bar_->isVisible() && bar_->value() == value) return;
+    if (bar_->isVisible() && bar_->value() == value)
+        return;
     bar_->setValue(value);
     bar_->show();
     bar_->repaint();

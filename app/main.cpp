@@ -1,7 +1,7 @@
 // KV58: the desktop program. Its settings file is KV58.ini beside it.
-#include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <QApplication>
 
 #include "base/clock.h"
 #include "base/paths.h"
@@ -17,7 +17,8 @@ bool haveDisplay() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
-        if (value && *value) return true;
+        if (value && *value)
+            return true;
     }
     return false;
 #else
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     kv58::app::QtUserInterface ui;
     kv58::RealClock clock;
     kv58::app::DesktopProgram program(ui, clock);
-    if (!program.start(kv58::programPath())) return program.exitCode();
+    if (!program.start(kv58::programPath()))
+        return program.exitCode();
     return program.run();
 }

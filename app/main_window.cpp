@@ -50,7 +50,8 @@ MainWindow::MainWindow(UserInterface& ui, QWidget* parent)
     built_ = buildDialog(dialog, client);
     layout->addWidget(client);
     buildMenu(layout);
-    for (const auto& [id, widget] : built_.controls) ids_[widget] = id;
+    for (const auto& [id, widget] : built_.controls)
+        ids_[widget] = id;
     connectControls();
     addSystemMenuEntry();
 }
@@ -93,7 +94,8 @@ void MainWindow::buildMenu(QLayout* layout) {
         runAction_->setCheckable(true);
         // The check mark follows the RUN state, not the click.
         connect(runAction_, &QAction::toggled, this, [this](bool on) {
-            if (on != runChecked_) runAction_->setChecked(runChecked_);
+            if (on != runChecked_)
+                runAction_->setChecked(runChecked_);
         });
     }
     layout->setMenuBar(bar);
@@ -107,7 +109,8 @@ void MainWindow::connectControls() {
         widget->installEventFilter(this);
         if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             connect(edit, &QLineEdit::textEdited, this, [this, controlId](const QString& text) {
-                if (binding_.model) binding_.model->setControlText(controlId, fromQt(text));
+                if (binding_.model)
+                    binding_.model->setControlText(controlId, fromQt(text));
             });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             connect(combo, &QComboBox::currentIndexChanged, this, [this, controlId](int index) {
@@ -116,7 +119,8 @@ void MainWindow::connectControls() {
             });
         } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
             connect(box, &QCheckBox::toggled, this, [this, controlId](bool on) {
-                if (binding_.model && !refreshing_) binding_.model->control(controlId).checked = on;
+                if (binding_.model && !refreshing_)
+                    binding_.model->control(controlId).checked = on;
             });
         } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
             button->setAutoDefault(false);  // Enter follows the dialog's own rule
@@ -134,7 +138,8 @@ QAction* MainWindow::menuAction(int commandId) const {
 int MainWindow::controlIdOf(const QWidget* widget) const {
     for (; widget && widget != this; widget = widget->parentWidget()) {
         const auto it = ids_.find(widget);
-        if (it != ids_.end()) return it->second;
+        if (it != ids_.end())
+            return it->second;
     }
     return 0;
 }
@@ -142,26 +147,31 @@ int MainWindow::controlIdOf(const QWidget* widget) const {
 // --- Drawing the model. ---
 
 void MainWindow::refresh() {
-    if (!binding_.model) return;
+    if (!binding_.model)
+        return;
     const DialogModel& model = *binding_.model;
     refreshing_ = true;
     for (const auto& [id, widget] : built_.controls) {
         if (model.isList(id)) {
-            if (auto* combo = qobject_cast<QComboBox*>(widget)) drawList(combo, model.list(id));
+            if (auto* combo = qobject_cast<QComboBox*>(widget))
+                drawList(combo, model.list(id));
         } else {
             drawValue(widget, model.control(id));
         }
     }
-    if (binding_.title) setWindowTitle(toQt(binding_.title()));
+    if (binding_.title)
+        setWindowTitle(toQt(binding_.title()));
     refreshing_ = false;
 }
 
 void MainWindow::drawList(QComboBox* combo, const ListControl& list) {
     const QSignalBlocker block(combo);
     QStringList texts;
-    for (const ListItem& item : list.items()) texts << toQt(item.text);
+    for (const ListItem& item : list.items())
+        texts << toQt(item.text);
     QStringList shown;
-    for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
+    for (int i = 0; i < combo->count(); ++i)
+        shown << combo->itemText(i);
     if (shown != texts) {
         combo->clear();
         combo->addItems(texts);
@@ -174,9 +184,11 @@ void MainWindow::drawList(QComboBox* combo, const ListControl& list) {
 void MainWindow::drawValue(QWidget* widget, const ValueControl& value) {
     const QString text = toQt(value.text);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
-        if (label->text() != text) label->setText(text);
+        if (label->text() != text)
+            label->setText(text);
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        if (edit->text() != text) edit->setText(text);
+        if (edit->text() != text)
+            edit->setText(text);
     } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
         const QSignalBlocker block(box);
         box->setChecked(value.checked);
@@ -188,7 +200,8 @@ void MainWindow::drawValue(QWidget* widget, const ValueControl& value) {
 // --- Commands and focus. ---
 
 void MainWindow::runCommand(int commandId) {
-    if (!binding_.command) return;
+    if (!binding_.command)
+        return;
     if (busy_) {
         enqueue([this, commandId] { binding_.command(commandId); });
         return;
@@ -196,17 +209,20 @@ void MainWindow::runCommand(int commandId) {
     busy_ = true;
     binding_.command(commandId);
     busy_ = false;
-    if (!pending_.empty()) QTimer::singleShot(0, this, &MainWindow::drain);
+    if (!pending_.empty())
+        QTimer::singleShot(0, this, &MainWindow::drain);
 }
 
 void MainWindow::enqueue(std::function<void()> job) {
     pending_.push_back(std::move(job));
-    if (!busy_) QTimer::singleShot(0, this, &MainWindow::drain);
+    if (!busy_)
+        QTimer::singleShot(0, this, &MainWindow::drain);
 }
 
 // Runs what was posted, in order, outside any other command.
 void MainWindow::drain() {
-    if (busy_) return;
+    if (busy_)
+        return;
     busy_ = true;
     while (!pending_.empty()) {
         const std::function<void()> job = std::move(pending_.front());
@@ -218,26 +234,31 @@ void MainWindow::drain() {
 
 void MainWindow::post(int commandId) {
     enqueue([this, commandId] {
-        if (binding_.command) binding_.command(commandId);
+        if (binding_.command)
+            binding_.command(commandId);
     });
 }
 
 // Only moves inside this window count: a message box taking the focus is no change of the
 // dialog's focus control, which Qt gives back when the box closes.
 void MainWindow::onFocusChanged(QWidget* now) {
-    if (!binding_.model || ending_ || !now || now->window() != this) return;
+    if (!binding_.model || ending_ || !now || now->window() != this)
+        return;
     const int id = controlIdOf(now);
-    if (id == 0) return;
+    if (id == 0)
+        return;
     enqueue([this, id] { binding_.model->focusChanged(id); });
 }
 
 void MainWindow::focusControl(int controlId) {
-    if (QWidget* widget = control(controlId)) widget->setFocus(Qt::OtherFocusReason);
+    if (QWidget* widget = control(controlId))
+        widget->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::setRunChecked(bool on) {
     runChecked_ = on;
-    if (runAction_) runAction_->setChecked(on);
+    if (runAction_)
+        runAction_->setChecked(on);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -257,7 +278,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 // Escape and the close box.
-void MainWindow::reject() { runCommand(ids::kIdCancel); }
+void MainWindow::reject() {
+    runCommand(ids::kIdCancel);
+}
 
 void MainWindow::endDialog(int result) {
     ending_ = true;
@@ -279,12 +302,13 @@ void MainWindow::showContact() {
 #ifdef Q_OS_WIN
 void MainWindow::addSystemMenuEntry() {
     const std::string text = text::kAboutMenu;
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
-    if (!menu) return;
+    if (!menu)
+        return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, ids::kSysAbout,
-                reinterpret_cast<LPCWSTR>(toQt(text).utf16()));
+    AppendMenuW(menu, MF_STRING, ids::kSysAbout, reinterpret_cast<LPCWSTR>(toQt(text).utf16()));
 }
 
 bool MainWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {

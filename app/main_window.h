@@ -7,11 +7,11 @@
 // never inside another command.
 #pragma once
 
-#include <QAction>
-#include <QDialog>
 #include <deque>
 #include <functional>
 #include <map>
+#include <QAction>
+#include <QDialog>
 #include <string>
 
 #include "base/user_interface.h"
@@ -26,9 +26,9 @@ namespace kv58::app {
 // What the window draws and whom it tells.
 struct DialogBinding {
     DialogModel* model = nullptr;
-    std::function<void(int)> command;     // a menu command, a posted command, Enter (1), close (2)
-    std::function<std::string()> title;   // the window title (Windows-1252)
-    std::string aboutLine;                // the About dialog's version line
+    std::function<void(int)> command;    // a menu command, a posted command, Enter (1), close (2)
+    std::function<std::string()> title;  // the window title (Windows-1252)
+    std::string aboutLine;               // the About dialog's version line
 };
 
 class MainWindow final : public QDialog, public DialogView {

@@ -13,9 +13,12 @@ QIcon programIcon() {
 
 QPixmap templatePicture(int resourceId) {
     switch (resourceId) {
-        case kProgramIcon: return QPixmap(QStringLiteral(":/kv58/kv58.png"));
-        case kContactBitmap: return QPixmap(QStringLiteral(":/kv58/contact.png"));
-        default: return {};
+        case kProgramIcon:
+            return QPixmap(QStringLiteral(":/kv58/kv58.png"));
+        case kContactBitmap:
+            return QPixmap(QStringLiteral(":/kv58/contact.png"));
+        default:
+            return {};
     }
 }
 

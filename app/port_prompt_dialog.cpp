@@ -28,10 +28,12 @@ PortPromptDialog::PortPromptDialog(const PortPromptState& state, QWidget* parent
 
     // The items are the state's, in its order (it keeps them sorted).
     QStringList items;
-    for (const std::string& item : state.items) items << toQt(item);
+    for (const std::string& item : state.items)
+        items << toQt(item);
     ports_->setItems(items);
     ports_->setSelected(state.selected);
-    if (state.selected < 0) ports_->edit()->setText(toQt(state.editText));
+    if (state.selected < 0)
+        ports_->edit()->setText(toQt(state.editText));
     setDefault_->setChecked(state.setDefault);
 
     connect(built.as<QPushButton>(1), &QPushButton::clicked, this, &QDialog::accept);

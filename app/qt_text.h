@@ -13,6 +13,8 @@ inline QString toQt(std::string_view cp1252) {
     return QString::fromStdString(cp1252ToUtf8(cp1252));
 }
 
-inline std::string fromQt(const QString& text) { return utf8ToCp1252(text.toStdString()); }
+inline std::string fromQt(const QString& text) {
+    return utf8ToCp1252(text.toStdString());
+}
 
 }  // namespace kv58::app

@@ -15,11 +15,16 @@ namespace {
 
 QMessageBox::Icon boxIcon(MsgIcon icon) {
     switch (icon) {
-        case MsgIcon::Exclamation: return QMessageBox::Warning;
-        case MsgIcon::Stop: return QMessageBox::Critical;
-        case MsgIcon::Information: return QMessageBox::Information;
-        case MsgIcon::Question: return QMessageBox::Question;
-        case MsgIcon::None: break;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Stop:
+            return QMessageBox::Critical;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -32,20 +37,24 @@ QtUserInterface::QtUserInterface()
 QtUserInterface::~QtUserInterface() = default;
 
 QWidget* QtUserInterface::dialogParent() const {
-    if (QWidget* active = QApplication::activeWindow()) return active;
-    if (window_ && window_->isVisible()) return window_;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    if (window_ && window_->isVisible())
+        return window_;
     return nullptr;
 }
 
 MsgAnswer QtUserInterface::messageBox(const std::string& text, MsgIcon icon, MsgButtons buttons) {
-    if (scriptedMessages) return scriptedMessages(text, icon, buttons);
+    if (scriptedMessages)
+        return scriptedMessages(text, icon, buttons);
     const bool question = buttons == MsgButtons::YesNo;
     QMessageBox box(boxIcon(icon), caption_, toQt(text),
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     dialogParent());
     box.setTextFormat(Qt::PlainText);
     const int answer = box.exec();
-    if (!question) return MsgAnswer::Ok;
+    if (!question)
+        return MsgAnswer::Ok;
     return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
 }
 
@@ -56,25 +65,32 @@ void QtUserInterface::infoOpen() {
 }
 
 void QtUserInterface::infoSetText(const std::string& text) {
-    if (info_) info_->setText(toQt(text));
+    if (info_)
+        info_->setText(toQt(text));
 }
 
 void QtUserInterface::infoProgress(long done, long total) {
-    if (info_) info_->setProgress(done, total);
+    if (info_)
+        info_->setProgress(done, total);
 }
 
-void QtUserInterface::infoClose() { info_.reset(); }
+void QtUserInterface::infoClose() {
+    info_.reset();
+}
 
 void QtUserInterface::setRunChecked(bool on) {
-    if (window_) window_->setRunChecked(on);
+    if (window_)
+        window_->setRunChecked(on);
 }
 
 void QtUserInterface::setFocus(int controlId) {
-    if (window_) window_->focusControl(controlId);
+    if (window_)
+        window_->focusControl(controlId);
 }
 
 void QtUserInterface::bringToForeground() {
-    if (!window_) return;
+    if (!window_)
+        return;
     window_->raise();
     window_->activateWindow();
 }
@@ -83,15 +99,18 @@ void QtUserInterface::bringToForeground() {
 // Before the event loop runs (the dialog's initialisation) the caller reads quitCode().
 void QtUserInterface::requestQuit(int exitCode) {
     quitCode_ = exitCode;
-    if (QThread::currentThread()->loopLevel() == 0) return;
+    if (QThread::currentThread()->loopLevel() == 0)
+        return;
     QMetaObject::invokeMethod(
         qApp, [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
 }
 
 bool QtUserInterface::runPortPrompt(PortPromptState& state) {
-    if (scriptedPortPrompt) return scriptedPortPrompt(state);
+    if (scriptedPortPrompt)
+        return scriptedPortPrompt(state);
     PortPromptDialog prompt(state, dialogParent());
-    if (prompt.exec() != QDialog::Accepted) return false;
+    if (prompt.exec() != QDialog::Accepted)
+        return false;
     state = prompt.state();
     return true;
 }

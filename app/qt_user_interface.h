@@ -6,17 +6,16 @@
 // person; every other part stays the real widgets.
 #pragma once
 
-#include <QPointer>
-#include <QString>
 #include <functional>
 #include <memory>
+#include <QPointer>
+#include <QString>
 
 #include "base/user_interface.h"
 #include "info_window.h"
 #include "main_window.h"
 
 namespace kv58::app {
-
 
 class QtUserInterface final : public UserInterface {
 public:

@@ -1,13 +1,15 @@
 #include "simple_combo_box.h"
 
-#include <QKeyEvent>
 #include <algorithm>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 
 namespace kv58::app {
 
 SimpleComboBox::SimpleComboBox(int editHeight, QWidget* parent)
-    : QWidget(parent), editHeight_(editHeight), edit_(new QLineEdit(this)),
+    : QWidget(parent),
+      editHeight_(editHeight),
+      edit_(new QLineEdit(this)),
       list_(new QListWidget(this)) {
     // The field holds the focus for the whole control, as one tab stop.
     list_->setFocusPolicy(Qt::NoFocus);
@@ -15,7 +17,8 @@ SimpleComboBox::SimpleComboBox(int editHeight, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     edit_->installEventFilter(this);
     connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row < 0) return;
+        if (row < 0)
+            return;
         const QSignalBlocker block(edit_);
         edit_->setText(list_->item(row)->text());
     });
@@ -29,7 +32,8 @@ void SimpleComboBox::setItems(const QStringList& items) {
 
 QStringList SimpleComboBox::items() const {
     QStringList texts;
-    for (int i = 0; i < list_->count(); ++i) texts << list_->item(i)->text();
+    for (int i = 0; i < list_->count(); ++i)
+        texts << list_->item(i)->text();
     return texts;
 }
 

@@ -20,7 +20,8 @@ AppSession::AppSession(Context& ctx, Clock& clock)
 }
 
 AppSession::~AppSession() {
-    if (trace_) dialog_->link().removeTraceObserver(trace_.get());
+    if (trace_)
+        dialog_->link().removeTraceObserver(trace_.get());
 }
 
 SettingsLoadOptions AppSession::loadOptions() {
@@ -38,7 +39,8 @@ int AppSession::reportSettingsFailure() const {
 }
 
 int AppSession::start() {
-    if (dialog_->OnInitDialogWithIni(ctx_.iniPath, loadOptions())) return kExitOk;
+    if (dialog_->OnInitDialogWithIni(ctx_.iniPath, loadOptions()))
+        return kExitOk;
     if (dialog_->settingsFailed())
         return reportSettingsFailure();
     reportReadFailure();
@@ -63,6 +65,8 @@ void AppSession::command(int id) {
     }
 }
 
-void AppSession::showAbout() { std::printf("%s\n", aboutVersionLine().c_str()); }
+void AppSession::showAbout() {
+    std::printf("%s\n", aboutVersionLine().c_str());
+}
 
 }  // namespace kv58::cli

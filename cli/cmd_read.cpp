@@ -13,9 +13,11 @@ int run(Context& ctx);
 extern const Command kCommand;
 
 int run(Context& ctx) {
-    if (!ctx.args.empty()) return usageError(kCommand, "unexpected argument " + ctx.args[0]);
+    if (!ctx.args.empty())
+        return usageError(kCommand, "unexpected argument " + ctx.args[0]);
     AppSession session(ctx);
-    if (const int code = session.start(); code != kExitOk) return code;
+    if (const int code = session.start(); code != kExitOk)
+        return code;
     printConfiguration(session.model(), session.dialog().data().actual.nBitMaske, ctx.json);
     return kExitOk;
 }

@@ -26,7 +26,8 @@ const Command kCommand{
     "of the settings file and applies it to the new configuration as the dialog's\n"
     "product-code field does (a rejected code ends the command with its messages). Then\n"
     "selects the other given choices in the new-configuration column as a\n"
-    "user would (texts as the lists show them, e.g. \"4 - 20 mA\" or \"%RH / \xC2\xB0" "C\"),\n"
+    "user would (texts as the lists show them, e.g. \"4 - 20 mA\" or \"%RH / \xC2\xB0"
+    "C\"),\n"
     "runs the range check on T min and T max (a correction is reported), saves the last\n"
     "values and writes: identity check, backup, Segment A, reread and compare. The question\n"
     "\"write new configuration?\" is answered by --yes, else on the terminal. A choice the\n"
@@ -42,11 +43,16 @@ struct Choices {
 bool parseArgs(const std::vector<std::string>& args, Choices& c, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::optional<std::string>* target = nullptr;
-        if (args[i] == "--product-code") target = &c.productCode;
-        if (args[i] == "--output") target = &c.output;
-        if (args[i] == "--display") target = &c.display;
-        if (args[i] == "--tmin") target = &c.tMin;
-        if (args[i] == "--tmax") target = &c.tMax;
+        if (args[i] == "--product-code")
+            target = &c.productCode;
+        if (args[i] == "--output")
+            target = &c.output;
+        if (args[i] == "--display")
+            target = &c.display;
+        if (args[i] == "--tmin")
+            target = &c.tMin;
+        if (args[i] == "--tmax")
+            target = &c.tMax;
         if (!target) {
             error = "unknown argument " + args[i];
             return false;
@@ -89,7 +95,8 @@ bool choose(DialogModel& model, int listId, const char* what, const std::string&
 // converts letters to upper case as they are typed.
 bool enterProductCode(DialogModel& model, const std::string& code) {
     std::string typed = utf8ToCp1252(code);
-    for (char& c : typed) c = toUpperAscii(c);
+    for (char& c : typed)
+        c = toUpperAscii(c);
     model.focusChanged(ids::kProductCode);
     model.setControlText(ids::kProductCode, typed);
     model.focusChanged(0);
@@ -99,8 +106,8 @@ bool enterProductCode(DialogModel& model, const std::string& code) {
 // Types a temperature into its field and leaves it, which runs the range check.
 bool enterTemperature(DialogModel& model, int editId, const char* what, const std::string& value) {
     if (!model.control(editId).enabled) {
-        std::fprintf(stderr, "kv58ctl write: %s cannot be set: %s has no temperature range\n",
-                     what, cp1252ToUtf8(model.control(ids::kTypeText).text).c_str());
+        std::fprintf(stderr, "kv58ctl write: %s cannot be set: %s has no temperature range\n", what,
+                     cp1252ToUtf8(model.control(ids::kTypeText).text).c_str());
         return false;
     }
     model.focusChanged(editId);
@@ -111,17 +118,26 @@ bool enterTemperature(DialogModel& model, int editId, const char* what, const st
 
 const char* outcomeText(WriteOutcome outcome) {
     switch (outcome) {
-        case WriteOutcome::Confirmed: return "written and confirmed";
-        case WriteOutcome::Declined: return "not written: the question was not answered yes";
-        case WriteOutcome::RangeRefused: return "not written: T min or T max out of range";
-        case WriteOutcome::IdentityError: return "not written: another transmitter is connected";
-        case WriteOutcome::NotSent: return "not written: attempts used up";
-        case WriteOutcome::RereadFailed: return "written, but the reread failed";
-        case WriteOutcome::Mismatch: return "written, but the reread shows other data";
-        case WriteOutcome::RestoreFailed: return "written, the program changed and its restore failed";
+        case WriteOutcome::Confirmed:
+            return "written and confirmed";
+        case WriteOutcome::Declined:
+            return "not written: the question was not answered yes";
+        case WriteOutcome::RangeRefused:
+            return "not written: T min or T max out of range";
+        case WriteOutcome::IdentityError:
+            return "not written: another transmitter is connected";
+        case WriteOutcome::NotSent:
+            return "not written: attempts used up";
+        case WriteOutcome::RereadFailed:
+            return "written, but the reread failed";
+        case WriteOutcome::Mismatch:
+            return "written, but the reread shows other data";
+        case WriteOutcome::RestoreFailed:
+            return "written, the program changed and its restore failed";
         case WriteOutcome::ProgramUnchecked:
             return "written, but the program could not be read back for its check";
-        case WriteOutcome::NotStarted: break;
+        case WriteOutcome::NotStarted:
+            break;
     }
     return "not written";
 }
@@ -129,11 +145,14 @@ const char* outcomeText(WriteOutcome outcome) {
 int run(Context& ctx) {
     Choices choices;
     std::string error;
-    if (!parseArgs(ctx.args, choices, error)) return usageError(kCommand, error);
+    if (!parseArgs(ctx.args, choices, error))
+        return usageError(kCommand, error);
     AppSession session(ctx);
-    if (const int code = session.start(); code != kExitOk) return code;
+    if (const int code = session.start(); code != kExitOk)
+        return code;
     DialogModel& model = session.model();
-    if (choices.productCode && !enterProductCode(model, *choices.productCode)) return kExitFailure;
+    if (choices.productCode && !enterProductCode(model, *choices.productCode))
+        return kExitFailure;
     if (choices.output && !choose(model, ids::kOutputList, "output", *choices.output))
         return kExitFailure;
     if (choices.display && !choose(model, ids::kDisplayList, "display", *choices.display))
@@ -145,7 +164,8 @@ int run(Context& ctx) {
     session.command(ids::kMenuWrite);
     const WriteOutcome outcome = session.dialog().flows().lastWriteOutcome();
     std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(outcome));
-    if (outcome != WriteOutcome::Confirmed) return kExitFailure;
+    if (outcome != WriteOutcome::Confirmed)
+        return kExitFailure;
     printConfiguration(model, session.dialog().data().actual.nBitMaske, ctx.json);
     return kExitOk;
 }

@@ -11,9 +11,13 @@ std::vector<Command>& registry() {
 }
 }  // namespace
 
-CommandRegistrar::CommandRegistrar(const Command& command) { registry().push_back(command); }
+CommandRegistrar::CommandRegistrar(const Command& command) {
+    registry().push_back(command);
+}
 
-const std::vector<Command>& commands() { return registry(); }
+const std::vector<Command>& commands() {
+    return registry();
+}
 
 int usageError(const Command& command, const std::string& problem) {
     std::fprintf(stderr, "kv58ctl %s: %s\n\n%s", command.name, problem.c_str(), command.help);

@@ -45,9 +45,9 @@ void printConfiguration(const DialogModel& model, int32_t word, bool json) {
     for (const Field& f : kFields) {
         const std::string& value = model.control(f.controlId).text;
         const bool number = f.controlId == ids::kTMinText || f.controlId == ids::kTMaxText;
-        out += strprintf("\"%s\": %s, ", f.jsonKey,
-                         number ? strprintf("%d", leadingInt(value)).c_str()
-                                : jsonCp1252(value).c_str());
+        out += strprintf(
+            "\"%s\": %s, ", f.jsonKey,
+            number ? strprintf("%d", leadingInt(value)).c_str() : jsonCp1252(value).c_str());
     }
     out += strprintf("\"word\": %d}", word);
     std::printf("%s\n", out.c_str());

@@ -13,11 +13,15 @@ namespace {
 
 const char* iconWord(MsgIcon icon) {
     switch (icon) {
-        case MsgIcon::Exclamation: return "warning: ";
-        case MsgIcon::Stop: return "error: ";
-        case MsgIcon::Information: return "note: ";
+        case MsgIcon::Exclamation:
+            return "warning: ";
+        case MsgIcon::Stop:
+            return "error: ";
+        case MsgIcon::Information:
+            return "note: ";
         case MsgIcon::Question:
-        case MsgIcon::None: break;
+        case MsgIcon::None:
+            break;
     }
     return "";
 }
@@ -27,12 +31,15 @@ std::string indentLines(const std::string& text) {
     std::string out;
     for (char c : text) {
         out += c;
-        if (c == '\n') out += "  ";
+        if (c == '\n')
+            out += "  ";
     }
     return out;
 }
 
-bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+bool stderrIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
 
 }  // namespace
 
@@ -67,7 +74,8 @@ void ConsoleUi::infoSetText(const std::string& text) {
 }
 
 void ConsoleUi::infoProgress(long done, long total) {
-    if (!stderrIsTerminal() || total <= 0) return;
+    if (!stderrIsTerminal() || total <= 0)
+        return;
     const long width = 40;
     const long filled = done >= total ? width : done * width / total;
     std::fprintf(stderr, "\r[%s%s] %3ld%%", std::string(static_cast<size_t>(filled), '#').c_str(),
@@ -77,7 +85,9 @@ void ConsoleUi::infoProgress(long done, long total) {
     progressShown_ = true;
 }
 
-void ConsoleUi::infoClose() { endProgressLine(); }
+void ConsoleUi::infoClose() {
+    endProgressLine();
+}
 
 void ConsoleUi::setRunChecked(bool on) {
     endProgressLine();

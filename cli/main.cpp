@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "base/paths.h"
-#include "sim/sim_port.h"
 #include "command.h"
 #include "console_code_page.h"
 #include "console_ui.h"
+#include "sim/sim_port.h"
 
 using namespace kv58;
 using namespace kv58::cli;
@@ -30,15 +30,18 @@ const char* const kGlobalHelp =
     "Exit codes: 0 success, 1 failure, 2 settings could not be loaded.\n";
 
 void printOverview() {
-    std::printf("Usage: kv58ctl [options] COMMAND [arguments]\n\n"
-                "Reads and changes the configuration of KV58 transmitters.\n\nCommands:\n");
-    for (const Command& c : commands()) std::printf("  %-14s %s\n", c.name, c.synopsis);
+    std::printf(
+        "Usage: kv58ctl [options] COMMAND [arguments]\n\n"
+        "Reads and changes the configuration of KV58 transmitters.\n\nCommands:\n");
+    for (const Command& c : commands())
+        std::printf("  %-14s %s\n", c.name, c.synopsis);
     std::printf("\n%s", kGlobalHelp);
 }
 
 const Command* findCommand(const std::string& name) {
     for (const Command& c : commands()) {
-        if (name == c.name) return &c;
+        if (name == c.name)
+            return &c;
     }
     return nullptr;
 }

@@ -26,7 +26,8 @@ public:
     void sleepMs(int64_t ms) { sleepUs(ms * 1000); }
     void sleepUntilUs(int64_t t) {
         const int64_t now = nowUs();
-        if (t > now) sleepUs(t - now);
+        if (t > now)
+            sleepUs(t - now);
     }
 };
 
@@ -43,7 +44,8 @@ public:
     explicit VirtualClock(int64_t startUs = 0) : now_(startUs) {}
     int64_t nowUs() const override { return now_; }
     void sleepUs(int64_t us) override {
-        if (us > 0) now_ += us;
+        if (us > 0)
+            now_ += us;
     }
     bool isVirtual() const override { return true; }
 

@@ -13,7 +13,9 @@
 namespace kv58 {
 
 namespace {
-size_t lastSeparator(std::string_view path) { return path.find_last_of("/\\"); }
+size_t lastSeparator(std::string_view path) {
+    return path.find_last_of("/\\");
+}
 }  // namespace
 
 std::string programPath() {
@@ -24,7 +26,8 @@ std::string programPath() {
 #else
     std::array<char, 4096> buffer{};
     const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0) return {};
+    if (n <= 0)
+        return {};
     return std::string(buffer.data(), static_cast<size_t>(n));
 #endif
 }
@@ -43,7 +46,8 @@ std::string nativePath(std::string_view path) {
     std::string out(path);
 #ifndef _WIN32
     for (char& c : out) {
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     }
 #endif
     return out;

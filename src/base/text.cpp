@@ -13,20 +13,22 @@ namespace {
 
 // Unicode code points of Windows-1252 bytes 0x80 to 0x9F.
 constexpr std::array<char32_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char32_t cp1252ToCodePoint(unsigned char c) {
-    if (c >= 0x80 && c <= 0x9F) return kHighControls[c - 0x80];
+    if (c >= 0x80 && c <= 0x9F)
+        return kHighControls[c - 0x80];
     return c;
 }
 
 int codePointToCp1252(char32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return static_cast<int>(cp);
     for (size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == cp) return static_cast<int>(0x80 + i);
+        if (kHighControls[i] == cp)
+            return static_cast<int>(0x80 + i);
     }
     return -1;
 }
@@ -66,13 +68,16 @@ size_t decodeUtf8(std::string_view text, size_t i, char32_t& cp) {
     } else {
         return 0;
     }
-    if (i + len > text.size()) return 0;
+    if (i + len > text.size())
+        return 0;
     for (size_t k = 1; k < len; ++k) {
         const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) return 0;
+        if ((b & 0xC0) != 0x80)
+            return 0;
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
     return len;
 }
 
@@ -98,7 +103,8 @@ std::string strprintf(const char* format, ...) {
 std::string cp1252ToUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) appendUtf8(out, cp1252ToCodePoint(static_cast<unsigned char>(c)));
+    for (char c : text)
+        appendUtf8(out, cp1252ToCodePoint(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -124,7 +130,8 @@ bool isUtf8WithMultibyte(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         char32_t cp = 0;
         const size_t len = decodeUtf8(text, i, cp);
-        if (len == 0) return false;
+        if (len == 0)
+            return false;
         multibyte = multibyte || len > 1;
         i += len;
     }
@@ -133,7 +140,8 @@ bool isUtf8WithMultibyte(std::string_view text) {
 
 std::string_view trimView(std::string_view text, std::string_view chars) {
     const size_t first = text.find_first_not_of(chars);
-    if (first == std::string_view::npos) return {};
+    if (first == std::string_view::npos)
+        return {};
     const size_t last = text.find_last_not_of(chars);
     return text.substr(first, last - first + 1);
 }
@@ -144,17 +152,22 @@ std::string trim(std::string_view text, std::string_view chars) {
 
 int32_t leadingInt(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
     int64_t value = 0;
     constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
         value = value * 10 + (text[i++] - '0');
-        if (value > kLimit) value = kLimit;
+        if (value > kLimit)
+            value = kLimit;
     }
-    if (negative) value = -value;
-    if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<int32_t>::max())
+        value = std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(value);
 }
 
@@ -169,18 +182,25 @@ int hexDigitValue(char c) {
 }
 
 bool isYes(std::string_view text) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     const char c = text[0];
     return c == '1' || c == 'J' || c == 'j' || c == 'Y' || c == 'y';
 }
 
-char toUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-char toLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char toUpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+char toLowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (toUpperAscii(a[i]) != toUpperAscii(b[i])) return false;
+        if (toUpperAscii(a[i]) != toUpperAscii(b[i]))
+            return false;
     }
     return true;
 }

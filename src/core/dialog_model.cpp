@@ -15,10 +15,10 @@ namespace kv58 {
 namespace {
 
 // Text controls bound one to one to a text member, in the order the entries are exchanged.
-constexpr std::array kBoundTexts = {ids::kTypeText,   ids::kVersionText, ids::kSerialText,
-                                    ids::kOutputText, ids::kUnitText,    ids::kTMinText,
-                                    ids::kTMinUnit,   ids::kTMaxText,    ids::kTMaxUnit,
-                                    ids::kDisplayText, ids::kRelayText,  ids::kFactoryText};
+constexpr std::array kBoundTexts = {ids::kTypeText,    ids::kVersionText, ids::kSerialText,
+                                    ids::kOutputText,  ids::kUnitText,    ids::kTMinText,
+                                    ids::kTMinUnit,    ids::kTMaxText,    ids::kTMaxUnit,
+                                    ids::kDisplayText, ids::kRelayText,   ids::kFactoryText};
 
 constexpr const char* kNotAnInteger = "Please enter an integer.";
 
@@ -26,15 +26,20 @@ constexpr const char* kNotAnInteger = "Please enter an integer.";
 bool parseInteger(const std::string& text, int32_t& value) {
     const std::string_view t = trimView(text, " \t");
     size_t i = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
-    if (i == t.size()) return false;
+    if (i == t.size())
+        return false;
     int64_t v = 0;
     for (; i < t.size(); ++i) {
-        if (t[i] < '0' || t[i] > '9') return false;
+        if (t[i] < '0' || t[i] > '9')
+            return false;
         v = v * 10 + (t[i] - '0');
-        if (v > int64_t{1} << 31) return false;
+        if (v > int64_t{1} << 31)
+            return false;
     }
-    if (t[0] == '-') v = -v;
-    if (v > INT32_MAX || v < INT32_MIN) return false;
+    if (t[0] == '-')
+        v = -v;
+    if (v > INT32_MAX || v < INT32_MIN)
+        return false;
     value = static_cast<int32_t>(v);
     return true;
 }
@@ -45,20 +50,24 @@ DialogModel::DialogModel(UserInterface& ui, DialogView& view, const Settings& se
                          TransmitterData& data)
     : ui_(ui), view_(view), settings_(settings), data_(data) {
     for (const ControlTemplate& t : mainDialogTemplate().controls) {
-        if (t.id < 0) continue;
+        if (t.id < 0)
+            continue;
         if (t.kind == ControlKind::DropDownList) {
             ListControl& l = lists_[t.id];
-            for (const std::string& item : t.items) l.add(item, 0);
+            for (const std::string& item : t.items)
+                l.add(item, 0);
         } else {
             controls_[t.id].text = t.text;
         }
     }
-    for (int id : kBoundTexts) textMembers_[id] = "";
+    for (int id : kBoundTexts)
+        textMembers_[id] = "";
 }
 
 ValueControl& DialogModel::control(int id) {
     auto it = controls_.find(id);
-    if (it == controls_.end()) throw std::out_of_range("no control " + std::to_string(id));
+    if (it == controls_.end())
+        throw std::out_of_range("no control " + std::to_string(id));
     return it->second;
 }
 
@@ -68,7 +77,8 @@ const ValueControl& DialogModel::control(int id) const {
 
 ListControl& DialogModel::list(int id) {
     auto it = lists_.find(id);
-    if (it == lists_.end()) throw std::out_of_range("no list " + std::to_string(id));
+    if (it == lists_.end())
+        throw std::out_of_range("no list " + std::to_string(id));
     return it->second;
 }
 
@@ -77,16 +87,17 @@ const ListControl& DialogModel::list(int id) const {
 }
 
 const std::vector<int>& DialogModel::tabOrder() {
-    static const std::vector<int> order = {ids::kProductCode, ids::kTypeList,    ids::kOutputList,
-                                           ids::kUnitList,    ids::kTMinEdit,    ids::kTMaxEdit,
-                                           ids::kDisplayList, ids::kRelayList,   ids::kWriteProgram,
+    static const std::vector<int> order = {ids::kProductCode, ids::kTypeList,  ids::kOutputList,
+                                           ids::kUnitList,    ids::kTMinEdit,  ids::kTMaxEdit,
+                                           ids::kDisplayList, ids::kRelayList, ids::kWriteProgram,
                                            ids::kLastButton};
     return order;
 }
 
 bool DialogModel::takeEntries() {
     productCode_ = control(ids::kProductCode).text;
-    for (int id : kBoundTexts) textMembers_[id] = control(id).text;
+    for (int id : kBoundTexts)
+        textMembers_[id] = control(id).text;
     for (auto [id, member] : {std::pair{ids::kTMinEdit, &tMin_}, {ids::kTMaxEdit, &tMax_}}) {
         if (!parseInteger(control(id).text, *member)) {
             ui_.messageBox(kNotAnInteger, MsgIcon::Exclamation);
@@ -101,7 +112,8 @@ bool DialogModel::takeEntries() {
 
 void DialogModel::showEntries() {
     control(ids::kProductCode).text = productCode_;
-    for (int id : kBoundTexts) control(id).text = textMembers_[id];
+    for (int id : kBoundTexts)
+        control(id).text = textMembers_[id];
     control(ids::kTMinEdit).text = strprintf("%d", tMin_);
     control(ids::kTMaxEdit).text = strprintf("%d", tMax_);
     control(ids::kWriteProgram).checked = data_.writeProgram;
@@ -139,12 +151,14 @@ void DialogModel::FillTransmitterTypes() {
     takeEntries();
     ListControl& types = list(ids::kTypeList);
     types.clear();
-    for (const ChoiceRow& row : choiceTable(ChoiceList::Type)) types.add(row.text, row.id);
+    for (const ChoiceRow& row : choiceTable(ChoiceList::Type))
+        types.add(row.text, row.id);
     types.setSelected(0);
     const int32_t key = data_.newConfig.nBitMaske & choiceMask(ChoiceList::Type);
     if (key != 0) {
         const ChoiceRow* row = rowByBits(ChoiceList::Type, key);
-        if (row && row->id > 0) types.selectValue(row->id);
+        if (row && row->id > 0)
+            types.selectValue(row->id);
     }
     showEntries();
     ApplyTransmitterType();
@@ -153,8 +167,10 @@ void DialogModel::FillTransmitterTypes() {
 void DialogModel::ApplyTransmitterType() {
     takeEntries();
     const ListControl& types = list(ids::kTypeList);
-    if (!types.hasSelection()) return;
-    if (const AvailabilityRow* row = availabilityFor(types.selectedValue())) availability_ = *row;
+    if (!types.hasSelection())
+        return;
+    if (const AvailabilityRow* row = availabilityFor(types.selectedValue()))
+        availability_ = *row;
     refillChoiceList(ChoiceList::Output, ids::kOutputList);
     refillUnitList();
     refillDisplayList(control(ids::kTMinUnit).text);
@@ -174,14 +190,17 @@ void DialogModel::refillChoiceList(ChoiceList table, int listId) {
     l.clear();
     const int allowed = availability_.idsFor(table);
     l.enabled = allowed != 0;
-    if (allowed == 0) return;
+    if (allowed == 0)
+        return;
     for (const ChoiceRow& row : choiceTable(table)) {
-        if ((row.id & allowed) != 0) l.add(row.text, row.id);
+        if ((row.id & allowed) != 0)
+            l.add(row.text, row.id);
     }
     l.setSelected(0);
     if (l.selectString(0, remembered) < 0) {
         const ChoiceRow* row = rowByBits(table, data_.newConfig.nBitMaske);
-        if (row && row->id > 0) l.selectValue(row->id);
+        if (row && row->id > 0)
+            l.selectValue(row->id);
     }
     showEntries();
 }
@@ -201,9 +220,11 @@ void DialogModel::refillDisplayList(const std::string& unitText) {
     l.clear();
     const int allowed = availability_.displayIds;
     l.enabled = allowed != 0;
-    if (allowed == 0) return;
+    if (allowed == 0)
+        return;
     for (const ChoiceRow& row : choiceTable(ChoiceList::Display)) {
-        if ((row.id & allowed) != 0) l.add(formatChoiceText(row, unit), row.id);
+        if ((row.id & allowed) != 0)
+            l.add(formatChoiceText(row, unit), row.id);
     }
     if (previous >= 0) {
         l.setSelected(previous);
@@ -213,7 +234,8 @@ void DialogModel::refillDisplayList(const std::string& unitText) {
     l.setSelected(0);
     const int32_t key = data_.newConfig.nBitMaske & choiceMask(ChoiceList::Display);
     if (key != 0) {
-        if (const ChoiceRow* row = rowByBits(ChoiceList::Display, key)) l.selectValue(row->id);
+        if (const ChoiceRow* row = rowByBits(ChoiceList::Display, key))
+            l.selectValue(row->id);
     }
     showEntries();
 }
@@ -229,7 +251,9 @@ void DialogModel::applyEnablingRules() {
     showEntries();
 }
 
-std::string DialogModel::unitC() const { return std::string(1, settings_.TSym) + "C"; }
+std::string DialogModel::unitC() const {
+    return std::string(1, settings_.TSym) + "C";
+}
 
 void DialogModel::CheckTemperatureRange() {
     takeEntries();
@@ -256,15 +280,16 @@ void DialogModel::CheckTemperatureRange() {
         } else if (tMax_ > hi) {
             set(tMax_, hi);
         }
-        if (int64_t{tMax_} - tMin_ < gap) set(tMax_, int64_t{tMin_} + gap);
+        if (int64_t{tMax_} - tMin_ < gap)
+            set(tMax_, int64_t{tMin_} + gap);
     }
     data_.newConfig.nTempVon = tMin_;
     data_.newConfig.nTempBis = tMax_;
     showEntries();
     if (corrected) {
-        ui_.messageBox(strprintf(text::kRangeCorrected, lo, unit.c_str(), hi, unit.c_str(), gap,
-                                 unit.c_str()),
-                       MsgIcon::Information);
+        ui_.messageBox(
+            strprintf(text::kRangeCorrected, lo, unit.c_str(), hi, unit.c_str(), gap, unit.c_str()),
+            MsgIcon::Information);
     }
 }
 
@@ -281,7 +306,8 @@ int32_t DialogModel::buildConfigWord() const {
 LastValues DialogModel::lastValues() const {
     auto textOf = [&](int id) -> std::optional<std::string> {
         const ListControl& l = list(id);
-        if (!l.hasSelection()) return std::nullopt;
+        if (!l.hasSelection())
+            return std::nullopt;
         return l.selectedText();
     };
     LastValues v;
@@ -304,14 +330,16 @@ void DialogModel::setWriteProgram(bool on) {
 }
 
 void DialogModel::focusChanged(int newId) {
-    if (newId == focused_) return;
+    if (newId == focused_)
+        return;
     const int left = focused_;
     focused_ = newId;
     killFocus(left);
 }
 
 void DialogModel::moveFocus(int newId) {
-    if (newId == focused_) return;
+    if (newId == focused_)
+        return;
     const int left = focused_;
     focused_ = newId;
     ui_.setFocus(newId);
@@ -335,18 +363,21 @@ int DialogModel::nextTabStop(int id) const {
         const bool usable = isList(candidate)
                                 ? list(candidate).visible && list(candidate).enabled
                                 : control(candidate).visible && control(candidate).enabled;
-        if (usable) return candidate;
+        if (usable)
+            return candidate;
     }
     return 0;
 }
 
 bool DialogModel::enterPressed() {
-    if (focused_ == 0) return false;
+    if (focused_ == 0)
+        return false;
     if (focused_ == ids::kIdOk) {
         takeEntries();
         return true;
     }
-    if (const int next = nextTabStop(focused_)) moveFocus(next);
+    if (const int next = nextTabStop(focused_))
+        moveFocus(next);
     takeEntries();
     return false;
 }

@@ -2,6 +2,8 @@
 
 namespace kv58 {
 
+// The templates are tables: one control a line, in the order of the template fields.
+// clang-format off
 namespace {
 constexpr unsigned kValue = kStyleCentered | kStyleSunken;
 constexpr unsigned kCombo = kStyleTabStop;
@@ -135,5 +137,7 @@ const DialogTemplate& contactTemplate() {
         }};
     return dialog;
 }
+
+// clang-format on
 
 }  // namespace kv58

@@ -11,11 +11,11 @@ namespace kv58 {
 
 enum class ControlKind {
     GroupBox,
-    Label,        // static text, right-aligned unless a style says otherwise
-    ValueText,    // centred static text in a sunken frame
+    Label,      // static text, right-aligned unless a style says otherwise
+    ValueText,  // centred static text in a sunken frame
     Edit,
-    DropDownList, // drop-down combo box
-    SimpleCombo,  // edit field above an always-open list
+    DropDownList,  // drop-down combo box
+    SimpleCombo,   // edit field above an always-open list
     CheckBox,
     PushButton,
     DefaultButton,
@@ -25,20 +25,20 @@ enum class ControlKind {
 
 // Style flags.
 constexpr unsigned kStyleTabStop = 1u << 0;
-constexpr unsigned kStyleUpperCase = 1u << 1;    // edit converts letters to upper case
-constexpr unsigned kStyleAutoScroll = 1u << 2;   // edit scrolls horizontally
-constexpr unsigned kStyleNumber = 1u << 3;       // edit takes a signed integer
-constexpr unsigned kStyleCentered = 1u << 4;     // text centred (horizontally)
-constexpr unsigned kStyleVCentered = 1u << 5;    // text centred vertically
-constexpr unsigned kStyleNoPrefix = 1u << 6;     // "&" is shown, not a mnemonic
-constexpr unsigned kStyleSorted = 1u << 7;       // list keeps its items sorted
-constexpr unsigned kStyleLeft = 1u << 8;         // static text left-aligned
-constexpr unsigned kStyleSunken = 1u << 9;       // sunken frame
+constexpr unsigned kStyleUpperCase = 1u << 1;   // edit converts letters to upper case
+constexpr unsigned kStyleAutoScroll = 1u << 2;  // edit scrolls horizontally
+constexpr unsigned kStyleNumber = 1u << 3;      // edit takes a signed integer
+constexpr unsigned kStyleCentered = 1u << 4;    // text centred (horizontally)
+constexpr unsigned kStyleVCentered = 1u << 5;   // text centred vertically
+constexpr unsigned kStyleNoPrefix = 1u << 6;    // "&" is shown, not a mnemonic
+constexpr unsigned kStyleSorted = 1u << 7;      // list keeps its items sorted
+constexpr unsigned kStyleLeft = 1u << 8;        // static text left-aligned
+constexpr unsigned kStyleSunken = 1u << 9;      // sunken frame
 
 // Window frame flags of a dialog.
-constexpr unsigned kFrameSystemMenu = 1u << 0;    // caption with system menu (close box)
-constexpr unsigned kFrameMinimizeBox = 1u << 1;   // caption with minimize box
-constexpr unsigned kFrameTaskBar = 1u << 2;       // shown in the task bar (a top-level window)
+constexpr unsigned kFrameSystemMenu = 1u << 0;   // caption with system menu (close box)
+constexpr unsigned kFrameMinimizeBox = 1u << 1;  // caption with minimize box
+constexpr unsigned kFrameTaskBar = 1u << 2;      // shown in the task bar (a top-level window)
 
 struct ControlTemplate {
     int id;  // -1 for controls without an id

@@ -28,7 +28,8 @@ int ListControl::setSelected(int index) {
 }
 
 int ListControl::selectString(int startAfter, const std::string& text) {
-    if (text.empty() || items_.empty()) return -1;
+    if (text.empty() || items_.empty())
+        return -1;
     const int n = count();
     const int first = (startAfter < 0 || startAfter >= n) ? 0 : startAfter + 1;
     for (int k = 0; k < n; ++k) {
@@ -43,14 +44,16 @@ int ListControl::selectString(int startAfter, const std::string& text) {
 
 int ListControl::findValue(int value) const {
     for (int i = 0; i < count(); ++i) {
-        if (items_[static_cast<size_t>(i)].value == value) return i;
+        if (items_[static_cast<size_t>(i)].value == value)
+            return i;
     }
     return -1;
 }
 
 int ListControl::selectValue(int value) {
     const int i = findValue(value);
-    if (i >= 0) selected_ = i;
+    if (i >= 0)
+        selected_ = i;
     return i;
 }
 

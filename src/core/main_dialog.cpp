@@ -27,8 +27,7 @@ MainDialog::MainDialog(UserInterface& ui, DialogView& view, Clock& clock)
 
 MainDialog::~MainDialog() = default;
 
-bool MainDialog::OnInitDialog(const std::string& programPath,
-                              const SettingsLoadOptions& options) {
+bool MainDialog::OnInitDialog(const std::string& programPath, const SettingsLoadOptions& options) {
     return OnInitDialogWithIni(settingsStem(programPath) + "ini", options);
 }
 
@@ -60,7 +59,8 @@ bool MainDialog::initialise(bool loaded) {
 }
 
 void MainDialog::readCommand() {
-    if (!flows_->ReadDataKV58(false)) ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
+    if (!flows_->ReadDataKV58(false))
+        ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
 }
 
 void MainDialog::writeCommand() {
@@ -72,20 +72,40 @@ void MainDialog::writeCommand() {
 
 void MainDialog::onCommand(int id) {
     switch (id) {
-        case ids::kMenuRead: view_.post(ids::kReadNow); break;
-        case ids::kReadNow: readCommand(); break;
-        case ids::kMenuWrite: view_.post(ids::kWriteNow); break;
-        case ids::kWriteNow: writeCommand(); break;
-        case ids::kMenuRun: run_.ToggleRun(); break;
-        case ids::kMenuContact: view_.showContact(); break;
-        case ids::kMenuAbout: view_.post(ids::kSysAbout); break;
-        case ids::kSysAbout: view_.showAbout(); break;
+        case ids::kMenuRead:
+            view_.post(ids::kReadNow);
+            break;
+        case ids::kReadNow:
+            readCommand();
+            break;
+        case ids::kMenuWrite:
+            view_.post(ids::kWriteNow);
+            break;
+        case ids::kWriteNow:
+            writeCommand();
+            break;
+        case ids::kMenuRun:
+            run_.ToggleRun();
+            break;
+        case ids::kMenuContact:
+            view_.showContact();
+            break;
+        case ids::kMenuAbout:
+            view_.post(ids::kSysAbout);
+            break;
+        case ids::kSysAbout:
+            view_.showAbout();
+            break;
         case ids::kIdOk:
-            if (model_.enterPressed()) view_.endDialog(ids::kIdOk);
+            if (model_.enterPressed())
+                view_.endDialog(ids::kIdOk);
             break;
         case ids::kMenuExit:
-        case ids::kIdCancel: view_.endDialog(ids::kIdCancel); break;
-        default: break;
+        case ids::kIdCancel:
+            view_.endDialog(ids::kIdCancel);
+            break;
+        default:
+            break;
     }
 }
 

@@ -14,7 +14,8 @@ constexpr const char* kInvalidProductCode = "Invalid ProduktCode!";
 
 bool DialogModel::ApplyProductCode() {
     takeEntries();
-    if (productCode_.empty()) return false;
+    if (productCode_.empty())
+        return false;
     ProductCodeDecoder decoder(ui_);
     decoder.setIniFile(settings_.IniPath);
     if (!decoder.parse(productCode_)) {
@@ -43,8 +44,8 @@ bool DialogModel::ApplyProductCode() {
     }
 
     list(ids::kDisplayList)
-        .selectString(0, displaySearchText(decoder.getDisplay(), settings_.TSym,
-                                           decoder.getCelsius()));
+        .selectString(
+            0, displaySearchText(decoder.getDisplay(), settings_.TSym, decoder.getCelsius()));
     list(ids::kRelayList).selectString(0, decoder.getAlarmRelay() == 1 ? "Yes" : "No");
     tMin_ = decoder.getTempMin();
     tMax_ = decoder.getTempMax();

@@ -52,7 +52,8 @@ std::string sectionLines(uint16_t address, const SegmentData& segment) {
     std::string text = formatTiTxtSection(address, std::span<const uint8_t>(segment));
     std::string out;
     for (char c : text) {
-        if (c != '\r') out += c;
+        if (c != '\r')
+            out += c;
     }
     return out;
 }
@@ -64,13 +65,15 @@ std::string backupSerialText(const SegmentData& segmentARead) {
     // there is dropped as a blank rather than kept as "-".
     std::string text = trim(serialNumberOf(segmentARead), " \t\r\n\v\f");
     for (char& c : text) {
-        if (unfitForFileName(c)) c = '-';
+        if (unfitForFileName(c))
+            c = '-';
     }
     return text.empty() ? "NoSNumber" : text;
 }
 
 std::string backupFolder(const std::string& savePath) {
-    if (!savePath.empty() && savePath.back() == '\\') return savePath;
+    if (!savePath.empty() && savePath.back() == '\\')
+        return savePath;
     return savePath + "\\";
 }
 
@@ -95,7 +98,8 @@ std::string formatBackupEntry(const std::tm& when, const SegmentData& segmentA,
 bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
                     const SegmentData& segmentAWrite, const SegmentData& segmentBSaved,
                     UserInterface& ui, const std::tm& when) {
-    if (!settings.SaveData) return true;
+    if (!settings.SaveData)
+        return true;
     const std::string folder = backupFolder(settings.SavePath);
     const std::string folderItself = folder.substr(0, folder.find_last_of('\\'));
     if (!folderItself.empty() && !createFolder(folderItself)) {
@@ -109,8 +113,8 @@ bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
         return false;
     }
     const std::string entry = withLineEnds(formatBackupEntry(when, segmentAWrite, segmentBSaved));
-    const bool written = std::fwrite(entry.data(), 1, entry.size(), file) == entry.size() &&
-                         std::fflush(file) == 0;
+    const bool written =
+        std::fwrite(entry.data(), 1, entry.size(), file) == entry.size() && std::fflush(file) == 0;
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
         ui.messageBox(strprintf(text::kBackupWriteFailed, path.c_str()), MsgIcon::Exclamation);

@@ -43,22 +43,32 @@ constexpr std::array<AvailabilityRow, 4> kAvailability{{
 
 std::span<const ChoiceRow> choiceTable(ChoiceList list) {
     switch (list) {
-        case ChoiceList::Type: return kTypes;
-        case ChoiceList::Output: return kOutputs;
-        case ChoiceList::Unit: return kUnits;
-        case ChoiceList::Display: return kDisplays;
-        case ChoiceList::Relay: return kRelays;
+        case ChoiceList::Type:
+            return kTypes;
+        case ChoiceList::Output:
+            return kOutputs;
+        case ChoiceList::Unit:
+            return kUnits;
+        case ChoiceList::Display:
+            return kDisplays;
+        case ChoiceList::Relay:
+            return kRelays;
     }
     return {};
 }
 
 uint16_t choiceMask(ChoiceList list) {
     switch (list) {
-        case ChoiceList::Type: return 0x0007;
-        case ChoiceList::Output: return 0x0030;
-        case ChoiceList::Unit: return 0x4000;
-        case ChoiceList::Display: return 0x3000;
-        case ChoiceList::Relay: return 0x0100;
+        case ChoiceList::Type:
+            return 0x0007;
+        case ChoiceList::Output:
+            return 0x0030;
+        case ChoiceList::Unit:
+            return 0x4000;
+        case ChoiceList::Display:
+            return 0x3000;
+        case ChoiceList::Relay:
+            return 0x0100;
     }
     return 0;
 }
@@ -66,33 +76,42 @@ uint16_t choiceMask(ChoiceList list) {
 const ChoiceRow* rowByBits(ChoiceList list, int32_t word) {
     const int32_t key = word & choiceMask(list);
     for (const ChoiceRow& row : choiceTable(list)) {
-        if (row.bits == key) return &row;
+        if (row.bits == key)
+            return &row;
     }
     return nullptr;
 }
 
 const ChoiceRow* rowById(ChoiceList list, int id) {
     for (const ChoiceRow& row : choiceTable(list)) {
-        if (row.id == id) return &row;
+        if (row.id == id)
+            return &row;
     }
     return nullptr;
 }
 
 int AvailabilityRow::idsFor(ChoiceList list) const {
     switch (list) {
-        case ChoiceList::Type: return typeId;
-        case ChoiceList::Output: return outputIds;
-        case ChoiceList::Unit: return unitIds;
-        case ChoiceList::Display: return displayIds;
-        case ChoiceList::Relay: return relayIds;
+        case ChoiceList::Type:
+            return typeId;
+        case ChoiceList::Output:
+            return outputIds;
+        case ChoiceList::Unit:
+            return unitIds;
+        case ChoiceList::Display:
+            return displayIds;
+        case ChoiceList::Relay:
+            return relayIds;
     }
     return 0;
 }
 
 const AvailabilityRow* availabilityFor(int typeId) {
     for (const AvailabilityRow& row : kAvailability) {
-        if (row.typeId <= 0) break;
-        if (row.typeId == typeId) return &row;
+        if (row.typeId <= 0)
+            break;
+        if (row.typeId == typeId)
+            return &row;
     }
     return nullptr;
 }
@@ -103,7 +122,8 @@ std::string unitText(char degreeSign, const ChoiceRow& unitRow) {
 
 std::string formatChoiceText(const ChoiceRow& row, const std::string& unit) {
     const std::string text = row.text;
-    if (text.find("%s") == std::string::npos) return text;
+    if (text.find("%s") == std::string::npos)
+        return text;
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%') {
@@ -141,8 +161,10 @@ ConfigTexts describeConfigWord(int32_t word, char degreeSign) {
 int32_t buildConfigWord(const ChoiceSelection& selection) {
     int32_t word = 0;
     auto add = [&](ChoiceList list, int id) {
-        if (id == 0) return;
-        if (const ChoiceRow* row = rowById(list, id)) word |= row->bits;
+        if (id == 0)
+            return;
+        if (const ChoiceRow* row = rowById(list, id))
+            word |= row->bits;
     };
     add(ChoiceList::Type, selection.typeId);
     add(ChoiceList::Output, selection.outputId);

@@ -25,16 +25,15 @@ bool sameData(const TransmitterConfig& a, const TransmitterConfig& b) {
 
 // The restore image: Segment B, Segment A, program; 16 values a line, no end line.
 std::string restoreImage(const TransmitterData& data) {
-    std::string text = formatTiTxt({{kSegmentBAddress, {data.segmentBSaved.begin(),
-                                                        data.segmentBSaved.end()}},
-                                    {kSegmentAAddress, {data.segmentAWrite.begin(),
-                                                        data.segmentAWrite.end()}},
-                                    {kProgramAddress, {data.referenceProgram.begin(),
-                                                       data.referenceProgram.end()}}},
-                                   false);
+    std::string text = formatTiTxt(
+        {{kSegmentBAddress, {data.segmentBSaved.begin(), data.segmentBSaved.end()}},
+         {kSegmentAAddress, {data.segmentAWrite.begin(), data.segmentAWrite.end()}},
+         {kProgramAddress, {data.referenceProgram.begin(), data.referenceProgram.end()}}},
+        false);
     std::string out;  // written as a text file: the platform's line ends
     for (char c : text) {
-        if (c == '\r') continue;
+        if (c == '\r')
+            continue;
         if (c == '\n') {
             out += kTextLineEnd;
         } else {
@@ -71,7 +70,8 @@ bool Flows::ReadDataKV58(bool reread) {
     applyPortSettings();
     const int attempts = std::max(1, settings_.MaxWriteCnt);
     bool ok = false;
-    for (int attempt = 0; attempt < attempts && !ok; ++attempt) ok = readAttempt(reread);
+    for (int attempt = 0; attempt < attempts && !ok; ++attempt)
+        ok = readAttempt(reread);
     ui_.infoClose();
     if (ok) {
         data_.actual = decodeSegmentA(data_.segmentARead);
@@ -80,11 +80,13 @@ bool Flows::ReadDataKV58(bool reread) {
             checkProgram();
         }
         data_.newConfig = data_.actual;
-        if (numericVersion(data_.segmentARead) < 100) host_.showWriteProgram(true);
+        if (numericVersion(data_.segmentARead) < 100)
+            host_.showWriteProgram(true);
         host_.showActualConfiguration();
     }
     host_.fillTransmitterTypes();
-    if (settings_.AutoDTR) run_.switchOn();
+    if (settings_.AutoDTR)
+        run_.switchOn();
     return ok;
 }
 
@@ -95,12 +97,14 @@ bool Flows::readAttempt(bool reread) {
     program.fill(0);
     const bool programRead = readProgram(link_, passwords, program);
     // Only a program that arrived whole may serve as the reference of a check or a restore.
-    if (!reread) data_.referenceValid = programRead;
+    if (!reread)
+        data_.referenceValid = programRead;
     if (!programRead) {
         data_.programCheck = false;
         ui_.messageBox(text::kErrorReadingProgram, MsgIcon::Exclamation);
     }
-    if (reread && data_.writeProgram) data_.programCheck = false;
+    if (reread && data_.writeProgram)
+        data_.programCheck = false;
     return readSegmentA(link_, passwords, data_.segmentARead) &&
            readSegmentB(link_, passwords, data_.segmentBRead);
 }
@@ -117,8 +121,10 @@ void Flows::compareWithNewConfiguration() {
 }
 
 void Flows::checkProgram() {
-    if (!data_.programCheck || !data_.referenceValid) return;
-    if (data_.referenceProgram == data_.checkProgram) return;
+    if (!data_.programCheck || !data_.referenceValid)
+        return;
+    if (data_.referenceProgram == data_.checkProgram)
+        return;
     ui_.messageBox(text::kProgramCheckFailed, MsgIcon::Exclamation);
     RestoreTransmitter();
 }
@@ -138,7 +144,8 @@ void Flows::RestoreTransmitter() {
             restoreFailed_ = true;
             ui_.infoClose();
             return;
-        case FileWriteResult::Ok: break;
+        case FileWriteResult::Ok:
+            break;
     }
     if (runProgramming(link_, ProgrammingMode::FullRun) != 0) {
         ui_.messageBox(link_.message, MsgIcon::Exclamation);
@@ -164,9 +171,9 @@ void Flows::WriteDataKV58() {
                                       data_.newConfig.nTempVon, data_.newConfig.nTempBis);
     if (!image) {
         ui_.infoClose();
-        ui_.messageBox(strprintf(text::kRangeNotCodable, kMinCodableTemperature,
-                                 kMaxCodableTemperature),
-                       MsgIcon::Exclamation);
+        ui_.messageBox(
+            strprintf(text::kRangeNotCodable, kMinCodableTemperature, kMaxCodableTemperature),
+            MsgIcon::Exclamation);
         writeOutcome_ = WriteOutcome::RangeRefused;
         return;
     }
@@ -187,7 +194,7 @@ void Flows::beginWrite() {
 void Flows::runWriteAttempts() {
     const PasswordFileList passwords = settings_.passwordFileNames();
     bool identityChecked = false;
-    for (int attempt = 0;; ) {
+    for (int attempt = 0;;) {
         if (!identityChecked) {
             ui_.infoSetText(text::kRereading);
             if (readSegmentA(link_, passwords, data_.segmentARead)) {
@@ -264,7 +271,8 @@ bool Flows::segmentBUnchanged() {
     // The write never touches Segment B: another one after the write means that another
     // transmitter was connected after the identity check and received this one's Segment A,
     // serial number included.
-    if (data_.segmentBRead == data_.segmentBSaved) return true;
+    if (data_.segmentBRead == data_.segmentBSaved)
+        return true;
     ui_.messageBox(text::kSegmentBChanged, MsgIcon::Exclamation);
     return false;
 }

@@ -21,16 +21,16 @@ namespace kv58 {
 // How the last write ended, for callers that report more than the message boxes (kv58ctl's
 // exit code). Only Confirmed means that the transmitter holds the new configuration.
 enum class WriteOutcome {
-    NotStarted,     // no write yet
-    Declined,       // the question was not answered with Yes
-    RangeRefused,   // T min or T max cannot be coded; nothing sent
-    IdentityError,  // another transmitter on the line; nothing sent
-    NotSent,        // attempts used up
-    RereadFailed,   // written, but the reread failed
-    Mismatch,       // written, but the reread shows other data
-    RestoreFailed,  // written, the program changed, and the restore failed
+    NotStarted,        // no write yet
+    Declined,          // the question was not answered with Yes
+    RangeRefused,      // T min or T max cannot be coded; nothing sent
+    IdentityError,     // another transmitter on the line; nothing sent
+    NotSent,           // attempts used up
+    RereadFailed,      // written, but the reread failed
+    Mismatch,          // written, but the reread shows other data
+    RestoreFailed,     // written, the program changed, and the restore failed
     ProgramUnchecked,  // written, but the program could not be read back for its check
-    Confirmed,      // written and confirmed by the reread (restored where the program changed)
+    Confirmed,         // written and confirmed by the reread (restored where the program changed)
 };
 
 class Flows {

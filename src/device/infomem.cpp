@@ -4,10 +4,13 @@
 
 namespace kv58 {
 
-int32_t decodeTemperature(uint16_t word) { return (static_cast<int32_t>(word) - 4000) / 100; }
+int32_t decodeTemperature(uint16_t word) {
+    return (static_cast<int32_t>(word) - 4000) / 100;
+}
 
 std::optional<uint16_t> encodeTemperature(int32_t degrees) {
-    if (degrees < kMinCodableTemperature || degrees > kMaxCodableTemperature) return std::nullopt;
+    if (degrees < kMinCodableTemperature || degrees > kMaxCodableTemperature)
+        return std::nullopt;
     return static_cast<uint16_t>(degrees * 100 + 4000);
 }
 
@@ -23,7 +26,8 @@ void writeWord(SegmentData& segment, size_t offset, uint16_t value) {
 std::string fieldText(const SegmentData& segment, size_t offset, size_t maxLength) {
     std::string text;
     for (size_t i = offset; i < segment.size() && i < offset + maxLength; ++i) {
-        if (segment[i] == 0) break;
+        if (segment[i] == 0)
+            break;
         text += static_cast<char>(segment[i]);
     }
     return text;
@@ -35,8 +39,7 @@ std::string serialNumberOf(const SegmentData& segmentA) {
 
 TransmitterConfig decodeSegmentA(const SegmentData& segmentA) {
     TransmitterConfig config;
-    const std::string version =
-        fieldText(segmentA, segment_a::kVersion, segment_a::kVersionLength);
+    const std::string version = fieldText(segmentA, segment_a::kVersion, segment_a::kVersionLength);
     config.strVersion = version.size() < segment_a::kVersionLength
                             ? version
                             : version.substr(0, 2) + "." + version.substr(2, 2);
@@ -56,9 +59,11 @@ std::optional<SegmentData> encodeSegmentA(const SegmentData& readImage, int32_t 
                                           int32_t actualWord, int32_t tMin, int32_t tMax) {
     const auto von = encodeTemperature(tMin);
     const auto bis = encodeTemperature(tMax);
-    if (!von || !bis) return std::nullopt;
+    if (!von || !bis)
+        return std::nullopt;
     constexpr int32_t kCarried = config_bits::kFactoryCalibration | config_bits::kFahrenheit;
-    const auto word = static_cast<uint16_t>((newWord & 0xFFFF & ~kCarried) | (actualWord & kCarried));
+    const auto word =
+        static_cast<uint16_t>((newWord & 0xFFFF & ~kCarried) | (actualWord & kCarried));
     SegmentData image = readImage;
     writeWord(image, segment_a::kBitMaske, word);
     writeWord(image, segment_a::kTempVon, *von);

@@ -57,11 +57,11 @@ constexpr uint16_t kFactoryCalibration = 0x8000;
 
 // One decoded configuration.
 struct TransmitterConfig {
-    int32_t nBitMaske = 0;  // the 16-bit configuration word, zero-extended
-    int32_t nTempVon = 0;   // T min, whole degrees of the unit bit 14 selects
-    int32_t nTempBis = 0;   // T max
-    std::string strVersion; // "01.02"
-    std::string strID;      // serial number, up to 16 characters
+    int32_t nBitMaske = 0;   // the 16-bit configuration word, zero-extended
+    int32_t nTempVon = 0;    // T min, whole degrees of the unit bit 14 selects
+    int32_t nTempBis = 0;    // T max
+    std::string strVersion;  // "01.02"
+    std::string strID;       // serial number, up to 16 characters
 
     bool operator==(const TransmitterConfig&) const = default;
 };

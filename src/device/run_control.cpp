@@ -7,7 +7,8 @@ void RunControl::ToggleRun() {
         std::string error;
         port_ = openSerialPort(portName_, clock_, error);
         // Only DTR is touched: the port's other settings stay as the system left them.
-        if (port_) port_->setDtr(!invertDtr_);
+        if (port_)
+            port_->setDtr(!invertDtr_);
     } else {
         port_->close();
         port_.reset();

@@ -30,10 +30,12 @@ public:
 
     // The flows' switches: off only when on, on only when off.
     void switchOff() {
-        if (isOn()) ToggleRun();
+        if (isOn())
+            ToggleRun();
     }
     void switchOn() {
-        if (!isOn()) ToggleRun();
+        if (!isOn())
+            ToggleRun();
     }
 
 private:

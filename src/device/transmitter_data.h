@@ -8,13 +8,13 @@
 namespace kv58 {
 
 struct TransmitterData {
-    TransmitterConfig actual;      // as last read
-    TransmitterConfig newConfig;   // as chosen for writing
+    TransmitterConfig actual;     // as last read
+    TransmitterConfig newConfig;  // as chosen for writing
 
-    SegmentData segmentARead{};    // every Segment A read (also the identity check)
-    SegmentData segmentBRead{};    // every Segment B read
-    SegmentData segmentAWrite{};   // built when a write starts
-    SegmentData segmentBSaved{};   // Segment B as read when the write started
+    SegmentData segmentARead{};       // every Segment A read (also the identity check)
+    SegmentData segmentBRead{};       // every Segment B read
+    SegmentData segmentAWrite{};      // built when a write starts
+    SegmentData segmentBSaved{};      // Segment B as read when the write started
     ProgramImage referenceProgram{};  // program read of the last plain read
     ProgramImage checkProgram{};      // program read of the reread after a write
 

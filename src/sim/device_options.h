@@ -21,7 +21,7 @@ enum class StartMode {
 
 struct DeviceOptions {
     TransmitterRecipe transmitter;  // contents of a new device (ignored when a state file exists)
-    bool displayGiven = false;    // display chosen explicitly (else it follows the type)
+    bool displayGiven = false;      // display chosen explicitly (else it follows the type)
     uint16_t loaderVersion = 0x0160;
     std::string statePath;            // empty: memory only
     std::vector<std::string> faults;  // items of Faults::arm

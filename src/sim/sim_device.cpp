@@ -179,8 +179,8 @@ void SimDevice::advanceTo(int64_t t) {
 }
 
 void SimDevice::receive(uint8_t byte, int64_t t) {
-    const bool quietLongEnough = options_.quietResetUs > 0 && lastActivity_ &&
-                                 t - *lastActivity_ >= options_.quietResetUs;
+    const bool quietLongEnough =
+        options_.quietResetUs > 0 && lastActivity_ && t - *lastActivity_ >= options_.quietResetUs;
     lastActivity_ = std::max(lastActivity_.value_or(t), t);
     if (quietLongEnough && mode_ != Mode::Reset)
         startLoader(t);

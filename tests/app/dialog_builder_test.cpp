@@ -1,5 +1,7 @@
 // Windows built from templates: dialog units, sizes and places, texts, mnemonics, tab order,
 // and the main window's menu.
+#include "dialog_builder.h"
+
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -10,7 +12,6 @@
 #include "core/dialog_ids.h"
 #include "core/dialog_model.h"
 #include "core/dialog_template.h"
-#include "dialog_builder.h"
 #include "main_window.h"
 #include "qt_user_interface.h"
 
@@ -54,13 +55,16 @@ private Q_SLOTS:
         const BuiltDialog built = buildDialog(*dialog, &client);
         const QFontMetrics metrics(client.font());
         const int avg = (metrics.horizontalAdvance(QStringLiteral(
-                             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) + 26) / 52;
+                             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) +
+                         26) /
+                        52;
         QCOMPARE(built.units.x, avg);
         QCOMPARE(built.units.y, metrics.height());
         QCOMPARE(client.size(), QSize(dluToPixelsX(built.units, dialog->width),
                                       dluToPixelsY(built.units, dialog->height)));
         for (const ControlTemplate& row : dialog->controls) {
-            if (row.id < 0) continue;
+            if (row.id < 0)
+                continue;
             QWidget* widget = built.widget(row.id);
             QVERIFY(widget);
             const QRect expected = mapDialogRect(built.units, row.x, row.y, row.width, row.height);
@@ -111,7 +115,8 @@ private Q_SLOTS:
             const auto it = std::find_if(built.controls.begin(), built.controls.end(),
                                          [widget](const auto& c) { return c.second == widget; });
             if (it != built.controls.end() && widget->focusPolicy() & Qt::TabFocus) {
-                if (!chain.empty() && it->first == chain.front()) break;
+                if (!chain.empty() && it->first == chain.front())
+                    break;
                 chain.push_back(it->first);
             }
             widget = widget->nextInFocusChain();
@@ -123,12 +128,16 @@ private Q_SLOTS:
         QtUserInterface ui;
         MainWindow window(ui);
         QStringList menus;
-        for (QAction* action : window.findChild<QMenuBar*>()->actions()) menus << action->text();
+        for (QAction* action : window.findChild<QMenuBar*>()->actions())
+            menus << action->text();
         QCOMPARE(menus, (QStringList{"&Program", "&Info"}));
         const std::pair<int, const char*> items[] = {
-            {ids::kMenuRead, "&read configuration"},     {ids::kMenuWrite, "set &new configuration"},
-            {ids::kMenuRun, "RUN &start/stop"},          {ids::kMenuExit, "E&xit"},
-            {ids::kMenuContact, "&Contact..."},          {ids::kMenuAbout, "&Info KV58 Configurator..."}};
+            {ids::kMenuRead, "&read configuration"},
+            {ids::kMenuWrite, "set &new configuration"},
+            {ids::kMenuRun, "RUN &start/stop"},
+            {ids::kMenuExit, "E&xit"},
+            {ids::kMenuContact, "&Contact..."},
+            {ids::kMenuAbout, "&Info KV58 Configurator..."}};
         for (const auto& [id, text] : items) {
             QAction* action = window.menuAction(id);
             QVERIFY2(action, text);

@@ -1,5 +1,6 @@
 // The main window driven as a technician would, against the in-process simulated transmitter:
 // the real widgets, menus and keys; only message boxes are answered from a script.
+#include <memory>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-#include <memory>
 
 #include "about_dialog.h"
 #include "base/clock.h"
@@ -24,8 +24,7 @@ using namespace kv58::app;
 namespace {
 
 // -40 to 120 degC with at least 20 between T min and T max; -40 to 248 degF with 36.
-constexpr const char* kLimitsKey =
-    "702633303B642834323B622034303D762032303B642032313B622034303D66";
+constexpr const char* kLimitsKey = "702633303B642834323B622034303D762032303B642032313B622034303D66";
 
 // A folder with a settings file for the program "KV58" in it, the password file of the
 // simulated firmware, and the folder as the working directory.
@@ -38,7 +37,8 @@ public:
                                 dir_.filePath(QString::fromLatin1(name))));
         }
         QString ini = QStringLiteral("[COM]\n");
-        if (!port.isEmpty()) ini += QStringLiteral("Port=") + port + u'\n';
+        if (!port.isEmpty())
+            ini += QStringLiteral("Port=") + port + u'\n';
         ini += QStringLiteral("Baud=9600\nParity=even\n[Program]\nKey01=") +
                QString::fromLatin1(kLimitsKey) + QStringLiteral("\n[PWfile]\nPW01=KV58-PW.TXT\n");
         QFile file(dir_.filePath(QStringLiteral("KV58.ini")));
@@ -72,8 +72,10 @@ class MainWindowTest : public QObject {
         return program->start(bench.programPath());
     }
     QString shown(int id) const {
-        if (auto* label = qobject_cast<QLabel*>(program->window().control(id))) return label->text();
-        if (auto* edit = qobject_cast<QLineEdit*>(program->window().control(id))) return edit->text();
+        if (auto* label = qobject_cast<QLabel*>(program->window().control(id)))
+            return label->text();
+        if (auto* edit = qobject_cast<QLineEdit*>(program->window().control(id)))
+            return edit->text();
         return {};
     }
     template <class W>
@@ -106,7 +108,8 @@ private Q_SLOTS:
         Bench bench(simPort("startup"));
         QVERIFY(start(bench));
         QCOMPARE(program->window().windowTitle(),
-                 QStringLiteral("KV58 Configurator     V2.08.000   (sim:startup?serial=K58-TEST,9600,8,1,e)"));
+                 QStringLiteral(
+                     "KV58 Configurator     V2.08.000   (sim:startup?serial=K58-TEST,9600,8,1,e)"));
         QCOMPARE(shown(ids::kTypeText), QStringLiteral("KV58-FT"));
         QCOMPARE(shown(ids::kSerialText), QStringLiteral("K58-TEST"));
         QCOMPARE(shown(ids::kOutputText), QStringLiteral("0 - 10 V"));
@@ -166,7 +169,10 @@ private Q_SLOTS:
         QTRY_COMPARE(messages->shown.size(), size_t{1});
         QCOMPARE(messages->shown[0].text,
                  std::string("Value invalid - will be corrected automatically!\n"
-                             "\tmin. = -40 \xB0" "C\n\tmax. = 120 \xB0" "C\n\tdiff. = 20 \xB0" "C"));
+                             "\tmin. = -40 \xB0"
+                             "C\n\tmax. = 120 \xB0"
+                             "C\n\tdiff. = 20 \xB0"
+                             "C"));
         QCOMPARE(messages->shown[0].icon, MsgIcon::Information);
         QCOMPARE(tMin->text(), QStringLiteral("-40"));
         QCOMPARE(QApplication::focusWidget(), program->window().control(ids::kTMaxEdit));
@@ -219,7 +225,8 @@ private Q_SLOTS:
         QString versionLine;
         QTimer::singleShot(0, [&versionLine] {
             auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-            if (!about) return;
+            if (!about)
+                return;
             versionLine = about->versionLabel()->text();
             about->accept();
         });

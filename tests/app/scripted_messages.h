@@ -21,8 +21,10 @@ public:
     explicit ScriptedMessages(QtUserInterface& ui) {
         ui.scriptedMessages = [this](const std::string& text, MsgIcon icon, MsgButtons buttons) {
             shown.push_back({text, icon, buttons});
-            if (buttons != MsgButtons::YesNo) return MsgAnswer::Ok;
-            if (answers.empty()) return MsgAnswer::No;
+            if (buttons != MsgButtons::YesNo)
+                return MsgAnswer::Ok;
+            if (answers.empty())
+                return MsgAnswer::No;
             const MsgAnswer answer = answers.front();
             answers.pop_front();
             return answer;
@@ -31,7 +33,8 @@ public:
 
     std::vector<std::string> texts() const {
         std::vector<std::string> all;
-        for (const Shown& s : shown) all.push_back(s.text);
+        for (const Shown& s : shown)
+            all.push_back(s.text);
         return all;
     }
 

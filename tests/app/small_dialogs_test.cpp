@@ -5,10 +5,10 @@
 #include <QtTest>
 
 #include "about_dialog.h"
-#include "core/dialog_template.h"
-#include "dialog_builder.h"
 #include "contact_dialog.h"
+#include "core/dialog_template.h"
 #include "core/main_dialog.h"
+#include "dialog_builder.h"
 #include "info_window.h"
 #include "port_prompt_dialog.h"
 #include "qt_user_interface.h"
@@ -25,7 +25,8 @@ class PaintCounter final : public QObject {
 public:
     int paints = 0;
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
+        if (event->type() == QEvent::Paint)
+            ++paints;
         return false;
     }
 };
@@ -53,9 +54,12 @@ private Q_SLOTS:
     }
 
     void contactLinksBecomeUrlsWithoutTheBlankAfterTheScheme() {
-        QCOMPARE(contactUrl(kContactMailLink), QUrl(QStringLiteral("mailto:kv58-service@example.com")));
-        QCOMPARE(contactUrl(kContactHomepageLink), QUrl(QStringLiteral("https://www.example.com/kv58/")));
-        QCOMPARE(contactUrl("  mailto:   a@example.org "), QUrl(QStringLiteral("mailto:a@example.org")));
+        QCOMPARE(contactUrl(kContactMailLink),
+                 QUrl(QStringLiteral("mailto:kv58-service@example.com")));
+        QCOMPARE(contactUrl(kContactHomepageLink),
+                 QUrl(QStringLiteral("https://www.example.com/kv58/")));
+        QCOMPARE(contactUrl("  mailto:   a@example.org "),
+                 QUrl(QStringLiteral("mailto:a@example.org")));
     }
 
     void contactReportsALinkNoHandlerTookAndStaysOpen() {

@@ -12,8 +12,8 @@ TEST(Cp1252, DegreeSignAndEuroRoundTrip) {
 }
 
 TEST(Cp1252, UnmappableCharacterBecomesQuestionMarkAndBadUtf8PassesThrough) {
-    EXPECT_EQ(utf8ToCp1252("\xE2\x88\x9E"), "?");      // infinity sign
-    EXPECT_EQ(utf8ToCp1252("a\xB0z"), "a\xB0z");       // a lone Windows-1252 byte
+    EXPECT_EQ(utf8ToCp1252("\xE2\x88\x9E"), "?");  // infinity sign
+    EXPECT_EQ(utf8ToCp1252("a\xB0z"), "a\xB0z");   // a lone Windows-1252 byte
     EXPECT_FALSE(isUtf8WithMultibyte("plain ascii"));
     EXPECT_FALSE(isUtf8WithMultibyte("a\xB0z"));
     EXPECT_TRUE(isUtf8WithMultibyte("\xC2\xB0"));
@@ -31,8 +31,10 @@ TEST(LeadingInt, TakesTheLeadingNumberOnly) {
 }
 
 TEST(YesNo, FirstCharacterDecides) {
-    for (const char* yes : {"1", "J", "ja", "Yes", "y"}) EXPECT_TRUE(isYes(yes)) << yes;
-    for (const char* no : {"", "0", "Nein", "No", " yes"}) EXPECT_FALSE(isYes(no)) << no;
+    for (const char* yes : {"1", "J", "ja", "Yes", "y"})
+        EXPECT_TRUE(isYes(yes)) << yes;
+    for (const char* no : {"", "0", "Nein", "No", " yes"})
+        EXPECT_FALSE(isYes(no)) << no;
 }
 
 TEST(HexDigit, BothCasesAndNothingElse) {

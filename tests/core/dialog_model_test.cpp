@@ -36,7 +36,8 @@ protected:
     }
     std::vector<std::string> itemTexts(int id) const {
         std::vector<std::string> out;
-        for (const auto& item : model.list(id).items()) out.push_back(item.text);
+        for (const auto& item : model.list(id).items())
+            out.push_back(item.text);
         return out;
     }
     void typeRange(int32_t tMin, int32_t tMax) {
@@ -53,29 +54,38 @@ protected:
 
 TEST(ListControl, SelectStringStartsAfterTheGivenItemAndWraps) {
     ListControl l;
-    for (const char* t : {"KV58-FT", "KV58-F", "KV58-FPT"}) l.add(t, 0);
+    for (const char* t : {"KV58-FT", "KV58-F", "KV58-FPT"})
+        l.add(t, 0);
     l.setSelected(0);
     EXPECT_EQ(l.selectString(0, "KV58-F"), 1);   // not item 0, which also begins so
     EXPECT_EQ(l.selectString(0, "kv58-ft"), 0);  // wraps round to item 0, case ignored
     EXPECT_EQ(l.selectString(0, "KV58-X"), -1);
-    EXPECT_EQ(l.selected(), 0);                  // a failed search keeps the selection
-    EXPECT_EQ(l.selectString(0, ""), -1);        // empty text finds nothing
-    EXPECT_EQ(l.setSelected(5), -1);             // outside the list: no selection
+    EXPECT_EQ(l.selected(), 0);            // a failed search keeps the selection
+    EXPECT_EQ(l.selectString(0, ""), -1);  // empty text finds nothing
+    EXPECT_EQ(l.setSelected(5), -1);       // outside the list: no selection
 }
 
 TEST_F(DialogModelTest, ShowsActualConfigurationTexts) {
     read(0x8313 | 0x3000);
     EXPECT_EQ(model.control(ids::kTypeText).text, "KV58-FT");
     EXPECT_EQ(model.control(ids::kOutputText).text, "0 - 10 V");
-    EXPECT_EQ(model.control(ids::kUnitText).text, "\xB0" "C");
-    EXPECT_EQ(model.control(ids::kTMinUnit).text, "\xB0" "C");
+    EXPECT_EQ(model.control(ids::kUnitText).text,
+              "\xB0"
+              "C");
+    EXPECT_EQ(model.control(ids::kTMinUnit).text,
+              "\xB0"
+              "C");
     EXPECT_EQ(model.control(ids::kTMinText).text, "-20");
-    EXPECT_EQ(model.control(ids::kDisplayText).text, "%RH / \xB0" "C");
+    EXPECT_EQ(model.control(ids::kDisplayText).text,
+              "%RH / \xB0"
+              "C");
     EXPECT_EQ(model.control(ids::kRelayText).text, "Yes");
     EXPECT_EQ(model.control(ids::kFactoryText).text, "Yes");
     EXPECT_EQ(model.control(ids::kSerialText).text, "SN1");
     EXPECT_EQ(model.list(ids::kOutputList).selectedText(), "0 - 10 V");
-    EXPECT_EQ(model.list(ids::kDisplayList).selectedText(), "%RH / \xB0" "C");
+    EXPECT_EQ(model.list(ids::kDisplayList).selectedText(),
+              "%RH / \xB0"
+              "C");
     EXPECT_EQ(model.control(ids::kTMinEdit).text, "-20");
     EXPECT_GT(view.refreshes, 0);
 }
@@ -103,13 +113,13 @@ TEST_F(DialogModelTest, UnknownTypeBitsFallBackToKV58FT) {
 }
 
 TEST_F(DialogModelTest, PreviousChoicesSurviveTheNextRead) {
-    read(0x3033);  // KV58-FT, 4 - 20 mA, %RH / °C, relay No
-    model.list(ids::kDisplayList).setSelected(2);                  // user picks "°C"
-    model.list(ids::kOutputList).selectString(0, "0 - 5 V");      // and another output
+    read(0x3033);                                  // KV58-FT, 4 - 20 mA, %RH / °C, relay No
+    model.list(ids::kDisplayList).setSelected(2);  // user picks "°C"
+    model.list(ids::kOutputList).selectString(0, "0 - 5 V");  // and another output
     read(0x1113);  // another KV58-FT: 0 - 10 V, %RH, relay Yes
     EXPECT_EQ(model.list(ids::kOutputList).selectedText(), "0 - 5 V");  // kept by text
-    EXPECT_EQ(model.list(ids::kDisplayList).selected(), 2);            // kept by position
-    EXPECT_EQ(model.list(ids::kRelayList).selectedText(), "No");       // the previous text wins
+    EXPECT_EQ(model.list(ids::kDisplayList).selected(), 2);             // kept by position
+    EXPECT_EQ(model.list(ids::kRelayList).selectedText(), "No");        // the previous text wins
 }
 
 TEST_F(DialogModelTest, RelayYesStaysAfterReadingARelayNoTransmitter) {
@@ -130,8 +140,12 @@ TEST_F(DialogModelTest, DisplayPositionBeyondTheNewListLeavesNoSelection) {
 
 TEST_F(DialogModelTest, FahrenheitTransmitterUsesFahrenheitTexts) {
     read(0x7013, 32, 160);
-    EXPECT_EQ(model.control(ids::kTMinUnit).text, "\xB0" "F");
-    EXPECT_EQ(itemTexts(ids::kDisplayList)[0], "%RH / \xB0" "F");
+    EXPECT_EQ(model.control(ids::kTMinUnit).text,
+              "\xB0"
+              "F");
+    EXPECT_EQ(itemTexts(ids::kDisplayList)[0],
+              "%RH / \xB0"
+              "F");
     EXPECT_FALSE(model.list(ids::kUnitList).enabled);
     typeRange(-100, 300);
     model.CheckTemperatureRange();
@@ -149,8 +163,11 @@ TEST_F(DialogModelTest, RangeCheckCorrectsWithMessage163) {
     EXPECT_EQ(data.newConfig.nTempBis, 120);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text,
-              "Value invalid - will be corrected automatically!\n\tmin. = -40 \xB0" "C\n\tmax. = "
-              "120 \xB0" "C\n\tdiff. = 50 \xB0" "C");
+              "Value invalid - will be corrected automatically!\n\tmin. = -40 \xB0"
+              "C\n\tmax. = "
+              "120 \xB0"
+              "C\n\tdiff. = 50 \xB0"
+              "C");
     EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
     EXPECT_EQ(model.control(ids::kTMinEdit).text, "-40");
 
@@ -221,7 +238,9 @@ TEST_F(DialogModelTest, LastValuesSkipListsWithoutSelection) {
     EXPECT_EQ(v.transmitter, "KV58-FT");
     EXPECT_EQ(v.output, "4 - 20 mA");
     EXPECT_FALSE(v.tUnit.has_value());
-    EXPECT_EQ(v.display, "%RH / \xB0" "C");
+    EXPECT_EQ(v.display,
+              "%RH / \xB0"
+              "C");
     EXPECT_EQ(v.alarmRelay, "No");
     EXPECT_EQ(v.tMin, -20);
     EXPECT_EQ(v.tMax, 80);

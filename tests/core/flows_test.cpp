@@ -1,5 +1,7 @@
 // Whole flows of the application against the simulated transmitter: what a user sees from
 // start-up to the reread after a write.
+#include "device/flows.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,7 +10,6 @@
 #include "core/dialog_ids.h"
 #include "core/flow_fixture.h"
 #include "device/backup.h"
-#include "device/flows.h"
 #include "device/messages.h"
 #include "settings/profile.h"
 
@@ -46,9 +47,9 @@ TEST_F(FlowTest, WriteOfANewOutputIsConfirmedAndBackedUp) {
     ASSERT_EQ(ui.messages.size(), 1u) << ui.messages.back().text;
     EXPECT_EQ(ui.messages[0].text, "write new configuration?");
     EXPECT_EQ(ui.messages[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(infoTexts(), (std::vector<std::string>{text::kReadingUserdata, text::kRereading,
-                                                     text::kWritingSegmentA,
-                                                     text::kReadingFromKv58}));
+    EXPECT_EQ(infoTexts(),
+              (std::vector<std::string>{text::kReadingUserdata, text::kRereading,
+                                        text::kWritingSegmentA, text::kReadingFromKv58}));
     EXPECT_EQ(dialog->model().control(ids::kOutputText).text, "4 - 20 mA");
 
     SegmentData expected = before;
@@ -195,7 +196,9 @@ TEST_F(FlowTest, ChangedProgramIsRestored) {
 TEST_F(FlowTest, FahrenheitTransmitterStaysFahrenheit) {
     writeSettings("unit=F&tmin=0&tmax=200");
     ASSERT_TRUE(start());
-    EXPECT_EQ(dialog->model().control(ids::kTMinUnit).text, "\xB0" "F");
+    EXPECT_EQ(dialog->model().control(ids::kTMinUnit).text,
+              "\xB0"
+              "F");
     choose(ids::kOutputList, "4 - 20 mA");
     ui.clear();
     writeFromMenu();
@@ -209,8 +212,7 @@ TEST_F(FlowTest, FahrenheitTransmitterStaysFahrenheit) {
 TEST_F(FlowTest, UncodableRangeIsRefused) {
     writeSettings("", "", "Key01=" + EncodeKey({-100, 700, 10, -100, 700, 10}) + "\r\n");
     // The later Key01 in the file does not count; write the file again with only this key.
-    writeFile(dir.file("KV58.ini"), "[COM]\r\nPort=" + port +
-                                        "\r\n[Program]\r\nKey01=" +
+    writeFile(dir.file("KV58.ini"), "[COM]\r\nPort=" + port + "\r\n[Program]\r\nKey01=" +
                                         EncodeKey({-100, 700, 10, -100, 700, 10}) +
                                         "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
     ASSERT_TRUE(start());

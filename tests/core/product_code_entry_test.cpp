@@ -22,9 +22,10 @@ class ProductCodeEntry : public ::testing::Test {
 protected:
     ProductCodeEntry() {
         settings.IniPath = dir.file("KV58.ini");
-        test::writeFile(settings.IniPath,
-                        "[Output]\r\nMin6=4\r\nMax6=20\r\nUnit6=mA\r\nMin7=1\r\nMax7=9\r\nUnit7=V\r\n"
-                        "[Temperatur]\r\nT02MinC=-20\r\nT02MaxC=80\r\nT02MinF=-4\r\nT02MaxF=176\r\n");
+        test::writeFile(
+            settings.IniPath,
+            "[Output]\r\nMin6=4\r\nMax6=20\r\nUnit6=mA\r\nMin7=1\r\nMax7=9\r\nUnit7=V\r\n"
+            "[Temperatur]\r\nT02MinC=-20\r\nT02MaxC=80\r\nT02MinF=-4\r\nT02MaxF=176\r\n");
         settings.Limits = {-40, 120, 20, -40, 248, 36};
         model.showEntries();
         model.hideStartupControls();
@@ -57,7 +58,9 @@ TEST_F(ProductCodeEntry, AcceptedCodeSetsTheNewConfiguration) {
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(selected(ids::kTypeList), "KV58-FT");
     EXPECT_EQ(selected(ids::kOutputList), "4 - 20 mA");
-    EXPECT_EQ(selected(ids::kDisplayList), "%RH / \xB0" "C");
+    EXPECT_EQ(selected(ids::kDisplayList),
+              "%RH / \xB0"
+              "C");
     EXPECT_EQ(selected(ids::kRelayList), "Yes");
     EXPECT_EQ(model.tMin(), -20);
     EXPECT_EQ(model.tMax(), 80);
@@ -76,7 +79,9 @@ TEST_F(ProductCodeEntry, ShortModelNamePicksItsOwnTypeAndGetsNoTemperature) {
 TEST_F(ProductCodeEntry, UnmatchedValuesLeaveSelectionsAsTheTypeLeftThem) {
     EXPECT_TRUE(enter("FT-A1-7-E01-T02-TH"));  // 1 - 9 V matches no output; °F texts absent
     EXPECT_EQ(selected(ids::kOutputList), "0 - 10 V");
-    EXPECT_EQ(selected(ids::kDisplayList), "%RH / \xB0" "C");
+    EXPECT_EQ(selected(ids::kDisplayList),
+              "%RH / \xB0"
+              "C");
     EXPECT_EQ(model.tMin(), -4);
     EXPECT_EQ(model.tMax(), 176);
     EXPECT_FALSE(model.list(ids::kUnitList).hasSelection());

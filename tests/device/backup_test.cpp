@@ -17,12 +17,15 @@ using test::TempDir;
 
 SegmentData withSerial(const char* serial, size_t length) {
     SegmentData s{};
-    for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<uint8_t>(i);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = static_cast<uint8_t>(i);
     std::memset(&s[segment_a::kId], 0, 16);
     std::memcpy(&s[segment_a::kId], serial, length);
     return s;
 }
-SegmentData withSerial(const char* serial) { return withSerial(serial, std::strlen(serial)); }
+SegmentData withSerial(const char* serial) {
+    return withSerial(serial, std::strlen(serial));
+}
 
 std::tm sampleTime() {
     std::tm t{};
@@ -61,10 +64,13 @@ TEST(BackupEntry, HasTwentyFiveLinesInTheFixedLayout) {
     const std::string entry = formatBackupEntry(sampleTime(), a, b);
     const std::string line = "AB AB AB AB AB AB AB AB AB AB AB AB AB AB AB AB \n";
     const std::string lineB = "01 01 01 01 01 01 01 01 01 01 01 01 01 01 01 01 \n";
-    std::string expected = "\n#========= 06.12.2026 07:10 ==========\n----- Segment A -----\n@1080\n";
-    for (int i = 0; i < 8; ++i) expected += line;
+    std::string expected =
+        "\n#========= 06.12.2026 07:10 ==========\n----- Segment A -----\n@1080\n";
+    for (int i = 0; i < 8; ++i)
+        expected += line;
     expected += "q\n\n----- Segment B -----\n@1000\n";
-    for (int i = 0; i < 8; ++i) expected += lineB;
+    for (int i = 0; i < 8; ++i)
+        expected += lineB;
     expected += "q\n";
     EXPECT_EQ(entry, expected);
     EXPECT_EQ(std::count(entry.begin(), entry.end(), '\n'), 25);
@@ -115,8 +121,8 @@ TEST_F(SaveInfoMemoryTest, UnopenableFileIsReported) {
     std::filesystem::create_directory(dir.path() + "/A1-B2.dat");
     EXPECT_FALSE(SaveInfoMemory(settings, read, write, segB, ui, sampleTime()));
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "Datei " + dir.path() + "\\A1-B2.dat konnte nicht ge\xF6" +
-                                       "ffnet/erstellt werden!");
+    EXPECT_EQ(ui.messages[0].text,
+              "Datei " + dir.path() + "\\A1-B2.dat konnte nicht ge\xF6" + "ffnet/erstellt werden!");
 }
 
 }  // namespace

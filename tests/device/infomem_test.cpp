@@ -65,8 +65,12 @@ TEST(DecodeSegmentA, ErasedSegment) {
     EXPECT_EQ(t.type, "");
     EXPECT_EQ(t.output, "4 - 20 mA");
     EXPECT_EQ(t.relay, "Yes");
-    EXPECT_EQ(t.unit, "\xB0" "F");
-    EXPECT_EQ(t.display, "%RH / \xB0" "F");
+    EXPECT_EQ(t.unit,
+              "\xB0"
+              "F");
+    EXPECT_EQ(t.display,
+              "%RH / \xB0"
+              "F");
     EXPECT_TRUE(t.factoryCalibration);
 }
 
@@ -94,8 +98,8 @@ TEST(EncodeSegmentA, KeepsEverythingButWordAndRange) {
     EXPECT_EQ(readWord(*image, segment_a::kTempVon), 0);
     EXPECT_EQ(readWord(*image, segment_a::kTempBis), 14000);
     for (size_t i = 0; i < kSegmentSize; ++i) {
-        const bool rewritten = (i >= 0x10 && i < 0x12) || (i >= 0x14 && i < 0x16) ||
-                               (i >= 0x18 && i < 0x1A);
+        const bool rewritten =
+            (i >= 0x10 && i < 0x12) || (i >= 0x14 && i < 0x16) || (i >= 0x18 && i < 0x1A);
         if (!rewritten) {
             EXPECT_EQ((*image)[i], read[i]) << "offset " << i;
         }
@@ -119,13 +123,17 @@ TEST(Choices, WordsShowAsTheirRows) {
     const ConfigTexts t = describeConfigWord(0x8313 | 0x3000, '\xB0');
     EXPECT_EQ(t.type, "KV58-FT");
     EXPECT_EQ(t.output, "0 - 10 V");
-    EXPECT_EQ(t.unit, "\xB0" "C");
-    EXPECT_EQ(t.display, "%RH / \xB0" "C");
+    EXPECT_EQ(t.unit,
+              "\xB0"
+              "C");
+    EXPECT_EQ(t.display,
+              "%RH / \xB0"
+              "C");
     EXPECT_EQ(t.relay, "Yes");
 
     EXPECT_EQ(describeConfigWord(0x2000, '*').display, "*C");
     EXPECT_EQ(describeConfigWord(0x1000, '\xB0').display, "%RH");
-    EXPECT_EQ(describeConfigWord(0x0000, '\xB0').display, "");   // no display text
+    EXPECT_EQ(describeConfigWord(0x0000, '\xB0').display, "");  // no display text
     EXPECT_EQ(describeConfigWord(0x0000, '\xB0').output, "0 - 5 V");
     EXPECT_EQ(describeConfigWord(0x0000, '\xB0').relay, "No");
     EXPECT_EQ(describeConfigWord(0x0007, '\xB0').type, "");

@@ -20,10 +20,11 @@ protected:
                                        dir.file(file));
         }
         // A fast line keeps the test short; the transfers are those of the demo.
-        writeFile(ini, "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
-                       "[Program]\r\nWaitSeg=0\r\nSaveData=Ja\r\nSavePath=.\\backup\r\nKey01=" +
-                           EncodeKey({-40, 120, 20, -40, 248, 36}) +
-                           "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
+        writeFile(ini,
+                  "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
+                  "[Program]\r\nWaitSeg=0\r\nSaveData=Ja\r\nSavePath=.\\backup\r\nKey01=" +
+                      EncodeKey({-40, 120, 20, -40, 248, 36}) +
+                      "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
     }
     ProgramRun ctl(std::vector<std::string> args) {
         args.insert(args.begin(), {"--ini", ini});
@@ -37,7 +38,9 @@ TEST_F(DeviceCli, WriteIsSeenByTheNextRunAndBackedUp) {
     const ProgramRun before = ctl({"read", "--json"});
     ASSERT_EQ(before.exitCode, 0) << before.err;
     EXPECT_TRUE(contains(before.out, "\"output\": \"0 - 10 V\"")) << before.out;
-    EXPECT_TRUE(contains(before.out, "\"unit\": \"\xC2\xB0" "C\""));
+    EXPECT_TRUE(contains(before.out,
+                         "\"unit\": \"\xC2\xB0"
+                         "C\""));
 
     const ProgramRun write = ctl({"write", "--output", "4 - 20 mA", "--tmax", "500", "--yes"});
     ASSERT_EQ(write.exitCode, 0) << write.err;
@@ -56,7 +59,10 @@ TEST_F(DeviceCli, WriteIsSeenByTheNextRunAndBackedUp) {
 TEST_F(DeviceCli, ChoiceTheTypeDoesNotOfferIsRefusedWithTheOfferedOnes) {
     const ProgramRun r = ctl({"write", "--display", "4 - 20 mA", "--yes"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(contains(r.err, "offered: \"%RH / \xC2\xB0" "C\", \"%RH\", \"\xC2\xB0" "C\""))
+    EXPECT_TRUE(contains(r.err,
+                         "offered: \"%RH / \xC2\xB0"
+                         "C\", \"%RH\", \"\xC2\xB0"
+                         "C\""))
         << r.err;
 }
 

@@ -24,7 +24,8 @@ std::string readLine(int fd, int timeoutMs) {
     std::string line;
     char c = 0;
     pollfd p{fd, POLLIN, 0};
-    while (poll(&p, 1, timeoutMs) == 1 && ::read(fd, &c, 1) == 1 && c != '\n') line += c;
+    while (poll(&p, 1, timeoutMs) == 1 && ::read(fd, &c, 1) == 1 && c != '\n')
+        line += c;
     return line;
 }
 

@@ -12,7 +12,8 @@ namespace {
 
 std::string shellQuoted(const std::string& arg) {
     std::string out = "'";
-    for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : arg)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -23,7 +24,8 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     TempDir outputs;
     std::string command = cwd.empty() ? "" : "cd " + shellQuoted(cwd) + " && ";
     command += shellQuoted(std::string(KV58_BIN_DIR) + "/" + program);
-    for (const std::string& a : args) command += " " + shellQuoted(a);
+    for (const std::string& a : args)
+        command += " " + shellQuoted(a);
     command += " </dev/null >" + shellQuoted(outputs.file("out")) + " 2>" +
                shellQuoted(outputs.file("err"));
     const int status = std::system(command.c_str());

@@ -4,8 +4,10 @@ namespace kv58::test {
 
 MsgAnswer RecordingUi::messageBox(const std::string& text, MsgIcon icon, MsgButtons buttons) {
     messages.push_back({text, icon, buttons});
-    if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
-    if (answers.empty()) return defaultAnswer;
+    if (buttons == MsgButtons::Ok)
+        return MsgAnswer::Ok;
+    if (answers.empty())
+        return defaultAnswer;
     const MsgAnswer a = answers.front();
     answers.pop_front();
     return a;
@@ -16,7 +18,9 @@ void RecordingUi::infoOpen() {
     infoIsOpen = true;
 }
 
-void RecordingUi::infoSetText(const std::string& text) { infoEvents.push_back("text:" + text); }
+void RecordingUi::infoSetText(const std::string& text) {
+    infoEvents.push_back("text:" + text);
+}
 
 void RecordingUi::infoProgress(long done, long total) {
     lastProgressDone = done;
@@ -40,7 +44,8 @@ bool RecordingUi::runPortPrompt(PortPromptState& state) {
 
 std::vector<std::string> RecordingUi::texts() const {
     std::vector<std::string> out;
-    for (const auto& m : messages) out.push_back(m.text);
+    for (const auto& m : messages)
+        out.push_back(m.text);
     return out;
 }
 

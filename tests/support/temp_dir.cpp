@@ -27,7 +27,9 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+std::string TempDir::file(const std::string& name) const {
+    return path_ + "/" + name;
+}
 
 WorkingDirectory::WorkingDirectory(const std::string& path)
     : previous_(fs::current_path().string()) {
@@ -49,12 +51,15 @@ std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool fileExists(const std::string& path) { return fs::exists(path); }
+bool fileExists(const std::string& path) {
+    return fs::exists(path);
+}
 
 std::string textFileBytes(const std::string& text) {
 #ifdef _WIN32
     std::string out;
-    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (char c : text)
+        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
     return out;
 #else
     return text;
