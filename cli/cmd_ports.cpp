@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "bsl/port_list.h"
-#include "bsl/serial_port.h"
 #include "command.h"
 #include "json_text.h"
+#include "serial/port_list.h"
+#include "serial/serial_port.h"
 
 namespace kv58::cli {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "base/text.h"
-#include "bsl/link_settings.h"
 #include "console_ui.h"
+#include "device/link_settings.h"
 
 namespace kv58::cli {
 

@@ -29,7 +29,7 @@ endif()
 # Windows counterpart of their own or are not needed there. Paths are relative to the
 # project's root.
 set(KV58_POSIX_ONLY_SOURCES
-    src/bsl/port_list.cpp               # Windows: src/bsl/win32_port_list.cpp
+    src/serial/port_list.cpp            # Windows: src/serial/win32_port_list.cpp
     tests/sim/pty_test.cpp              # kv58-sim's pseudo-terminal
     tests/sim/rfc2217_server_test.cpp   # kv58-sim's network server: BSD sockets only
     tests/support/program_run.cpp)      # runs the built programs through a POSIX shell
@@ -70,6 +70,38 @@ function(kv58_layer name)
   endif()
   set_property(GLOBAL PROPERTY KV58_DEPS_${name} "${L_DEPS}")
   set_property(GLOBAL APPEND PROPERTY KV58_LAYERS ${name})
+  kv58_layer_closure(allowed ${name})
+  kv58_allow_layers(src/${name} ${allowed})
+endfunction()
+
+# kv58_allow_layers(FOLDER layer...): the library layers whose headers FOLDER (relative to
+# the project's root) may include; checked by kv58_add_layer_check().
+function(kv58_allow_layers folder)
+  list(JOIN ARGN "," allowed)
+  set_property(GLOBAL APPEND PROPERTY KV58_LAYER_RULES "${folder}|${allowed}")
+endfunction()
+
+# A build step that fails when a folder includes a header of a layer it may not use (see
+# cmake/Kv58LayerCheck.cmake). It runs again whenever a checked file changes.
+function(kv58_add_layer_check)
+  get_property(rules GLOBAL PROPERTY KV58_LAYER_RULES)
+  set(manifest ${CMAKE_BINARY_DIR}/layer-rules.txt)
+  list(JOIN rules "\n" text)
+  file(CONFIGURE OUTPUT ${manifest} CONTENT "${text}\n" @ONLY)
+  set(checked "")
+  foreach(rule IN LISTS rules)
+    string(REGEX REPLACE "\\|.*" "" folder "${rule}")
+    file(GLOB files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp
+         ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+    list(APPEND checked ${files})
+  endforeach()
+  set(stamp ${CMAKE_BINARY_DIR}/layer-check.stamp)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DMANIFEST=${manifest} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+            -DSTAMP=${stamp} -P ${PROJECT_SOURCE_DIR}/cmake/Kv58LayerCheck.cmake
+    DEPENDS ${checked} ${manifest} ${PROJECT_SOURCE_DIR}/cmake/Kv58LayerCheck.cmake
+    COMMENT "Checking that every folder includes only the layers it may use")
+  add_custom_target(kv58_layer_check ALL DEPENDS ${stamp})
 endfunction()
 
 # The layer and every layer below it, each once.

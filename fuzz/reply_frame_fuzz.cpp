@@ -8,8 +8,8 @@
 #include "base/clock.h"
 #include "bsl/bsl_link.h"
 #include "bsl/link_result.h"
-#include "bsl/serial_port.h"
 #include "fuzz_support.h"
+#include "serial/serial_port.h"
 
 using namespace kv58;
 

@@ -22,7 +22,7 @@
 #include "bsl/frame_transport.h"
 #include "bsl/link_result.h"
 #include "bsl/link_trace.h"
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace kv58 {
 

@@ -35,7 +35,7 @@
 
 #include "base/clock.h"
 #include "bsl/link_trace.h"
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace kv58 {
 

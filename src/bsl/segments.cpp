@@ -7,7 +7,6 @@
 #include "bsl/bsl_link.h"
 #include "bsl/programming.h"
 #include "bsl/titxt.h"
-#include "settings/settings.h"
 
 namespace kv58 {
 
@@ -52,7 +51,7 @@ constexpr SegmentInfo kSegmentB{
 // Tries the password files in list order until the loader accepts one; BslLink::passwordFile
 // names the accepted file (or the last one tried), resultCode holds the last result.
 bool searchPassword(BslLink& link, const PasswordFileList& passwordFiles) {
-    const size_t count = std::min(passwordFiles.size(), kPasswordFileSlots);
+    const size_t count = std::min(passwordFiles.size(), kPasswordSearchLimit);
     for (size_t i = 0; i < count && !passwordFiles[i].empty(); ++i) {
         link.passwordFile = passwordFiles[i];
         link.resultCode = link.transmitPassword(passwordFiles[i]);

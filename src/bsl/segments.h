@@ -44,6 +44,8 @@ constexpr uint16_t kProgramReadBlock = 128;  // bytes per read command of the pr
 
 // Password file names as the settings list them (Settings::passwordFileNames()).
 using PasswordFileList = std::vector<std::string>;
+// The password search tries at most this many files, as many as the settings file has slots.
+constexpr size_t kPasswordSearchLimit = 10;
 
 // Reads 0xF000–0xFFFF into `destination`. A block that cannot be read fails the operation
 // with a message that names its address; `destination` is then left as it was.

@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "base/text.h"
-#include "bsl/link_settings.h"
 #include "bsl/programming.h"
 #include "bsl/segments.h"
 #include "bsl/titxt.h"
 #include "device/backup.h"
+#include "device/link_settings.h"
 #include "device/messages.h"
 
 namespace kv58 {

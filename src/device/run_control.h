@@ -8,7 +8,7 @@
 
 #include "base/clock.h"
 #include "base/user_interface.h"
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace kv58 {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 #include "sim/transmitter_contents.h"
 
 namespace kv58::sim {

@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "base/text.h"
-#include "bsl/rfc2217_address.h"
+#include "serial/rfc2217_address.h"
 
 namespace kv58::sim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "bsl/rfc2217_protocol.h"
+#include "serial/rfc2217_protocol.h"
 
 namespace kv58::sim {
 

@@ -25,10 +25,10 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "bsl/serial_port.h"
-#include "bsl/telnet_codec.h"
-#include "bsl/telnet_connection.h"
-#include "bsl/telnet_options.h"
+#include "serial/serial_port.h"
+#include "serial/telnet_codec.h"
+#include "serial/telnet_connection.h"
+#include "serial/telnet_options.h"
 #include "sim/sim_device.h"
 
 namespace kv58::sim {

@@ -28,7 +28,7 @@
 #include <optional>
 #include <string>
 
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 #include "sim/device_options.h"
 #include "sim/faults.h"
 #include "sim/frame_receiver.h"

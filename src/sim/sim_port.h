@@ -21,7 +21,7 @@
 #include <string>
 
 #include "base/clock.h"
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 #include "sim/device_options.h"
 #include "sim/sim_device.h"
 

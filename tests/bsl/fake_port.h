@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace kv58::test {
 

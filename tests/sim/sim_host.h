@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 #include "sim/sim_port.h"
 
 namespace kv58::sim::test {

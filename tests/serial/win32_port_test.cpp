@@ -1,45 +1,24 @@
 // The Win32 backend on connected ports: two ports wired to each other (a null-modem pair,
-// or under Wine two pseudo-terminals joined by socat) and a port with the simulated
-// transmitter behind it. scripts/cross-test provides both; elsewhere name them with
-//   KV58_TEST_PORT_PAIR=COM5,COM6   KV58_TEST_SIM_PORT=COM7
-// Without them these tests are skipped, unless KV58_TEST_REQUIRE_PORTS is set.
+// or under Wine two pseudo-terminals joined by socat). scripts/cross-test provides them;
+// elsewhere name them with KV58_TEST_PORT_PAIR=COM5,COM6. Without them these tests are
+// skipped, unless KV58_TEST_REQUIRE_PORTS is set.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdlib>
 #include <thread>
 
-#include "bsl/frame_transport.h"
-#include "bsl/link_result.h"
-#include "bsl/serial_port.h"
-#include "bsl/titxt.h"
+#include "serial/serial_port.h"
+#include "serial/win32_test_ports.h"
 
 namespace kv58 {
 namespace {
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
 
 // Wine does not hold a device exclusively for a handle opened without sharing.
 bool runningUnderWine() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
-
-bool portsRequired() {
-    return !environment("KV58_TEST_REQUIRE_PORTS").empty();
-}
-
-#define KV58_NEED_PORTS(condition, what)                                            \
-    do {                                                                            \
-        if (!(condition)) {                                                         \
-            if (portsRequired())                                                    \
-                FAIL() << what << " not given, but KV58_TEST_REQUIRE_PORTS is set"; \
-            GTEST_SKIP() << what << " not given";                                   \
-        }                                                                           \
-    } while (false)
 
 int64_t microseconds(const FILETIME& t) {
     return ((static_cast<int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10;
@@ -217,35 +196,6 @@ TEST_F(Win32PairTest, WriteThatNeverGoesOutFailsInsteadOfHanging) {
         b->purge(true, false, true);
         quiet = b->waitForInput(1, 100) == 0 ? quiet + 1 : 0;
     }
-}
-
-// The link's transport over the port, the simulated transmitter's loader on the other side.
-TEST(Win32PortLink, SynchronisationAndALoaderReadInRealTime) {
-    const std::string port = environment("KV58_TEST_SIM_PORT");
-    KV58_NEED_PORTS(!port.empty(), "KV58_TEST_SIM_PORT (the simulated transmitter's port)");
-    RealClock clock;
-    FrameTransport transport(clock);
-    ASSERT_EQ(transport.openPort(port, 300, 4, LineSettings{9600, 8, Parity::None, StopBits::One}),
-              link::kOk)
-        << transport.lastError();
-    transport.enterBootstrapLoader(true);
-    ASSERT_EQ(transport.synchronize(), link::kOk);
-    const uint8_t readVersion[] = {0xFA, 0x0F, 0x02, 0x00};  // 2 bytes at 0x0FFA
-    EXPECT_EQ(transport.exchangeFrame(0x14, readVersion), link::kNak) << "no password yet";
-    std::vector<uint8_t> password = {0xE0, 0xFF, 0x20, 0x00};  // 32 bytes at 0xFFE0
-    ASSERT_EQ(readTiTxtFile(KV58_SOURCE_DIR "/resources/shipped/KV58-PW.TXT", kMaxImageBlock,
-                            [&](uint16_t, std::span<const uint8_t> bytes) {
-                                password.insert(password.end(), bytes.begin(), bytes.end());
-                                return 0;
-                            }),
-              0);
-    ASSERT_EQ(password.size(), 36u);
-    ASSERT_EQ(transport.synchronize(), link::kOk);
-    ASSERT_EQ(transport.exchangeFrame(0x10, password), link::kOk);
-    ASSERT_EQ(transport.synchronize(), link::kOk);
-    ASSERT_EQ(transport.exchangeFrame(0x14, readVersion), link::kOk);
-    EXPECT_EQ(transport.reply().length, 2);
-    EXPECT_EQ(transport.closePort(), link::kOk);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "bsl/win32_overlapped.h"
+#include "serial/win32_overlapped.h"
 
 namespace kv58::win32 {
 

@@ -1,5 +1,5 @@
 // The POSIX backend on a pseudo-terminal: exclusive open, settings it cannot carry, blocking
-// waits that leave the processor idle, and the link running over it in real time.
+// waits that leave the processor idle.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -9,51 +9,12 @@
 
 #include <thread>
 
-#include "bsl/frame_transport.h"
-#include "bsl/link_result.h"
-#include "bsl/port_list.h"
-#include "bsl/serial_port.h"
+#include "serial/port_list.h"
+#include "serial/pty_master.h"
+#include "serial/serial_port.h"
 
 namespace kv58 {
 namespace {
-
-// The controlling side of a pseudo-terminal; its other side is the port under test.
-class PtyMaster {
-public:
-    PtyMaster() {
-        fd_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (fd_ >= 0 && grantpt(fd_) == 0 && unlockpt(fd_) == 0)
-            name_ = ptsname(fd_);
-    }
-    ~PtyMaster() {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    const std::string& portName() const { return name_; }
-    void write(std::initializer_list<uint8_t> bytes) {
-        for (uint8_t b : bytes)
-            ASSERT_EQ(::write(fd_, &b, 1), 1);
-    }
-    // Bytes that arrive within `ms`.
-    std::vector<uint8_t> read(int ms) {
-        std::vector<uint8_t> out;
-        pollfd p{fd_, POLLIN, 0};
-        while (poll(&p, 1, ms) > 0 && (p.revents & POLLIN)) {
-            uint8_t buf[64];
-            const ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            out.insert(out.end(), buf, buf + n);
-            ms = 20;
-        }
-        return out;
-    }
-    int fd() const { return fd_; }
-
-private:
-    int fd_ = -1;
-    std::string name_;
-};
 
 int64_t cpuUs() {
     rusage u{};
@@ -196,30 +157,6 @@ TEST(PosixPortNames, ClearErrorsForWhatIsNoPort) {
     EXPECT_NE(error.find("\"COM3\" is a Windows port name"), std::string::npos) << error;
     EXPECT_EQ(openSerialPort("", clock, error), nullptr);
     EXPECT_NE(error.find("accepted forms"), std::string::npos) << error;
-}
-
-// The transport over a real pseudo-terminal, a thread on the other side playing the loader.
-TEST(PosixPortLink, SynchronisationAndAFrameInRealTime) {
-    PtyMaster master;
-    RealClock clock;
-    FrameTransport transport(clock);
-    ASSERT_EQ(transport.openPort(master.portName(), 300, 4, LineSettings{}), link::kOk)
-        << transport.lastError();
-    std::thread loader([&] {
-        std::vector<uint8_t> got = master.read(2000);
-        if (got == std::vector<uint8_t>{0x80})
-            master.write({0x90});
-        got = master.read(2000);
-        if (got.size() == 10 && got[1] == 0x14) {
-            master.write({0x80, 0x00, 0x02, 0x02, 0x01, 0x10, 0x7C, 0xED});
-        }
-    });
-    EXPECT_EQ(transport.synchronize(), link::kOk);
-    const uint8_t payload[] = {0xFA, 0x0F, 0x02, 0x00};
-    EXPECT_EQ(transport.exchangeFrame(0x14, payload), link::kOk);
-    loader.join();
-    EXPECT_EQ(transport.reply().length, 2);
-    EXPECT_EQ(transport.closePort(), link::kOk);
 }
 
 TEST(PortList, EnumerationAnswersWithSortedNamedPorts) {

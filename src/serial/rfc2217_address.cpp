@@ -1,4 +1,4 @@
-#include "bsl/rfc2217_address.h"
+#include "serial/rfc2217_address.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace kv58 {
 

@@ -1,4 +1,4 @@
-#include "bsl/rfc2217_protocol.h"
+#include "serial/rfc2217_protocol.h"
 
 namespace kv58::rfc2217 {
 

@@ -1,4 +1,4 @@
-#include "bsl/rfc2217_port.h"
+#include "serial/rfc2217_port.h"
 
 #include <algorithm>
 #include <array>
@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "base/text.h"
-#include "bsl/rfc2217_address.h"
-#include "bsl/rfc2217_protocol.h"
-#include "bsl/telnet_codec.h"
-#include "bsl/telnet_connection.h"
-#include "bsl/telnet_options.h"
+#include "serial/rfc2217_address.h"
+#include "serial/rfc2217_protocol.h"
+#include "serial/telnet_codec.h"
+#include "serial/telnet_connection.h"
+#include "serial/telnet_options.h"
 
 namespace kv58 {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bsl/port_list.h"
+#include "serial/port_list.h"
 
 namespace kv58::win32 {
 

@@ -1,12 +1,12 @@
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 
 #include <map>
 #include <mutex>
 
 #include "base/text.h"
-#include "bsl/hardware_port.h"
-#include "bsl/rfc2217_address.h"
-#include "bsl/rfc2217_port.h"
+#include "serial/hardware_port.h"
+#include "serial/rfc2217_address.h"
+#include "serial/rfc2217_port.h"
 
 namespace kv58 {
 

@@ -1,7 +1,7 @@
 // Port enumeration through libserialport. The library is used for nothing else: ports are
 // opened by our own backends (it cannot open a pseudo-terminal, hold a port exclusively on
 // Linux, set 1.5 stop bits or abort transfers when purging).
-#include "bsl/port_list.h"
+#include "serial/port_list.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
 // The Win32 backend's pieces that need no connected port: device paths, the configuration
 // record, purge flags, port enumeration from a registry key, and the errors of a failed open.
-#include "bsl/win32_comm.h"
+#include "serial/win32_comm.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "bsl/serial_port.h"
-#include "bsl/win32_port_list.h"
+#include "serial/serial_port.h"
+#include "serial/win32_port_list.h"
 #include "support/temp_dir.h"
 
 namespace kv58 {

@@ -22,8 +22,8 @@
 #include <cstring>
 
 #include "base/text.h"
-#include "bsl/hardware_port.h"
-#include "bsl/posix_custom_baud.h"
+#include "serial/hardware_port.h"
+#include "serial/posix_custom_baud.h"
 
 namespace kv58 {
 

@@ -1,6 +1,6 @@
-#include "bsl/telnet_options.h"
+#include "serial/telnet_options.h"
 
-#include "bsl/telnet_codec.h"
+#include "serial/telnet_codec.h"
 
 namespace kv58::telnet {
 

@@ -1,4 +1,4 @@
-#include "bsl/posix_custom_baud.h"
+#include "serial/posix_custom_baud.h"
 
 #if defined(__linux__)
 #include <asm/ioctls.h>

@@ -1,4 +1,4 @@
-#include "bsl/link_settings.h"
+#include "device/link_settings.h"
 
 namespace kv58 {
 

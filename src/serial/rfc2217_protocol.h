@@ -28,7 +28,7 @@
 #include <optional>
 #include <span>
 
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace kv58::rfc2217 {
 

@@ -1,4 +1,4 @@
-#include "bsl/telnet_codec.h"
+#include "serial/telnet_codec.h"
 
 namespace kv58::telnet {
 

@@ -22,7 +22,7 @@
 #include <string>
 
 #include "base/clock.h"
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace kv58 {
 

@@ -1,4 +1,4 @@
-#include "bsl/telnet_connection.h"
+#include "serial/telnet_connection.h"
 
 #ifdef _WIN32
 #include <winsock2.h>

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "bsl/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace kv58::win32 {
 

@@ -1,10 +1,10 @@
-#include "bsl/win32_port_list.h"
+#include "serial/win32_port_list.h"
 
 #include <algorithm>
 #include <array>
 
 #include "base/text.h"
-#include "bsl/win32_comm.h"
+#include "serial/win32_comm.h"
 
 namespace kv58 {
 

@@ -1,4 +1,4 @@
-#include "bsl/win32_comm.h"
+#include "serial/win32_comm.h"
 
 #include "base/text.h"
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "bsl/rfc2217_address.h"
-#include "bsl/telnet_codec.h"
-#include "bsl/telnet_options.h"
+#include "serial/rfc2217_address.h"
+#include "serial/telnet_codec.h"
+#include "serial/telnet_options.h"
 
 namespace kv58::telnet {
 namespace {

@@ -11,9 +11,9 @@
 #include <array>
 
 #include "base/text.h"
-#include "bsl/hardware_port.h"
-#include "bsl/win32_comm.h"
-#include "bsl/win32_overlapped.h"
+#include "serial/hardware_port.h"
+#include "serial/win32_comm.h"
+#include "serial/win32_overlapped.h"
 
 namespace kv58 {
 
