@@ -49,15 +49,17 @@ size_t skipSpace(std::string_view line, size_t pos) {
     return pos;
 }
 
-// Whether the field at `pos` is one of the line's values. Fields that start before the last
-// three characters always are (even without a digit); the one field after them only when a
-// value stands there: a line's last value must not depend on whether the writing tool put
-// a space or a carriage return behind it, while a line end or trailing blank is no value.
+// Whether the field at `pos` is one of the line's values. Blanks that run to the end of the
+// line are none, however many fields they span: a tool that pads its lines must not shift
+// every later byte of the section. Other fields that start before the last three characters
+// are values (a field of junk gives 0xFF); the one field after them only when a value stands
+// there: a line's last value must not depend on whether the writing tool put a space or a
+// carriage return behind it.
 bool isValueField(std::string_view line, size_t pos) {
-    if (pos + kFieldWidth < line.size())
-        return true;
     const size_t first = skipSpace(line, pos);
-    return pos < line.size() && first < line.size() && hexDigitValue(line[first]) >= 0;
+    if (first >= line.size())
+        return false;
+    return pos + kFieldWidth < line.size() || hexDigitValue(line[first]) >= 0;
 }
 
 // A field at `pos`: optional white space, then up to three hexadecimal digits.

@@ -12,7 +12,8 @@
 //   length), and at the last position before the end when a value stands there. So
 //   "01 02 03 \n", "01 02 03\r\n", "01 02 03\n" and a last line "01 02 03" without a line
 //   end all give three bytes: the last value of a line is never lost, whatever line ends
-//   the writing tool used.
+//   the writing tool used. Blanks that run to the end of a line are no value:
+//   "01 02 03    \n" gives three bytes too.
 // - A field is read as optional white space then up to three hexadecimal digits; the byte is
 //   the low 8 bits of the value. A field without any hexadecimal digit gives 0xFF (the value
 //   of erased flash, so a damaged field never clears a bit when programmed).
