@@ -109,8 +109,10 @@ public:
 
     int appendLine(std::string_view line) {
         for (size_t pos = 0; isValueField(line, pos); pos += kFieldWidth) {
-            if (length_ == limit_) {
-                // A line with more values than fit: split it rather than overrun the block.
+            // A line with more values than fit: split it rather than overrun the block. A
+            // block never runs past 0xFFFF either: the next byte's address wraps to 0x0000,
+            // and a device command cannot say that.
+            if (length_ == limit_ || address_ + length_ > 0xFFFF) {
                 if (const int rc = flush(true))
                     return rc;
             }

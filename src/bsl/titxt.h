@@ -21,7 +21,9 @@
 //   data line has made it longer than maxBlockSize − 16, at an address line and at the end.
 //   With 16 values a line that gives blocks of 240 bytes. Sections are never merged. A block
 //   never exceeds maxBlockSize (at most 248): a line with more values than fit is split,
-//   the rest starting a new block at the following address.
+//   the rest starting a new block at the following address. A block never runs past
+//   0xFFFF: the address of the byte after 0xFFFF is 0x0000 (only 16 bits), where a new
+//   block starts. Whether such an image may be programmed is the caller's judgement.
 // - An address line without hexadecimal digits gives address 0.
 //
 // Writing: every file the program writes has the address line "@%04X", lines of 16 values

@@ -171,6 +171,12 @@ TEST_F(TiTxtReaderTest, LongLinesAreSplitSoThatNoBlockExceedsTheLimit) {
     EXPECT_EQ(b.summary().front(), "4000:240");
 }
 
+TEST_F(TiTxtReaderTest, NoBlockRunsPastTheTopOfTheAddressSpace) {
+    const Blocks b = read("@FFF0\r\n" + lines(48) + "@FFFF\r\n01 02 \r\n");
+    EXPECT_EQ(b.summary(), (Strings{"FFF0:16", "0000:32", "FFFF:1", "0000:1"}));
+    EXPECT_EQ(hex(b.blocks[1].second).substr(0, 8), "10 11 12");
+}
+
 TEST_F(TiTxtReaderTest, BlockLimitIsClampedToWhatTheBufferTakes) {
     std::string text = "@4000\r\n";
     for (int line = 0; line < 10; ++line)
