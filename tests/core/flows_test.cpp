@@ -128,15 +128,24 @@ TEST_F(FlowTest, IdentityReadsShareTheAttemptBudget) {
               texts.end());
 }
 
-TEST_F(FlowTest, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
-    writeSettings("", "", "MaxWriteCnt=1\r\n");
+// A cell that will not program, behind a loader that acknowledges the block (the
+// verification finds it) and behind one that refuses it.
+class StuckCellFlow : public FlowTest,
+                      public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+INSTANTIATE_TEST_SUITE_P(WriteCheck, StuckCellFlow,
+                         ::testing::Values(std::pair{"ack", "ERROR: Verification failed!"},
+                                           std::pair{"nak", "ERROR: Communication Error!"}));
+
+TEST_P(StuckCellFlow, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
+    writeSettings(std::string("write-check=") + GetParam().first, "", "MaxWriteCnt=1\r\n");
     ASSERT_TRUE(start());
     choose(ids::kOutputList, "4 - 20 mA");
     device().faults().stickCell(kSegmentAAddress + segment_a::kBitMaske);
     ui.clear();
     writeFromMenu();
     EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::NotSent);
-    EXPECT_THAT(ui.texts(), ElementsAre("write new configuration?", "ERROR: Verification failed!",
+    EXPECT_THAT(ui.texts(), ElementsAre("write new configuration?", GetParam().second,
                                         "WARNING!\n\nDATA NOT SENT!"));
     EXPECT_EQ(ui.foregroundCalls, 1);
     EXPECT_FALSE(ui.infoIsOpen);

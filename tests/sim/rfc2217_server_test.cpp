@@ -140,7 +140,8 @@ TEST_F(NetworkServing, FullReadAndSegmentWriteThroughTheNetworkPort) {
 TEST_F(NetworkServing, ErasedDevicePasswordAndErasedFlashPassBothWays) {
     ASSERT_EQ(link.openPort(), link::kOk) << link.transport().lastError();
     link.transport().enterBootstrapLoader(true);
-    ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFFFE, 0xA506), link::kOk);
+    for (int cycle = 0; cycle < 20; ++cycle)
+        ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFFFE, 0xA506), link::kOk);
     ASSERT_EQ(link.transmitPassword(std::nullopt), link::kOk);
     Block reply{};
     ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), link::kOk);
