@@ -48,7 +48,10 @@ void printHelp() {
         "Runs randomised configuration writes against the simulated transmitter on the\n"
         "virtual clock, each with one to three faults (lost and corrupted bytes, no answer,\n"
         "refused password, flash cells that will not program, program flash disturbed by the\n"
-        "write, the transmitter swapped, power lost), and checks after each session that:\n"
+        "write, the transmitter swapped, power lost), against loaders that refuse a block\n"
+        "that did not program or acknowledge it, that drop a frame a silence interrupts or\n"
+        "wait for its rest, with a flash clock across its range, and checks after each\n"
+        "session that:\n"
         "  - a write is reported as confirmed only when the transmitter holds exactly the new\n"
         "    Segment A, the old Segment B and the old program;\n"
         "  - a changed program memory never goes unreported;\n"
@@ -137,6 +140,12 @@ std::string faultKind(const std::string& item) {
     return item.substr(0, item.find_first_of(":@"));
 }
 
+// "write-check=nak", "frame-gap=drop": the loader's ways that a session drew.
+void countVariants(const FaultPlan& plan, std::map<std::string, uint64_t>& variants) {
+    ++variants["write-check=" + plan.writeCheck];
+    ++variants["frame-gap=" + plan.frameGap];
+}
+
 void countFaults(const FaultPlan& plan, std::map<std::string, uint64_t>& kinds) {
     for (const std::string& item : plan.items)
         ++kinds[faultKind(item)];
@@ -151,8 +160,8 @@ int replay(uint64_t seed) {
     const SessionResult r = runner.run(seed);
     const FaultPlan& p = r.plan;
     std::printf("session seed 0x%016" PRIx64 "\n", seed);
-    std::printf("transmitter %s, loader %s, %d baud, MaxWriteCnt %d\n", p.serial.c_str(),
-                p.loader.c_str(), p.baud, p.maxWriteCnt);
+    std::printf("transmitter %s, loader %s (%s), %d baud, MaxWriteCnt %d\n", p.serial.c_str(),
+                p.loader.c_str(), p.loaderOptions().c_str(), p.baud, p.maxWriteCnt);
     std::printf("new configuration: output item %d, T %d to %d\n", p.outputChoice, p.tMin, p.tMax);
     std::printf("faults: %s\n", p.describe().c_str());
     for (const std::string& text : r.shown)
@@ -169,7 +178,7 @@ int campaign(const Options& o) {
     SessionRunner runner;
     HangWatch watch;
     uint64_t faults = 0, violations = 0;
-    std::map<std::string, uint64_t> kinds, outcomes;
+    std::map<std::string, uint64_t> kinds, outcomes, variants;
     for (uint64_t i = 0; i < o.sessions; ++i) {
         const uint64_t seed = sessionSeed(o.seed, i);
         watch.begin(seed);
@@ -177,6 +186,7 @@ int campaign(const Options& o) {
         watch.end();
         faults += r.plan.count();
         countFaults(r.plan, kinds);
+        countVariants(r.plan, variants);
         ++outcomes[outcomeName(r.outcome)];
         for (const std::string& v : r.violations) {
             ++violations;
@@ -193,6 +203,9 @@ int campaign(const Options& o) {
                 o.seed, o.sessions, faults);
     for (const auto& [kind, n] : kinds)
         std::printf("  %-18s %" PRIu64 "\n", kind.c_str(), n);
+    std::printf("loaders:\n");
+    for (const auto& [variant, n] : variants)
+        std::printf("  %-18s %" PRIu64 "\n", variant.c_str(), n);
     std::printf("outcomes:\n");
     for (const auto& [outcome, n] : outcomes) {
         std::printf("  %-18s %" PRIu64 "\n", outcome.c_str(), n);
