@@ -25,12 +25,12 @@ bool store(T& target, V value) {
     return true;
 }
 
-// Stores the value named `text` (exactly, as listed).
+// Stores the value named `text` (in any case).
 template <typename T>
 bool oneOf(const std::string& text, std::initializer_list<std::pair<const char*, T>> names,
            T& target) {
     for (const auto& [name, value] : names) {
-        if (text == name)
+        if (equalsIgnoreCase(text, name))
             return store(target, value);
     }
     return false;
@@ -217,8 +217,8 @@ const std::vector<OptionEntry>& table() {
          [](DeviceOptions& o, const std::string& v) {
              return oneOf(v, {{"ack", WriteCheck::Ack}, {"nak", WriteCheck::Nak}}, o.writeCheck);
          }},
-        {{"ftg", "KHZ",
-          "flash timing generator clock, 257 to 476 kHz (default 366): sets the erase and "
+        {{"ftg", "257..476",
+          "flash timing generator clock in kHz (default 366): sets the erase and "
           "programming times; a mass erase is complete only after 200 ms of them"},
          [](DeviceOptions& o, const std::string& v) {
              long khz = 0;
