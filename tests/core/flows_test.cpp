@@ -151,6 +151,30 @@ TEST_P(StuckCellFlow, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
     EXPECT_FALSE(ui.infoIsOpen);
 }
 
+// A byte lost on its way to the loader, behind a loader that drops the interrupted frame and
+// one that waits for its rest: the attempt fails, the next one starts afresh.
+class LostByteFlow : public FlowTest, public ::testing::WithParamInterface<const char*> {};
+
+INSTANTIATE_TEST_SUITE_P(FrameGap, LostByteFlow, ::testing::Values("drop", "wait"));
+
+TEST_P(LostByteFlow, ALostByteCostsOneAttempt) {
+    writeSettings(std::string("frame-gap=") + GetParam());
+    ASSERT_TRUE(start());
+    choose(ids::kOutputList, "4 - 20 mA");
+    // A byte of the identity check's password, and one of the segment write's data.
+    for (const auto& [byte, shown] :
+         {std::pair{5,
+                    "WARNING!\n(test 1 / 3)\n\nERROR: send password failed (reading data "
+                    "Segment A)!"},
+          std::pair{300, "ERROR: Communication Error!"}}) {
+        device().faults().loseSent(byte);
+        ui.clear();
+        writeFromMenu();
+        EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::Confirmed) << byte;
+        EXPECT_THAT(ui.texts(), ElementsAre("write new configuration?", shown));
+    }
+}
+
 TEST_F(FlowTest, ZeroAttemptsStillReadsOnce) {
     writeSettings("fault=silent", "", "MaxWriteCnt=0\r\n");
     EXPECT_FALSE(start());
