@@ -140,10 +140,18 @@ std::string faultKind(const std::string& item) {
     return item.substr(0, item.find_first_of(":@"));
 }
 
-// "write-check=nak", "frame-gap=drop": the loader's ways that a session drew.
-void countVariants(const FaultPlan& plan, std::map<std::string, uint64_t>& variants) {
-    ++variants["write-check=" + plan.writeCheck];
-    ++variants["frame-gap=" + plan.frameGap];
+// Sessions and confirmed writes per way of the loader ("write-check=nak", "frame-gap=drop").
+struct VariantCount {
+    uint64_t sessions = 0;
+    uint64_t confirmed = 0;
+};
+
+void countVariants(const SessionResult& r, std::map<std::string, VariantCount>& variants) {
+    for (const std::string& way :
+         {"write-check=" + r.plan.writeCheck, "frame-gap=" + r.plan.frameGap}) {
+        ++variants[way].sessions;
+        variants[way].confirmed += r.outcome == WriteOutcome::Confirmed;
+    }
 }
 
 void countFaults(const FaultPlan& plan, std::map<std::string, uint64_t>& kinds) {
@@ -178,7 +186,8 @@ int campaign(const Options& o) {
     SessionRunner runner;
     HangWatch watch;
     uint64_t faults = 0, violations = 0;
-    std::map<std::string, uint64_t> kinds, outcomes, variants;
+    std::map<std::string, uint64_t> kinds, outcomes;
+    std::map<std::string, VariantCount> variants;
     for (uint64_t i = 0; i < o.sessions; ++i) {
         const uint64_t seed = sessionSeed(o.seed, i);
         watch.begin(seed);
@@ -186,7 +195,7 @@ int campaign(const Options& o) {
         watch.end();
         faults += r.plan.count();
         countFaults(r.plan, kinds);
-        countVariants(r.plan, variants);
+        countVariants(r, variants);
         ++outcomes[outcomeName(r.outcome)];
         for (const std::string& v : r.violations) {
             ++violations;
@@ -203,9 +212,10 @@ int campaign(const Options& o) {
                 o.seed, o.sessions, faults);
     for (const auto& [kind, n] : kinds)
         std::printf("  %-18s %" PRIu64 "\n", kind.c_str(), n);
-    std::printf("loaders:\n");
-    for (const auto& [variant, n] : variants)
-        std::printf("  %-18s %" PRIu64 "\n", variant.c_str(), n);
+    std::printf("loaders (sessions, confirmed):\n");
+    for (const auto& [variant, n] : variants) {
+        std::printf("  %-18s %" PRIu64 " %" PRIu64 "\n", variant.c_str(), n.sessions, n.confirmed);
+    }
     std::printf("outcomes:\n");
     for (const auto& [outcome, n] : outcomes) {
         std::printf("  %-18s %" PRIu64 "\n", outcome.c_str(), n);
