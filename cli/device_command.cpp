@@ -21,7 +21,7 @@ std::string findDataFile(const std::string& name, const std::string& iniPath) {
 }
 
 void showProgress(BslLink& link, ConsoleUi& ui) {
-    link.progress = [&ui](long done, long total) { ui.infoProgress(done, total); };
+    link.setProgressObserver([&ui](long done, long total) { ui.infoProgress(done, total); });
 }
 
 void printFailure(const BslLink& link) {

@@ -211,10 +211,12 @@ public:
     // --- Observers. ---
     void addTraceObserver(TraceObserver* observer) { transport_.addTraceObserver(observer); }
     void removeTraceObserver(TraceObserver* observer) { transport_.removeTraceObserver(observer); }
-    ProgressFunction progress;  // bytes done of bytes planned; may be empty
+    // Bytes done of bytes planned, for progress bars; empty: none.
+    void setProgressObserver(ProgressFunction observer) { progress_ = std::move(observer); }
+    const ProgressFunction& progressObserver() const { return progress_; }
     void reportProgress(long done, long total) const {
-        if (progress)
-            progress(done, total);
+        if (progress_)
+            progress_(done, total);
     }
 
     Clock& clock() { return clock_; }
@@ -225,6 +227,7 @@ private:
     std::string portName_ = "COM1";
     LineSettings line_;
     size_t lastReplyLength_ = 0;
+    ProgressFunction progress_;
     int waitPrg_ = 0;
     int waitSeg_ = 2;
     int maxBlockSize_ = kDefaultMaxBlockSize;

@@ -9,7 +9,7 @@ namespace kv58 {
 LinkResult BslLink::processImageFile(const std::string& fileName, int blockActions) {
     resultCode_ = LinkResult::Ok;
     message_.clear();
-    const bool showProgress = (blockActions & BlockPassword) == 0 && progress;
+    const bool showProgress = (blockActions & BlockPassword) == 0 && progress_;
     long total = 0;
     if (showProgress) {
         // A file that cannot be opened is reported by the pass below.

@@ -43,17 +43,17 @@ class RunProgress {
 public:
     RunProgress(BslLink& link, long bytesPerPass, int passes)
         : link_(link),
-          outer_(link.progress),
+          outer_(link.progressObserver()),
           perPass_(bytesPerPass),
           total_(bytesPerPass * passes) {
         if (!outer_)
             return;
-        link_.progress = [this](long done, long) {
+        link_.setProgressObserver([this](long done, long) {
             if (counting_)
                 outer_(base_ + std::min(done, perPass_), total_);
-        };
+        });
     }
-    ~RunProgress() { link_.progress = outer_; }
+    ~RunProgress() { link_.setProgressObserver(outer_); }
     RunProgress(const RunProgress&) = delete;
     RunProgress& operator=(const RunProgress&) = delete;
 

@@ -56,7 +56,7 @@ Flows::Flows(const Settings& settings, BslLink& link, UserInterface& ui, RunCont
       data_(data),
       host_(host),
       clock_(clock) {
-    link_.progress = [this](long done, long total) { ui_.infoProgress(done, total); };
+    link_.setProgressObserver([this](long done, long total) { ui_.infoProgress(done, total); });
 }
 
 void Flows::applyPortSettings() {

@@ -439,7 +439,7 @@ TEST_F(BslLinkTest, ImageIsWrittenBlockByBlockWithProgress) {
     TempDir dir;
     writeFile(dir.file("img.txt"), imageSection(0xF000, 512, 0) + "q\r\n");
     std::vector<std::pair<long, long>> progress;
-    link.progress = [&](long done, long total) { progress.emplace_back(done, total); };
+    link.setProgressObserver([&](long done, long total) { progress.emplace_back(done, total); });
     EXPECT_EQ(link.processImageFile(dir.file("img.txt"), BlockProgram | BlockVerify),
               LinkResult::Ok);
     EXPECT_EQ(commands(), (Strings{"12@F000+240", "14@F000+240", "12@F0F0+240", "14@F0F0+240",

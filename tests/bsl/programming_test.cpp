@@ -54,7 +54,7 @@ TEST_F(ProgrammingTest, FullRunLeavesTheDeviceAsTheImageSaysAndResetsIt) {
     link.setPasswordFile(
         "KV58-PW.TXT");  // the device is erased first: its password no longer holds
     std::vector<std::pair<long, long>> progress;
-    link.progress = [&](long done, long total) { progress.emplace_back(done, total); };
+    link.setProgressObserver([&](long done, long total) { progress.emplace_back(done, total); });
 
     ASSERT_TRUE(runProgramming(link, ProgrammingMode::FullRun)) << link.message();
     EXPECT_EQ(link.message(), "Programming completed!");

@@ -34,7 +34,7 @@ TEST_F(SegmentsTest, ReadsReturnTheDeviceMemory) {
     std::array<uint8_t, 4096> program{};
     std::array<uint8_t, 128> a{}, b{};
     long lastDone = 0, lastTotal = 0;
-    link.progress = [&](long done, long total) { lastDone = done, lastTotal = total; };
+    link.setProgressObserver([&](long done, long total) { lastDone = done, lastTotal = total; });
     ASSERT_TRUE(readProgram(link, passwords, program)) << link.message();
     EXPECT_EQ(Bytes(program.begin(), program.end()), memoryAt(0xF000, 4096));
     EXPECT_EQ(std::make_pair(lastDone, lastTotal), std::make_pair(4096L, 4096L));
