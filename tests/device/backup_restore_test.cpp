@@ -7,8 +7,8 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "core/dialog_ids.h"
-#include "core/flow_fixture.h"
 #include "device/backup.h"
+#include "device/flow_fixture.h"
 #include "device/flows.h"
 
 namespace kv58::test {
