@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 
 #include "base/text.h"
 #include "bsl/frame_transport.h"
@@ -95,10 +93,10 @@ public:
 
     // Hands on the gathered block; the next one starts at the same address (address lines
     // and the end) or right after it (`advance`).
-    int flush(bool advance) {
+    LinkResult flush(bool advance) {
         if (length_ == 0)
-            return link::kOk;
-        const int rc = sink_(address_, std::span<const uint8_t>(block_.data(), length_));
+            return LinkResult::Ok;
+        const LinkResult rc = sink_(address_, std::span<const uint8_t>(block_.data(), length_));
         if (advance)
             address_ = static_cast<uint16_t>(address_ + length_);
         length_ = 0;
@@ -107,20 +105,20 @@ public:
 
     void startSection(uint16_t address) { address_ = address; }
 
-    int appendLine(std::string_view line) {
+    LinkResult appendLine(std::string_view line) {
         for (size_t pos = 0; isValueField(line, pos); pos += kFieldWidth) {
             // A line with more values than fit: split it rather than overrun the block. A
             // block never runs past 0xFFFF either: the next byte's address wraps to 0x0000,
             // and a device command cannot say that.
             if (length_ == limit_ || address_ + length_ > 0xFFFF) {
-                if (const int rc = flush(true))
+                if (const LinkResult rc = flush(true); failed(rc))
                     return rc;
             }
             block_[length_++] = fieldValue(line, pos);
         }
         if (static_cast<int>(length_) > flushAbove_)
             return flush(true);
-        return link::kOk;
+        return LinkResult::Ok;
     }
 
 private:
@@ -134,15 +132,15 @@ private:
 
 }  // namespace
 
-int readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink) {
+LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
-        return link::kFileOpenFailed;
+        return LinkResult::FileOpenFailed;
     BlockCollector blocks(maxBlockSize, sink);
     std::string storage;
     std::string_view line;
-    int rc = link::kOk;
-    while (rc == link::kOk && readPiece(file, storage, line)) {
+    LinkResult rc = LinkResult::Ok;
+    while (rc == LinkResult::Ok && readPiece(file, storage, line)) {
         if (!line.empty() && line[0] == 'q')
             break;
         if (!line.empty() && line[0] == '@') {
@@ -152,7 +150,7 @@ int readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSin
             rc = blocks.appendLine(line);
         }
     }
-    if (rc == link::kOk)
+    if (rc == LinkResult::Ok)
         rc = blocks.flush(false);
     std::fclose(file);
     return rc;
@@ -179,26 +177,6 @@ std::string formatTiTxt(const std::vector<TiTxtSection>& sections, bool withEndL
     if (withEndLine)
         out += tiTxtEndLine();
     return out;
-}
-
-FileWriteResult writeFileReplacing(const std::string& path, const std::string& content) {
-    const std::string partial = path + ".part";
-    std::FILE* file = std::fopen(partial.c_str(), "wb");
-    if (!file)
-        return FileWriteResult::CannotCreate;
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    const bool closed = std::fclose(file) == 0;
-    std::error_code ec;
-    if (!written || !closed) {
-        std::filesystem::remove(partial, ec);
-        return FileWriteResult::WriteFailed;
-    }
-    std::filesystem::rename(partial, path, ec);
-    if (ec) {
-        std::filesystem::remove(partial, ec);
-        return FileWriteResult::CannotCreate;
-    }
-    return FileWriteResult::Ok;
 }
 
 }  // namespace kv58

@@ -135,13 +135,13 @@ protected:
     }
     // Opens the port, enters the loader and sends `cycles` mass erases.
     void massErase(int cycles) {
-        ASSERT_EQ(link.openPort(), 0);
+        ASSERT_EQ(link.openPort(), LinkResult::Ok);
         link.transport().enterBootstrapLoader(true);
         for (int i = 0; i < cycles; ++i)
-            ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFF00, kEraseAllKey), 0);
+            ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFF00, kEraseAllKey), LinkResult::Ok);
     }
     // Unlocks with the vectors as they now read, erased or not.
-    int unlockWithTheVectors() {
+    LinkResult unlockWithTheVectors() {
         std::vector<uint8_t> vectors;
         for (uint32_t a = kVectorAddress; a <= 0xFFFF; ++a)
             vectors.push_back(device->memory().read(static_cast<uint16_t>(a)));
@@ -159,23 +159,24 @@ protected:
 TEST_F(EraseCheck, FewerCyclesThanTheCumulativeTimeNeedsAreCaught) {
     use("sim:short?ftg=476");  // 11 129 µs a cycle: 18 reach 200 ms, 17 do not
     massErase(17);
-    EXPECT_EQ(link.transmitPassword(std::nullopt), 7) << "the vectors are not all erased";
-    ASSERT_EQ(unlockWithTheVectors(), 0);
-    EXPECT_EQ(link.processImageFile("image.txt", BlockEraseCheck), 97);
-    EXPECT_EQ(link.message.rfind("Erase Check failed at ", 0), 0u) << link.message;
-    ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFF00, kEraseAllKey), 0);
-    EXPECT_EQ(link.processImageFile("image.txt", BlockEraseCheck), 0);
-    EXPECT_EQ(link.transmitPassword(std::nullopt), 0);
-    link.closePort();
+    EXPECT_EQ(link.transmitPassword(std::nullopt), LinkResult::Nak)
+        << "the vectors are not all erased";
+    ASSERT_EQ(unlockWithTheVectors(), LinkResult::Ok);
+    EXPECT_EQ(link.processImageFile("image.txt", BlockEraseCheck), LinkResult::EraseCheckFailed);
+    EXPECT_EQ(link.message().rfind("Erase Check failed at ", 0), 0u) << link.message();
+    ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFF00, kEraseAllKey), LinkResult::Ok);
+    EXPECT_EQ(link.processImageFile("image.txt", BlockEraseCheck), LinkResult::Ok);
+    EXPECT_EQ(link.transmitPassword(std::nullopt), LinkResult::Ok);
+    static_cast<void>(link.closePort());
 }
 
 TEST_F(EraseCheck, ARunOfFiveCyclesWouldBeCaught) {
     use("sim:five");
     massErase(5);
-    EXPECT_EQ(link.transmitPassword(std::nullopt), 7);
-    ASSERT_EQ(unlockWithTheVectors(), 0);
-    EXPECT_EQ(link.processImageFile("image.txt", BlockEraseCheck), 97);
-    link.closePort();
+    EXPECT_EQ(link.transmitPassword(std::nullopt), LinkResult::Nak);
+    ASSERT_EQ(unlockWithTheVectors(), LinkResult::Ok);
+    EXPECT_EQ(link.processImageFile("image.txt", BlockEraseCheck), LinkResult::EraseCheckFailed);
+    static_cast<void>(link.closePort());
 }
 
 class FullRunAtEveryClock : public EraseCheck, public ::testing::WithParamInterface<const char*> {};
@@ -184,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(FlashClock, FullRunAtEveryClock, ::testing::Values("257
 
 TEST_P(FullRunAtEveryClock, TwentyMassErasesSuffice) {
     use(std::string("sim:full?ftg=") + GetParam());
-    ASSERT_EQ(runProgramming(link, ProgrammingMode::FullRun, "image.txt"), 0) << link.message;
+    ASSERT_TRUE(runProgramming(link, ProgrammingMode::FullRun, "image.txt")) << link.message();
     for (uint32_t a = 0x1100; a < 0xF000; ++a)
         ASSERT_EQ(device->memory().read(static_cast<uint16_t>(a)), 0xFF) << std::hex << a;
     EXPECT_EQ(device->memory().read(0xF123), 0x00);
