@@ -126,15 +126,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = fuzz::inputFile("titxt");
     fuzz::writeInput(path, data + 1, size - 1);
     std::vector<Block> blocks;
-    const int result =
+    const LinkResult result =
         readTiTxtFile(path, maxBlock, [&](uint16_t address, std::span<const uint8_t> bytes) {
             KV58_FUZZ_CHECK(!bytes.empty());
             KV58_FUZZ_CHECK(bytes.size() <= static_cast<size_t>(limit));
             KV58_FUZZ_CHECK(address + bytes.size() <= 0x10000);
             blocks.push_back({address, {bytes.begin(), bytes.end()}});
-            return 0;
+            return LinkResult::Ok;
         });
-    KV58_FUZZ_CHECK(result == 0);
+    KV58_FUZZ_CHECK(result == LinkResult::Ok);
     const std::string_view file(reinterpret_cast<const char*>(data + 1), size - 1);
     checkAgainst(sectionsOf(file), blocks);
     return 0;
