@@ -5,7 +5,10 @@
 // - the write changes only the bytes of its key's line: either the line's text between two
 //   line ends is edited in place and is then "key=value", or the old bytes all stay and what
 //   is added holds only that key's line (and its section's header when the section was
-//   missing).
+//   missing);
+// - a write is refused only in a Windows-1252 file whose other lines would read otherwise
+//   afterwards, and then the file stays byte for byte.
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -133,7 +136,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string value = plainValue(data, size);
     std::string before, after, readBack;
     getProfileString(path, "Program", "WaitSeg", "(none)", before);
-    KV58_FUZZ_CHECK(writeProfileString(path, target.section, target.key, value));
+    if (!writeProfileString(path, target.section, target.key, value)) {
+        // Refused only where the file would read otherwise afterwards: a Windows-1252 file
+        // (bytes above 0x7F that are not UTF-8) whose other lines would then read as UTF-8.
+        // It is left byte for byte.
+        std::string unchanged;
+        KV58_FUZZ_CHECK(fuzz::readInput(path, unchanged) && unchanged == bytes);
+        KV58_FUZZ_CHECK(encoding == profile::Encoding::Cp1252);
+        KV58_FUZZ_CHECK(std::any_of(bytes.begin(), bytes.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) > 0x7F; }));
+        return 0;
+    }
     getProfileString(path, target.section, target.key, "", readBack);
     KV58_FUZZ_CHECK(readBack == value);
     getProfileString(path, "Program", "WaitSeg", "(none)", after);
