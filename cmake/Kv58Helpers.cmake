@@ -1,20 +1,23 @@
 # Build helpers shared by the library layers, the programs and the tests.
 
+# The options are the C++ compiler's: a Windows resource script in the same target goes to the
+# resource compiler without them.
 add_library(kv58_options INTERFACE)
-target_compile_options(kv58_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
-                       -Wno-sign-conversion)
+set(kv58_warnings -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+target_compile_options(kv58_options INTERFACE "$<$<COMPILE_LANGUAGE:CXX>:${kv58_warnings}>")
 if(KV58_WERROR)
-  target_compile_options(kv58_options INTERFACE -Werror)
+  target_compile_options(kv58_options INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-Werror>)
 endif()
 # GCC 12 reports std::string concatenations ("[" + text) as overlapping copies when it
 # optimises (-O2 and above): a known false positive that breaks the Release build.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12
    AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-  target_compile_options(kv58_options INTERFACE -Wno-restrict)
+  target_compile_options(kv58_options INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-Wno-restrict>)
 endif()
 if(KV58_SANITIZE)
-  target_compile_options(kv58_options INTERFACE -fsanitize=address,undefined
-                         -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  set(kv58_sanitize -fsanitize=address,undefined -fno-omit-frame-pointer
+                    -fno-sanitize-recover=all)
+  target_compile_options(kv58_options INTERFACE "$<$<COMPILE_LANGUAGE:CXX>:${kv58_sanitize}>")
   target_link_options(kv58_options INTERFACE -fsanitize=address,undefined)
 endif()
 # Programs cross-built for Windows carry the compiler's runtime inside (no DLLs to ship or to

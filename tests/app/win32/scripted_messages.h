@@ -1,0 +1,46 @@
+// Message boxes for window tests: every box is recorded instead of shown, and questions are
+// answered from a script, so that no modal box waits for a person.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "win32_user_interface.h"
+
+namespace kv58::win32::test {
+
+struct Shown {
+    std::string text;  // Windows-1252
+    MsgIcon icon;
+    MsgButtons buttons;
+};
+
+class ScriptedMessages {
+public:
+    explicit ScriptedMessages(Win32UserInterface& ui) {
+        ui.scriptedMessages = [this](const std::string& text, MsgIcon icon, MsgButtons buttons) {
+            shown.push_back({text, icon, buttons});
+            if (buttons != MsgButtons::YesNo)
+                return MsgAnswer::Ok;
+            if (answers.empty())
+                return MsgAnswer::No;
+            const MsgAnswer answer = answers.front();
+            answers.pop_front();
+            return answer;
+        };
+    }
+
+    std::vector<std::string> texts() const {
+        std::vector<std::string> all;
+        for (const Shown& s : shown)
+            all.push_back(s.text);
+        return all;
+    }
+
+    std::vector<Shown> shown;
+    // Answers to Yes/No questions, in order; a question beyond the script is answered No.
+    std::deque<MsgAnswer> answers;
+};
+
+}  // namespace kv58::win32::test
