@@ -9,8 +9,8 @@
 #include "core/dialog_ids.h"
 #include "desktop_program.h"
 #include "on_screen.h"
-#include "scripted_messages.h"
 #include "sim/sim_port.h"
+#include "support/scripted_messages.h"
 #include "support/temp_dir.h"
 #include "wide_text.h"
 
@@ -68,7 +68,7 @@ protected:
     kv58::test::TempDir dir;
     std::unique_ptr<kv58::test::WorkingDirectory> cwd;
     Win32UserInterface ui;
-    test::ScriptedMessages messages{ui};
+    kv58::test::ScriptedMessages<Win32UserInterface> messages{ui};
     VirtualClock clock;
     std::unique_ptr<DesktopProgram> program;
 };

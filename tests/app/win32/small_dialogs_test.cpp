@@ -16,9 +16,10 @@
 #include "info_window.h"
 #include "on_screen.h"
 #include "port_prompt_dialog.h"
-#include "scripted_messages.h"
 #include "settings/port_prompt.h"
+#include "support/scripted_messages.h"
 #include "wide_text.h"
+#include "win32_user_interface.h"
 
 namespace kv58::win32 {
 namespace {
@@ -43,7 +44,7 @@ TEST_F(SmallDialogs, AboutShowsTheProgramVersionWhateverTheTemplateSays) {
 
 TEST_F(SmallDialogs, ContactHandsTheLinksOverAndReportsOneNothingTook) {
     Win32UserInterface ui;
-    test::ScriptedMessages messages(ui);
+    kv58::test::ScriptedMessages messages(ui);
     std::vector<std::wstring> opened;
     bool handlerWorks = false;
     ContactDialog contact(ui, [&](HWND owner, const std::wstring& link) {
