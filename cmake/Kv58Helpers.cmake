@@ -130,3 +130,37 @@ function(kv58_link_layers target)
   endforeach()
   target_link_libraries(${target} PRIVATE kv58_options)
 endfunction()
+
+# kv58_program_version(): the program's version numbers, as the code states them
+# (src/core/main_dialog.h), in KV58_VERSION_MAJOR, _MINOR, _PATCH and _BUILD, and as the
+# window title writes them in KV58_VERSION_TEXT ("2.08.000"), for the resources and the
+# Windows archive.
+function(kv58_program_version)
+  set(header ${PROJECT_SOURCE_DIR}/src/core/main_dialog.h)
+  file(STRINGS ${header} lines REGEX "constexpr int kVersion[A-Za-z]+ = [0-9]+;")
+  foreach(line IN LISTS lines)
+    string(REGEX MATCH "kVersion([A-Za-z]+) = ([0-9]+)" matched "${line}")
+    string(TOUPPER "${CMAKE_MATCH_1}" part)
+    set(KV58_VERSION_${part} ${CMAKE_MATCH_2})
+  endforeach()
+  foreach(part MAJOR MINOR PATCH BUILD)
+    if(NOT DEFINED KV58_VERSION_${part})
+      message(FATAL_ERROR "${header} gives no kVersion number for ${part}")
+    endif()
+    set(KV58_VERSION_${part} ${KV58_VERSION_${part}} PARENT_SCOPE)
+  endforeach()
+  kv58_zero_padded(minor ${KV58_VERSION_MINOR} 2)
+  kv58_zero_padded(patch ${KV58_VERSION_PATCH} 3)
+  set(KV58_VERSION_TEXT "${KV58_VERSION_MAJOR}.${minor}.${patch}" PARENT_SCOPE)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+endfunction()
+
+# kv58_zero_padded(OUT VALUE WIDTH): VALUE with leading zeros up to WIDTH digits, as "%0Nd".
+function(kv58_zero_padded out value width)
+  string(LENGTH "${value}" length)
+  while(length LESS width)
+    string(PREPEND value "0")
+    math(EXPR length "${length} + 1")
+  endwhile()
+  set(${out} ${value} PARENT_SCOPE)
+endfunction()
