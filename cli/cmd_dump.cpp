@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "base/text.h"
 #include "bsl/segments.h"
 #include "bsl/titxt.h"
@@ -88,7 +89,7 @@ bool writeOutput(const std::string& image, const std::string& outFile) {
         std::fwrite(image.data(), 1, image.size(), stdout);
         return std::fflush(stdout) == 0;
     }
-    switch (writeFileReplacing(outFile, image)) {
+    switch (replaceFile(outFile, image)) {
         case FileWriteResult::Ok:
             return true;
         case FileWriteResult::CannotCreate:

@@ -31,18 +31,18 @@ int run(Context& ctx) {
     if (!session.loadSettings())
         return kExitSettings;
     BslLink& link = session.link();
-    if (link.openPort() != link::kOk) {
+    if (failed(link.openPort())) {
         std::fprintf(stderr, "kv58ctl: ERROR: Opening COM-Port failed!\nkv58ctl: %s\n",
                      link.transport().lastError().c_str());
         return kExitFailure;
     }
     FrameTransport& transport = link.transport();
     transport.enterBootstrapLoader(true);
-    const int rc = transport.synchronize();
+    const LinkResult rc = transport.synchronize();
     transport.enterBootstrapLoader(false);
-    transport.closePort();
-    if (rc != link::kOk) {
-        std::fprintf(stderr, "kv58ctl: %s\n", link::linkMessage(rc, false, "").c_str());
+    static_cast<void>(transport.closePort());  // the answer is in; nothing more to send
+    if (failed(rc)) {
+        std::fprintf(stderr, "kv58ctl: %s\n", linkMessage(rc, false, "").c_str());
         return kExitFailure;
     }
     std::printf("Boot loader answers on %s (%s).\n", link.portName().c_str(),

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/files.h"
 #include "base/text.h"
 #include "command.h"
 #include "console_ui.h"
@@ -52,14 +53,6 @@ void printText(const ProductCodeDecoder& d) {
     std::printf("display:    %s\n", cp1252ToUtf8(d.getDisplay()).c_str());
     std::printf("tempMin:    %d\n", d.getTempMin());
     std::printf("tempMax:    %d\n", d.getTempMax());
-}
-
-bool fileReadable(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    std::fclose(f);
-    return true;
 }
 
 int run(Context& ctx) {

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/files.h"
 #include "base/text.h"
 #include "bsl/link_result.h"
 #include "bsl/programming.h"
@@ -39,12 +40,12 @@ const CommandRegistrar kRegistrar(kCommand);
 // The image must open and hold data before the device is erased for it.
 bool checkImage(const std::string& file) {
     long bytes = 0;
-    const int rc =
+    const LinkResult rc =
         readTiTxtFile(file, kMaxImageBlock, [&](uint16_t, std::span<const uint8_t> block) {
             bytes += static_cast<long>(block.size());
-            return link::kOk;
+            return LinkResult::Ok;
         });
-    if (rc == link::kFileOpenFailed) {
+    if (rc == LinkResult::FileOpenFailed) {
         std::fprintf(stderr, "kv58ctl: cannot open %s\n", file.c_str());
         return false;
     }
@@ -58,7 +59,7 @@ bool checkImage(const std::string& file) {
 // Whether the loader needs its patch shows only after the mass erase; a transmitter with an
 // old loader must not be left erased for want of the patch image.
 bool checkPatch(const std::string& patchFile) {
-    if (readable(patchFile))
+    if (fileReadable(patchFile))
         return true;
     std::fprintf(stderr,
                  "kv58ctl: cannot open the loader patch %s (looked for in the working directory "
@@ -90,18 +91,18 @@ int run(Context& ctx) {
     if (!session.loadSettings())
         return kExitSettings;
     BslLink& link = session.link();
-    link.patchFile = findDataFile(link.patchFile, ctx.iniPath);
-    if (!checkPatch(link.patchFile) || !confirmed(ctx, file, link.portName()))
+    link.setPatchFile(findDataFile(link.patchFile(), ctx.iniPath));
+    if (!checkPatch(link.patchFile()) || !confirmed(ctx, file, link.portName()))
         return kExitFailure;
     link.setWaits(session.settings().WaitPrg, session.settings().WaitSeg);
     showProgress(link, *ctx.ui);
-    const int rc = runProgramming(link, ProgrammingMode::FullRun, file);
+    const bool programmed = runProgramming(link, ProgrammingMode::FullRun, file);
     ctx.ui->infoClose();
-    if (rc != 0) {
+    if (!programmed) {
         printFailure(link);
         return kExitFailure;
     }
-    std::printf("%s\n", cp1252ToUtf8(link.message).c_str());
+    std::printf("%s\n", cp1252ToUtf8(link.message()).c_str());
     return kExitOk;
 }
 

@@ -66,13 +66,13 @@ int run(Context& ctx) {
         return usageError(kCommand, "unexpected argument " + ctx.args[1]);
     const std::string& file = ctx.args[0];
     std::vector<ImageBlock> blocks;
-    const int rc = readTiTxtFile(file, kDefaultMaxBlockSize,
-                                 [&](uint16_t address, std::span<const uint8_t> bytes) {
-                                     blocks.push_back({address, hexPairs(bytes), bytes.size()});
-                                     return link::kOk;
-                                 });
-    if (rc != link::kOk) {
-        std::fprintf(stderr, "kv58ctl: %s\n", link::linkMessage(rc, false, file).c_str());
+    const LinkResult rc = readTiTxtFile(
+        file, kDefaultMaxBlockSize, [&](uint16_t address, std::span<const uint8_t> bytes) {
+            blocks.push_back({address, hexPairs(bytes), bytes.size()});
+            return LinkResult::Ok;
+        });
+    if (failed(rc)) {
+        std::fprintf(stderr, "kv58ctl: %s\n", linkMessage(rc, false, file).c_str());
         return kExitFailure;
     }
     printBlocks(blocks, ctx.json);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "bsl/link_result.h"
@@ -9,30 +10,22 @@
 
 namespace kv58::cli {
 
-bool readable(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    std::fclose(f);
-    return true;
-}
-
 std::string findDataFile(const std::string& name, const std::string& iniPath) {
-    if (readable(name))
+    if (fileReadable(name))
         return name;
     const std::string folder = dirName(iniPath);
     if (folder.empty())
         return name;
     const std::string beside = folder + "/" + name;
-    return readable(beside) ? beside : name;
+    return fileReadable(beside) ? beside : name;
 }
 
 void showProgress(BslLink& link, ConsoleUi& ui) {
-    link.progress = [&ui](long done, long total) { ui.infoProgress(done, total); };
+    link.setProgressObserver([&ui](long done, long total) { ui.infoProgress(done, total); });
 }
 
 void printFailure(const BslLink& link) {
-    std::string text = cp1252ToUtf8(link.message);
+    std::string text = cp1252ToUtf8(link.message());
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
     std::fprintf(stderr, "kv58ctl: %s\n", text.c_str());
@@ -46,10 +39,10 @@ void printUnreadablePasswordFiles(const PasswordFileList& passwordFiles) {
         std::fprintf(stderr, "kv58ctl: the settings file names no password file ([PWfile])\n");
     }
     for (const std::string& name : passwordFiles) {
-        if (readable(name))
+        if (fileReadable(name))
             continue;
         std::fprintf(stderr, "kv58ctl: %s\n",
-                     cp1252ToUtf8(link::linkMessage(link::kFileOpenFailed, false, name)).c_str());
+                     cp1252ToUtf8(linkMessage(LinkResult::FileOpenFailed, false, name)).c_str());
     }
 }
 

@@ -11,9 +11,6 @@ namespace kv58::cli {
 
 class ConsoleUi;
 
-// Whether `path` can be opened for reading.
-bool readable(const std::string& path);
-
 // The link looks data files (password files, the loader patch) up by name in the working
 // directory. For kv58ctl, run from anywhere, a name that is not there is also looked for
 // beside the settings file, where an installation keeps them. Returns the path to use: the

@@ -87,13 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto length = static_cast<uint16_t>(wire.next() % 252);
         const auto address = static_cast<uint16_t>(0x1000 + (choice & 0x7F) * 2);
         if (choice & 0x80) {
-            link.dataBlock.fill(wire.next());
+            link.dataBlock().fill(wire.next());
             if (link.verifyBlock(address, length, BlockVerify) == 0 && length > 0) {
                 // A verified block arrived whole and matches, byte for byte.
                 const size_t offset = address & 1u;
                 KV58_FUZZ_CHECK(link.lastReplyLength() >= offset + length);
                 for (size_t i = 0; i < length; ++i) {
-                    KV58_FUZZ_CHECK(link.replyBlock[offset + i] == link.dataBlock[i]);
+                    KV58_FUZZ_CHECK(link.replyBlock()[offset + i] == link.dataBlock()[i]);
                 }
             }
             continue;
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const ReplyFrame& frame = link.transport().reply();
         KV58_FUZZ_CHECK(frame.length <= kBlockCapacity);
         // Without synchronisation nothing was sent and the transport keeps its last reply.
-        if (rc == link::kNoSync) {
+        if (rc == LinkResult::NoSync) {
             KV58_FUZZ_CHECK(link.lastReplyLength() == 0);
             continue;
         }

@@ -8,7 +8,8 @@ DesktopProgram::DesktopProgram(QtUserInterface& ui, Clock& clock)
     : ui_(ui), window_(ui), dialog_(ui, window_, clock) {
     ui_.setMainWindow(&window_);
     // Reads, writes and restores feed the information window's progress bar.
-    dialog_.link().progress = [this](long done, long total) { ui_.infoProgress(done, total); };
+    dialog_.link().setProgressObserver(
+        [this](long done, long total) { ui_.infoProgress(done, total); });
     window_.attach({&dialog_.model(), [this](int id) { dialog_.onCommand(id); },
                     [this] { return dialog_.title(); }, aboutVersionLine()});
 }

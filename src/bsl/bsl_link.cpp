@@ -47,19 +47,19 @@ void BslLink::setStopBits(int code) {
     line_.stopBits = code == 15 ? StopBits::OneAndHalf : code == 2 ? StopBits::Two : StopBits::One;
 }
 
-int BslLink::openPort() {
+LinkResult BslLink::openPort() {
     return transport_.openPort(portName_, kFrameTimeoutMs, kProlongFactor, line_);
 }
 
-int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, const Block* data,
-                        Block* reply) {
+LinkResult BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length,
+                               const Block* data, Block* reply) {
     lastReplyLength_ = 0;
     // The data part: length bytes, made even for the write command.
     std::array<uint8_t, kBlockCapacity + 2> bytes{};
     size_t count = length;
     const bool carriesData = command == kCmdRxPassword || command == kCmdRxDataBlock;
     if (carriesData && count > kBlockCapacity)
-        return link::kInvalidReply;
+        return LinkResult::InvalidReply;
     if (carriesData) {
         if (data) {
             std::copy_n(data->begin(), count, bytes.begin());
@@ -77,7 +77,7 @@ int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, cons
         if (count & 1)
             bytes[count++] = kErasedByte;
         if (count > kBlockCapacity)
-            return link::kInvalidReply;
+            return LinkResult::InvalidReply;
         length = static_cast<uint16_t>(count);
     } else if (command == kCmdTxDataBlock) {
         if (address & 1) {
@@ -96,9 +96,9 @@ int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, cons
     if (carriesData)
         std::copy_n(bytes.begin(), count, payload.begin() + 4);
 
-    if (const int rc = transport_.synchronize())
+    if (const LinkResult rc = transport_.synchronize(); failed(rc))
         return rc;
-    const int rc = transport_.exchangeFrame(command, {payload.data(), payloadLength});
+    const LinkResult rc = transport_.exchangeFrame(command, {payload.data(), payloadLength});
     const ReplyFrame& received = transport_.reply();
     if (reply && received.length > 0) {
         std::copy_n(received.data.begin(), received.length, reply->begin());
@@ -107,91 +107,122 @@ int BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t length, cons
     return rc;
 }
 
-int BslLink::beginPatchedCommand() {
-    resultCode = link::kOk;
-    message.clear();
-    if (!patchActive)
-        return link::kOk;
-    if (const int rc = bslCommand(kCmdLoadPc, kPatchEntryAddress, 0))
+LinkResult BslLink::beginPatchedCommand() {
+    resultCode_ = LinkResult::Ok;
+    message_.clear();
+    if (!patchActive_)
+        return LinkResult::Ok;
+    if (const LinkResult rc = bslCommand(kCmdLoadPc, kPatchEntryAddress, 0); failed(rc))
         return rc;
     transport_.setDataChangeWarning(false);
-    return link::kOk;
+    return LinkResult::Ok;
 }
 
 void BslLink::endPatchedCommand() {
-    if (patchActive)
+    if (patchActive_)
         transport_.setDataChangeWarning(true);
 }
 
-int BslLink::verifyBlock(uint16_t address, uint16_t length, int blockActions) {
-    resultCode = link::kOk;
-    message.clear();
+LinkResult BslLink::verifyBlock(uint16_t address, uint16_t length, int blockActions) {
+    resultCode_ = LinkResult::Ok;
+    message_.clear();
     const bool verify = (blockActions & BlockVerify) != 0;
     const bool eraseCheck = (blockActions & BlockEraseCheck) != 0;
     if (!verify && !eraseCheck)
-        return link::kOk;
-    if (const int rc = beginPatchedCommand())
+        return LinkResult::Ok;
+    if (const LinkResult rc = beginPatchedCommand(); failed(rc))
         return rc;
-    const int rc = bslCommand(kCmdTxDataBlock, address, length, nullptr, &replyBlock);
+    const LinkResult rc = bslCommand(kCmdTxDataBlock, address, length, nullptr, &replyBlock_);
     endPatchedCommand();
-    if (rc)
+    if (failed(rc))
         return rc;
     // A block at an odd address is read from the even address below it.
     const size_t offset = address & 1u;
     if (lastReplyLength_ < offset + length)
-        return link::kInvalidReply;
+        return LinkResult::InvalidReply;
     for (size_t i = 0; i < length; ++i) {
-        const uint8_t device = replyBlock[offset + i];
+        const uint8_t device = replyBlock_[offset + i];
         const unsigned at = static_cast<unsigned>(address + i);
         if (verify) {
-            if (device != dataBlock[i]) {
-                message =
-                    strprintf("Verification failed at %x (%x, %x)\n", at, device, dataBlock[i]);
-                return link::kVerifyFailed;
+            if (device != dataBlock_[i]) {
+                message_ =
+                    strprintf("Verification failed at %x (%x, %x)\n", at, device, dataBlock_[i]);
+                return LinkResult::VerifyFailed;
             }
         } else if (device != kErasedByte) {
-            message = strprintf("Erase Check failed at %x (%x)\n", at, device);
-            return link::kEraseCheckFailed;
+            message_ = strprintf("Erase Check failed at %x (%x)\n", at, device);
+            return LinkResult::EraseCheckFailed;
         }
     }
-    return link::kOk;
+    return LinkResult::Ok;
 }
 
-int BslLink::programBlock(uint16_t address, uint16_t length, int blockActions) {
-    resultCode = link::kOk;
-    message.clear();
+LinkResult BslLink::programBlock(uint16_t address, uint16_t length, int blockActions) {
+    resultCode_ = LinkResult::Ok;
+    message_.clear();
     if (blockActions & BlockPassword) {
-        return bslCommand(kCmdRxPassword, address, length, &dataBlock);
+        return bslCommand(kCmdRxPassword, address, length, &dataBlock_);
     }
-    if (const int rc = verifyBlock(address, length, blockActions & BlockEraseCheck))
+    if (const LinkResult rc = verifyBlock(address, length, blockActions & BlockEraseCheck);
+        failed(rc))
         return rc;
     if (blockActions & BlockProgram) {
-        if (const int rc = beginPatchedCommand())
+        if (const LinkResult rc = beginPatchedCommand(); failed(rc))
             return rc;
-        const int rc = bslCommand(kCmdRxDataBlock, address, length, &dataBlock);
+        const LinkResult rc = bslCommand(kCmdRxDataBlock, address, length, &dataBlock_);
         endPatchedCommand();
-        if (rc)
+        if (failed(rc))
             return rc;
     }
     return verifyBlock(address, length, blockActions & BlockVerify);
 }
 
-int BslLink::transmitPassword(const std::optional<std::string>& passwordFileName) {
+LinkResult BslLink::transmitPassword(const std::optional<std::string>& passwordFileName) {
     if (passwordFileName)
         return processImageFile(*passwordFileName, BlockPassword);
     // A device after a mass erase: its interrupt vectors, the password, are all 0xFF.
-    std::fill_n(dataBlock.begin(), kPasswordLength, kErasedByte);
-    resultCode = bslCommand(kCmdRxPassword, kPasswordAddress, kPasswordLength, &dataBlock);
-    return resultCode;
+    std::fill_n(dataBlock_.begin(), kPasswordLength, kErasedByte);
+    resultCode_ = bslCommand(kCmdRxPassword, kPasswordAddress, kPasswordLength, &dataBlock_);
+    return resultCode_;
 }
 
-int BslLink::endOperation(int code, bool passwordStage) {
-    if (runActions & RunResetAtEnd)
+bool BslLink::endOperation(LinkResult result, bool passwordStage) {
+    if (runActions_ & RunResetAtEnd)
         transport_.enterBootstrapLoader(false);
-    resultCode = code;
-    message = link::linkMessage(code, passwordStage, failedFile);
-    transport_.closePort();
-    return code != link::kOk ? 1 : 0;
+    resultCode_ = result;
+    message_ = linkMessage(result, passwordStage, failedFile_);
+    // The outcome is the operation's; a failure to close the port adds nothing the user
+    // could act on.
+    static_cast<void>(transport_.closePort());
+    return !failed(result);
+}
+
+LinkResult BslLink::imageFileMissing(const std::string& fileName) {
+    failedFile_ = fileName;
+    setOutcome(LinkResult::FileOpenFailed,
+               linkMessage(LinkResult::FileOpenFailed, false, fileName));
+    return LinkResult::FileOpenFailed;
+}
+
+void BslLink::beginRun(int runActions, const std::string& imageFile) {
+    resultCode_ = LinkResult::Ok;
+    message_.clear();
+    runActions_ = runActions;
+    imageFile_ = imageFile;
+}
+
+void BslLink::noteLoaderVersion(uint16_t version) {
+    loaderVersion_ = version;
+    // A patch entered on an earlier device must not be entered on this one: without the
+    // patch in RAM, Load PC 0x0220 jumps into whatever RAM holds.
+    needsPatch_ = version <= kLastPatchedLoader;
+    patchActive_ = false;
+    transport_.setDataChangeWarning(needsPatch_);
+}
+
+void BslLink::notePatchLoaded() {
+    patchActive_ = true;
+    needsPatch_ = false;
 }
 
 }  // namespace kv58

@@ -8,9 +8,10 @@
 // (transmitPassword), any number of loader commands, then endOperation() or closePort().
 // The programming runs and the segment and program transfers are built on this class as
 // free functions taking a BslLink& (bsl/programming.h, bsl/segments.h); they use only the
-// public members below.
+// public members below. The loader state and the outcome of the last operation change only
+// through the link's own operations and the few named steps below, never from outside.
 //
-// Result codes are those of bsl/link_result.h: 0 for success.
+// Results are those of bsl/link_result.h.
 #pragma once
 
 #include <array>
@@ -44,6 +45,8 @@ constexpr uint16_t kMassEraseAddress = 0xFF00;
 constexpr uint16_t kMassEraseKey = 0xA506;
 constexpr uint16_t kLoaderRestartAddress = 0x0C22;
 constexpr uint16_t kPatchEntryAddress = 0x0220;
+constexpr uint16_t kLoaderVersionAddress = 0x0FFA;  // major version, then minor
+constexpr uint16_t kLastPatchedLoader = 0x0110;     // 1.10: the newest loader that needs it
 
 // Block actions: what the block operations do with each block of an image.
 constexpr int BlockProgram = 1;     // write the block
@@ -88,13 +91,31 @@ public:
 
     // Per-byte delays of a programming pass and of a segment write, in milliseconds.
     void setWaits(int waitPrg, int waitSeg) {
-        WaitPrg = waitPrg;
-        WaitSeg = waitSeg;
+        waitPrg_ = waitPrg;
+        waitSeg_ = waitSeg;
     }
+    int waitPrg() const { return waitPrg_; }
+    int waitSeg() const { return waitSeg_; }
 
-    // openPort with the stored settings, 300 ms and factor 4: 0, 2 or 3.
-    int openPort();
-    int closePort() { return transport_.closePort(); }
+    // Block size limit of the image-file processing.
+    void setMaxBlockSize(int bytes) { maxBlockSize_ = bytes; }
+    int maxBlockSize() const { return maxBlockSize_; }
+
+    // The loader patch image ("PATCH.TXT") and the temporary image of segment writes and
+    // restores ("TEMP.TXT"); names as given, looked up from the working directory.
+    void setPatchFile(const std::string& name) { patchFile_ = name; }
+    const std::string& patchFile() const { return patchFile_; }
+    void setTempFile(const std::string& name) { tempFile_ = name; }
+    const std::string& tempFile() const { return tempFile_; }
+
+    // The password file of the next password transmission; none: the erased-device password.
+    void setPasswordFile(std::optional<std::string> name) { passwordFile_ = std::move(name); }
+    const std::optional<std::string>& passwordFile() const { return passwordFile_; }
+
+    // openPort with the stored settings, 300 ms and factor 4: Ok, PortOpenFailed or
+    // PortConfigFailed.
+    LinkResult openPort();
+    LinkResult closePort() { return transport_.closePort(); }
     FrameTransport& transport() { return transport_; }
     const FrameTransport& transport() const { return transport_; }
 
@@ -104,68 +125,101 @@ public:
     // length are made even (an odd address gets 0xFF in front of the data, an odd length
     // 0xFF behind it); the read command's likewise, without data. `data` holds the `length`
     // bytes of the password and write commands. When `reply` is given, the data of a reply
-    // data frame are copied into it. Returns 99 without sending anything when the
-    // synchronisation fails (`reply` then stays as it was); 1 when the normalised data
-    // would not fit a frame.
-    int bslCommand(uint8_t command, uint16_t address, uint16_t length, const Block* data = nullptr,
-                   Block* reply = nullptr);
+    // data frame are copied into it. Returns NoSync without sending anything when the
+    // synchronisation fails (`reply` then stays as it was); InvalidReply when the normalised
+    // data would not fit a frame.
+    LinkResult bslCommand(uint8_t command, uint16_t address, uint16_t length,
+                          const Block* data = nullptr, Block* reply = nullptr);
     // Data bytes the last bslCommand copied into its reply.
     size_t lastReplyLength() const { return lastReplyLength_; }
 
     // Enters the loader patch before one data command of a block operation when it is
     // active (Load PC 0x0220, data-change warning off); end restores the warning.
-    int beginPatchedCommand();
+    LinkResult beginPatchedCommand();
     void endPatchedCommand();
 
-    // Reads `length` bytes at `address` and checks them against dataBlock (BlockVerify: 98)
-    // or against 0xFF (BlockEraseCheck: 97); 0, 97, 98 or a command result.
-    int verifyBlock(uint16_t address, uint16_t length, int blockActions);
+    // Reads `length` bytes at `address` and checks them against dataBlock (BlockVerify:
+    // VerifyFailed) or against 0xFF (BlockEraseCheck: EraseCheckFailed); else Ok or the
+    // command's result.
+    LinkResult verifyBlock(uint16_t address, uint16_t length, int blockActions);
     // Applies `blockActions` to the `length` bytes of dataBlock at `address`: erase check,
     // write, verify; or, with BlockPassword, sends them as the password and nothing else.
-    int programBlock(uint16_t address, uint16_t length, int blockActions);
+    LinkResult programBlock(uint16_t address, uint16_t length, int blockActions);
 
     // Sends the password in the TI-TXT file, or with none the erased-device password
-    // (32 bytes of 0xFF at 0xFFE0): 0, 7 when refused, 96 when the file cannot be opened.
-    int transmitPassword(const std::optional<std::string>& passwordFileName);
+    // (32 bytes of 0xFF at 0xFFE0): Ok, Nak when refused, FileOpenFailed when the file cannot
+    // be opened.
+    LinkResult transmitPassword(const std::optional<std::string>& passwordFileName);
 
     // Ends a device operation: the reset into the device's program when the last
-    // programming run asked for it, `code` into resultCode and its message, closes the port.
-    // Returns 0 when `code` is 0, else 1.
-    int endOperation(int code, bool passwordStage);
+    // programming run asked for it, `result` into resultCode and its message, closes the
+    // port. Returns true when `result` is Ok.
+    [[nodiscard]] bool endOperation(LinkResult result, bool passwordStage);
 
     // Reads the TI-TXT file and applies programBlock(…, blockActions) to each block of at
-    // most maxBlockSize bytes; stops at the first failing block. Returns resultCode: 0, 96,
-    // or the failing block's code. Reports progress in image bytes.
-    int processImageFile(const std::string& fileName, int blockActions);
+    // most maxBlockSize bytes; stops at the first failing block. Returns (and keeps in
+    // resultCode) Ok, FileOpenFailed, or the failing block's result. Reports progress in
+    // image bytes.
+    LinkResult processImageFile(const std::string& fileName, int blockActions);
+
+    // The block buffers: the data of the last reply data frame, and the data of the next
+    // write or password command (and the expected data of a verification).
+    const Block& replyBlock() const { return replyBlock_; }
+    Block& dataBlock() { return dataBlock_; }
+
+    // --- The outcome of the last link operation. ---
+
+    // The user text of the last link operation; callers show it.
+    const std::string& message() const { return message_; }
+    LinkResult resultCode() const { return resultCode_; }
+    // The last image file that could not be opened (the message of FileOpenFailed).
+    const std::string& failedFile() const { return failedFile_; }
+    // Operations built on the link set the outcome of their own steps: a result with its
+    // message, or a message of their own in place of the link's (the same result kept).
+    void setOutcome(LinkResult result, std::string message) {
+        resultCode_ = result;
+        message_ = std::move(message);
+    }
+    void setMessage(std::string message) { message_ = std::move(message); }
+    // An image that cannot be opened: FileOpenFailed with its message, naming the file.
+    LinkResult imageFileMissing(const std::string& fileName);
+
+    // --- Loader state, kept between device operations. ---
+
+    // The connected loader needs the patch and it is not loaded yet.
+    bool needsPatch() const { return needsPatch_; }
+    // The patch is in the device's RAM and is entered before every data command.
+    bool patchActive() const { return patchActive_; }
+    // Major version in the high byte, minor in the low byte; 0 until a run has read it.
+    uint16_t loaderVersion() const { return loaderVersion_; }
+    // The steps of the last programming run (Run* bits); RunResetAtEnd is read by
+    // endOperation().
+    int runActions() const { return runActions_; }
+    // The image of the current (or last) programming run.
+    const std::string& imageFile() const { return imageFile_; }
+
+    // A programming run begins with these steps and this image; a segment write forgets the
+    // image when it is over.
+    void beginRun(int runActions, const std::string& imageFile);
+    void forgetRunImage() { imageFile_.clear(); }
+    // The loader's version as a run read it: loaders of 1.10 and lower need the patch (and
+    // one that an earlier device held is no longer there); newer ones need none.
+    void noteLoaderVersion(uint16_t version);
+    // The patch has been loaded into the device's RAM.
+    void notePatchLoaded();
 
     // --- Observers. ---
     void addTraceObserver(TraceObserver* observer) { transport_.addTraceObserver(observer); }
     void removeTraceObserver(TraceObserver* observer) { transport_.removeTraceObserver(observer); }
-    ProgressFunction progress;  // bytes done of bytes planned; may be empty
+    // Bytes done of bytes planned, for progress bars; empty: none.
+    void setProgressObserver(ProgressFunction observer) { progress_ = std::move(observer); }
+    const ProgressFunction& progressObserver() const { return progress_; }
     void reportProgress(long done, long total) const {
-        if (progress)
-            progress(done, total);
+        if (progress_)
+            progress_(done, total);
     }
 
     Clock& clock() { return clock_; }
-
-    // --- Loader state, public for the device operations built on the link. ---
-    std::string message;  // user text of the last link operation
-    int resultCode = 0;
-    int WaitPrg = 0;
-    int WaitSeg = 2;
-    int maxBlockSize = kDefaultMaxBlockSize;
-    Block replyBlock{};
-    Block dataBlock{};
-    std::string patchFile = "PATCH.TXT";
-    std::string tempFile = "TEMP.TXT";
-    std::string imageFile;
-    std::optional<std::string> passwordFile;  // none: the erased-device password
-    std::string failedFile;                   // last image file that could not be opened
-    bool needsPatch = false;
-    bool patchActive = false;
-    uint16_t loaderVersion = 0;
-    int runActions = 0;
 
 private:
     Clock& clock_;
@@ -173,6 +227,23 @@ private:
     std::string portName_ = "COM1";
     LineSettings line_;
     size_t lastReplyLength_ = 0;
+    ProgressFunction progress_;
+    int waitPrg_ = 0;
+    int waitSeg_ = 2;
+    int maxBlockSize_ = kDefaultMaxBlockSize;
+    Block replyBlock_{};
+    Block dataBlock_{};
+    std::string patchFile_ = "PATCH.TXT";
+    std::string tempFile_ = "TEMP.TXT";
+    std::optional<std::string> passwordFile_;
+    std::string message_;
+    LinkResult resultCode_ = LinkResult::Ok;
+    std::string failedFile_;
+    bool needsPatch_ = false;
+    bool patchActive_ = false;
+    uint16_t loaderVersion_ = 0;
+    int runActions_ = 0;
+    std::string imageFile_;
 };
 
 }  // namespace kv58

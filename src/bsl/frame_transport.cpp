@@ -36,7 +36,7 @@ FrameTransport::FrameTransport(Clock& clock) : clock_(clock) {
 
 FrameTransport::~FrameTransport() {
     if (port_)
-        closePort();
+        static_cast<void>(closePort());  // nobody is left to tell
 }
 
 void FrameTransport::addTraceObserver(TraceObserver* observer) {
@@ -89,10 +89,10 @@ void FrameTransport::purge(bool input, bool output, bool abort) {
     trace(std::move(e));
 }
 
-int FrameTransport::openPort(const std::string& portName, int frameTimeoutMs, int prolongFactor,
-                             const LineSettings& line) {
+LinkResult FrameTransport::openPort(const std::string& portName, int frameTimeoutMs,
+                                    int prolongFactor, const LineSettings& line) {
     if (port_)
-        closePort();
+        static_cast<void>(closePort());  // the new port's result is the one that counts
     sequenceNumber_ = 0;
     frameTimeoutMs_ = frameTimeoutMs;
     prolongFactor_ = prolongFactor;
@@ -102,25 +102,25 @@ int FrameTransport::openPort(const std::string& portName, int frameTimeoutMs, in
     if (!port) {
         lastError_ = error.empty() ? "cannot open serial port " + portName : error;
         traceNote("open failed: " + lastError_);
-        return transportStatus_ = link::kPortOpenFailed;
+        return transportStatus_ = LinkResult::PortOpenFailed;
     }
     port->setNoteSink([this](const std::string& text) { traceNote(text); });
     if (!port->configure(line, error)) {
         port->close();
         lastError_ = error.empty() ? "line settings rejected by " + portName : error;
         traceNote("configuration failed: " + lastError_);
-        return transportStatus_ = link::kPortConfigFailed;
+        return transportStatus_ = LinkResult::PortConfigFailed;
     }
     port_ = std::move(port);
     line_ = line;
     traceNote("opened " + portName + " " + describe(line));
     purge(true, true, true);
-    return transportStatus_ = link::kOk;
+    return transportStatus_ = LinkResult::Ok;
 }
 
-int FrameTransport::closePort() {
+LinkResult FrameTransport::closePort() {
     if (!port_)
-        return link::kOk;
+        return LinkResult::Ok;
     const int64_t startUs = clock_.nowUs();
     const int64_t limitUs = static_cast<int64_t>(frameTimeoutMs_) * 1000;
     for (size_t queued = port_->outputQueued(); queued > 0; queued = port_->outputQueued()) {
@@ -137,7 +137,7 @@ int FrameTransport::closePort() {
     const bool closed = port_->close();
     port_.reset();
     traceNote(closed ? "closed" : "close failed");
-    return transportStatus_ = closed ? link::kOk : link::kPortCloseFailed;
+    return transportStatus_ = closed ? LinkResult::Ok : LinkResult::PortCloseFailed;
 }
 
 void FrameTransport::driveLine(bool dtr, bool on) {
@@ -221,19 +221,19 @@ size_t FrameTransport::readBytes(uint8_t* destination, size_t count) {
     return got;
 }
 
-int FrameTransport::synchronize() {
+LinkResult FrameTransport::synchronize() {
     if (!port_)
-        return link::kNoSync;
+        return LinkResult::NoSync;
     for (int attempt = 0; attempt < kSyncAttempts; ++attempt) {
         purge(true, false, false);
         sendByte(kSyncByte);
         if (waitForBytes(1, kSyncTimeoutMs) >= 1) {
             uint8_t answer = 0;
             if (readBytes(&answer, 1) == 1 && answer == kAck)
-                return link::kOk;
+                return LinkResult::Ok;
         }
     }
-    return link::kNoSync;
+    return LinkResult::NoSync;
 }
 
 void FrameTransport::warnIfDataMayChange(uint16_t checksum) {
@@ -265,15 +265,15 @@ void FrameTransport::sendFrame(const std::vector<uint8_t>& frame) {
     }
 }
 
-int FrameTransport::exchangeFrame(uint8_t command, std::span<const uint8_t> payload) {
+LinkResult FrameTransport::exchangeFrame(uint8_t command, std::span<const uint8_t> payload) {
     reply_.length = 0;
     const size_t n = payload.size() + (payload.size() & 1);
     if (n > kMaxPayload) {
         traceNote(strprintf("frame refused: payload of %zu bytes", payload.size()));
-        return transportStatus_ = link::kInvalidReply;
+        return transportStatus_ = LinkResult::InvalidReply;
     }
     if (!port_)
-        return transportStatus_ = link::kNoReply;
+        return transportStatus_ = LinkResult::NoReply;
     std::vector<uint8_t> frame;
     frame.reserve(n + 6);
     frame.push_back(static_cast<uint8_t>(kFrameHeader | sequenceNumber_));
@@ -292,11 +292,11 @@ int FrameTransport::exchangeFrame(uint8_t command, std::span<const uint8_t> payl
     return transportStatus_ = receiveReply();
 }
 
-int FrameTransport::receiveReply() {
-    transportStatus_ = link::kOk;
+LinkResult FrameTransport::receiveReply() {
+    transportStatus_ = LinkResult::Ok;
     if (waitForBytes(1, static_cast<int64_t>(frameTimeoutMs_) * prolongFactor_) < 1) {
         reply_.header = 0;
-        return link::kNoReply;
+        return LinkResult::NoReply;
     }
     uint8_t header = 0;
     readBytes(&header, 1);
@@ -304,34 +304,34 @@ int FrameTransport::receiveReply() {
     sequenceNumber_ = 0;  // the loader numbers nothing: every number counts as matching
     switch (header & 0xF0) {
         case 0x90:
-            return link::kOk;
+            return LinkResult::Ok;
         case 0xA0:
-            return link::kNak;
+            return LinkResult::Nak;
         case 0x70:
-            return link::kReplyHeader70;
+            return LinkResult::ReplyHeader70;
         case 0x80:
             return receiveDataFrame();
         default:
-            return link::kInvalidReply;
+            return LinkResult::InvalidReply;
     }
 }
 
-int FrameTransport::receiveDataFrame() {
+LinkResult FrameTransport::receiveDataFrame() {
     std::array<uint8_t, 4 + kBlockCapacity + 2> frame{};
     frame[0] = kFrameHeader;
     if (waitForBytes(3, frameTimeoutMs_) < 3 || readBytes(&frame[1], 3) < 3) {
-        return link::kInvalidReply;
+        return LinkResult::InvalidReply;
     }
     reply_.dummy = frame[1];
     if (frame[1] != 0 || frame[2] != frame[3])
-        return link::kInvalidReply;
+        return LinkResult::InvalidReply;
     const size_t m = frame[2];
     if (m > kBlockCapacity) {
         traceNote(strprintf("reply announces %zu data bytes, more than %zu", m, kBlockCapacity));
-        return link::kInvalidReply;
+        return LinkResult::InvalidReply;
     }
     if (waitForBytes(m + 2, frameTimeoutMs_) < m + 2 || readBytes(&frame[4], m + 2) < m + 2) {
-        return link::kInvalidReply;
+        return LinkResult::InvalidReply;
     }
     std::copy_n(&frame[4], m, reply_.data.begin());
     reply_.ckl = frame[4 + m];
@@ -339,7 +339,7 @@ int FrameTransport::receiveDataFrame() {
     reply_.length = static_cast<uint8_t>(m);
     const uint16_t checksum = frameChecksum(frame.data(), 4 + m);
     const bool valid = reply_.ckl == (checksum & 0xFF) && reply_.ckh == (checksum >> 8);
-    return valid ? link::kOk : link::kInvalidReply;
+    return valid ? LinkResult::Ok : LinkResult::InvalidReply;
 }
 
 }  // namespace kv58

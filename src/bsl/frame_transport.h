@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "bsl/link_result.h"
 #include "bsl/link_trace.h"
 #include "serial/serial_port.h"
 
@@ -71,14 +72,14 @@ public:
     FrameTransport(const FrameTransport&) = delete;
     FrameTransport& operator=(const FrameTransport&) = delete;
 
-    // Opens and configures the port: 0, 2 (open failed) or 3 (line settings rejected). The
+    // Opens and configures the port: Ok, PortOpenFailed or PortConfigFailed. The
     // system passes a frame time-out of 300 ms and a prolong factor of 4 (1200 ms for the
     // first reply byte). An open port is closed first. lastError() tells why it failed.
-    int openPort(const std::string& portName, int frameTimeoutMs, int prolongFactor,
-                 const LineSettings& line);
+    LinkResult openPort(const std::string& portName, int frameTimeoutMs, int prolongFactor,
+                        const LineSettings& line);
     // Waits up to the frame time-out for the output to drain, purges, closes: 0 or 10. The
     // port counts as closed afterwards in either case; closing a closed port gives 0.
-    int closePort();
+    LinkResult closePort();
     bool isOpen() const { return port_ != nullptr; }
 
     // Modem-control lines. With inversion set, the line is driven at the opposite level
@@ -94,17 +95,17 @@ public:
 
     // Up to three attempts of sending 0x80 and waiting 100 ms for exactly 0x90: 0 or 99.
     // Leaves transportStatus() unchanged.
-    int synchronize();
+    LinkResult synchronize();
 
     // Sends one command frame and waits for the single reply: 0, 1, 6, 7 or 9 (also stored in
     // transportStatus()). A payload longer than 254 bytes after padding is refused with 1
     // before anything is sent.
-    int exchangeFrame(uint8_t command, std::span<const uint8_t> payload);
+    LinkResult exchangeFrame(uint8_t command, std::span<const uint8_t> payload);
 
     // Number of bytes queued once `count` are there or `timeoutMs` has passed.
     size_t waitForBytes(size_t count, int64_t timeoutMs);
 
-    int transportStatus() const { return transportStatus_; }
+    LinkResult transportStatus() const { return transportStatus_; }
     const ReplyFrame& reply() const { return reply_; }
 
     // Per-byte transmit delay of frames (0 = none); set around programming passes.
@@ -136,15 +137,15 @@ private:
     size_t readBytes(uint8_t* destination, size_t count);
     void warnIfDataMayChange(uint16_t checksum);
     void sendFrame(const std::vector<uint8_t>& frame);
-    int receiveReply();
-    int receiveDataFrame();
+    LinkResult receiveReply();
+    LinkResult receiveDataFrame();
 
     Clock& clock_;
     std::unique_ptr<SerialPort> port_;
     LineSettings line_;
     int frameTimeoutMs_ = 300;
     int prolongFactor_ = 4;
-    int transportStatus_ = 0;
+    LinkResult transportStatus_ = LinkResult::Ok;
     int byteDelayMs_ = 0;
     bool dataChangeWarning_ = false;
     uint8_t sequenceNumber_ = 0;

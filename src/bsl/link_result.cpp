@@ -2,25 +2,25 @@
 
 #include "base/text.h"
 
-namespace kv58::link {
+namespace kv58 {
 
-std::string linkMessage(int code, bool passwordStage, const std::string& failedFile) {
-    switch (code) {
-        case kOk:
+std::string linkMessage(LinkResult result, bool passwordStage, const std::string& failedFile) {
+    switch (result) {
+        case LinkResult::Ok:
             return "Programming completed!";
-        case kNak:
+        case LinkResult::Nak:
             return passwordStage ? "ERROR: Password not accepted!" : "ERROR: Communication Error!";
-        case kFileOpenFailed:
+        case LinkResult::FileOpenFailed:
             return strprintf("ERROR: Unable to open input file \"%s\"!", failedFile.c_str());
-        case kEraseCheckFailed:
+        case LinkResult::EraseCheckFailed:
             return "ERROR: Erase check failed!";
-        case kVerifyFailed:
+        case LinkResult::VerifyFailed:
             return "ERROR: Verification failed!";
-        case kNoSync:
+        case LinkResult::NoSync:
             return "ERROR: Syncronization failed!\nDevice with boot loader connected?";
         default:
             return "ERROR: Communication Error!";
     }
 }
 
-}  // namespace kv58::link
+}  // namespace kv58

@@ -29,12 +29,12 @@ int passesOf(int runActions) {
 // Bytes of the image, or -1 when it cannot be opened.
 long imageBytes(const std::string& fileName, int maxBlockSize) {
     long total = 0;
-    const int rc =
+    const LinkResult rc =
         readTiTxtFile(fileName, maxBlockSize, [&](uint16_t, std::span<const uint8_t> bytes) {
             total += static_cast<long>(bytes.size());
-            return link::kOk;
+            return LinkResult::Ok;
         });
-    return rc == link::kFileOpenFailed ? -1 : total;
+    return rc == LinkResult::FileOpenFailed ? -1 : total;
 }
 
 // The progress of a run as one count over the passes of the image. Each pass of
@@ -43,17 +43,17 @@ class RunProgress {
 public:
     RunProgress(BslLink& link, long bytesPerPass, int passes)
         : link_(link),
-          outer_(link.progress),
+          outer_(link.progressObserver()),
           perPass_(bytesPerPass),
           total_(bytesPerPass * passes) {
         if (!outer_)
             return;
-        link_.progress = [this](long done, long) {
+        link_.setProgressObserver([this](long done, long) {
             if (counting_)
                 outer_(base_ + std::min(done, perPass_), total_);
-        };
+        });
     }
-    ~RunProgress() { link_.progress = outer_; }
+    ~RunProgress() { link_.setProgressObserver(outer_); }
     RunProgress(const RunProgress&) = delete;
     RunProgress& operator=(const RunProgress&) = delete;
 
@@ -73,130 +73,108 @@ private:
     bool counting_ = false;
 };
 
-// Ends the run through endOperation (message, reset when asked for, port closed).
-int failRun(BslLink& link, int code, bool passwordStage) {
-    link.endOperation(code, passwordStage);
-    return 1;
-}
-
-int massErase(BslLink& link) {
+LinkResult massErase(BslLink& link) {
     for (int cycle = 0; cycle < kMassEraseCycles; ++cycle) {
-        if (const int rc = link.bslCommand(kCmdMassErase, kMassEraseAddress, kMassEraseKey)) {
+        if (const LinkResult rc = link.bslCommand(kCmdMassErase, kMassEraseAddress, kMassEraseKey);
+            failed(rc))
             return rc;
-        }
     }
-    return link::kOk;
+    return LinkResult::Ok;
 }
 
 // Reads the loader version and decides about the patch. A failed read changes nothing: the
 // decision of the last run stands.
 void checkLoaderVersion(BslLink& link) {
-    const int rc =
-        link.bslCommand(kCmdTxDataBlock, kLoaderVersionAddress, 2, nullptr, &link.replyBlock);
-    if (rc != link::kOk || link.lastReplyLength() < 2)
+    Block version{};
+    const LinkResult rc =
+        link.bslCommand(kCmdTxDataBlock, kLoaderVersionAddress, 2, nullptr, &version);
+    if (failed(rc) || link.lastReplyLength() < 2)
         return;
-    link.loaderVersion = static_cast<uint16_t>(link.replyBlock[0] << 8 | link.replyBlock[1]);
-    if (link.loaderVersion > kLastPatchedLoader) {
-        // A patch entered on an earlier device must not be entered on this one: without the
-        // patch in RAM, Load PC 0x0220 jumps into whatever RAM holds.
-        link.needsPatch = false;
-        link.patchActive = false;
-        link.transport().setDataChangeWarning(false);
-    } else {
-        link.needsPatch = true;
-        link.patchActive = false;
-        link.transport().setDataChangeWarning(true);
-    }
+    link.noteLoaderVersion(static_cast<uint16_t>(version[0] << 8 | version[1]));
 }
 
 struct StepFailure {
-    int code = link::kOk;
+    LinkResult code = LinkResult::Ok;
     bool passwordStage = false;
 };
 
 // Restarts the loader, unlocks it again and loads the patch into RAM.
 StepFailure loadPatch(BslLink& link) {
-    if (const int rc = link.bslCommand(kCmdLoadPc, kLoaderRestartAddress, 0))
+    if (const LinkResult rc = link.bslCommand(kCmdLoadPc, kLoaderRestartAddress, 0); failed(rc))
         return {rc, false};
-    if (const int rc = link.transmitPassword(link.passwordFile))
+    if (const LinkResult rc = link.transmitPassword(link.passwordFile()); failed(rc))
         return {rc, true};
-    if (const int rc = link.processImageFile(link.patchFile, BlockProgram | BlockVerify)) {
+    if (const LinkResult rc = link.processImageFile(link.patchFile(), BlockProgram | BlockVerify);
+        failed(rc))
         return {rc, false};
-    }
-    link.patchActive = true;
-    link.needsPatch = false;
+    link.notePatchLoaded();
     return {};
 }
 
 // The passes over the image: erase check, programming (paced by WaitPrg), verification.
-int imagePasses(BslLink& link, RunProgress& progress) {
-    const std::string image = link.imageFile;
-    if (link.runActions & RunEraseCheck) {
+LinkResult imagePasses(BslLink& link, RunProgress& progress) {
+    const std::string image = link.imageFile();
+    if (link.runActions() & RunEraseCheck) {
         progress.nextPass();
-        if (const int rc = link.processImageFile(image, BlockEraseCheck))
+        if (const LinkResult rc = link.processImageFile(image, BlockEraseCheck); failed(rc))
             return rc;
     }
-    if (link.runActions & RunProgram) {
+    if (link.runActions() & RunProgram) {
         progress.nextPass();
-        link.transport().setByteDelayMs(link.WaitPrg);
-        const int rc = link.processImageFile(image, BlockProgram);
+        link.transport().setByteDelayMs(link.waitPrg());
+        const LinkResult rc = link.processImageFile(image, BlockProgram);
         link.transport().setByteDelayMs(0);
-        if (rc)
+        if (failed(rc))
             return rc;
     }
-    if (link.runActions & RunVerify) {
+    if (link.runActions() & RunVerify) {
         progress.nextPass();
-        if (const int rc = link.processImageFile(image, BlockVerify))
+        if (const LinkResult rc = link.processImageFile(image, BlockVerify); failed(rc))
             return rc;
     }
-    return link::kOk;
+    return LinkResult::Ok;
+}
+
+// The run's steps after the port is open; a failure names its step for endOperation.
+StepFailure runSteps(BslLink& link, long bytes) {
+    link.transport().enterBootstrapLoader(true);
+    if (link.runActions() & RunMassErase) {
+        if (const LinkResult rc = massErase(link); failed(rc))
+            return {rc, false};
+        link.setPasswordFile(std::nullopt);  // the device now has the erased-device password
+    }
+    if (const LinkResult rc = link.transmitPassword(link.passwordFile()); failed(rc))
+        return {rc, true};
+    checkLoaderVersion(link);
+    RunProgress progress(link, bytes, passesOf(link.runActions()));
+    if (link.needsPatch()) {
+        if (const StepFailure f = loadPatch(link); failed(f.code))
+            return f;
+    }
+    return {imagePasses(link, progress), false};
 }
 
 }  // namespace
 
-int runProgramming(BslLink& link, ProgrammingMode mode) {
-    return runProgramming(link, mode, link.tempFile);
+bool runProgramming(BslLink& link, ProgrammingMode mode) {
+    return runProgramming(link, mode, link.tempFile());
 }
 
-int runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile) {
-    link.resultCode = link::kOk;
-    link.message.clear();
-    link.imageFile = imageFile;
-    link.runActions = runActionsFor(mode);
+bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile) {
+    link.beginRun(runActionsFor(mode), imageFile);
     // Before the device is touched: a full run would otherwise erase it and then find
     // nothing to program.
-    const long bytes = imageBytes(imageFile, link.maxBlockSize);
-    if (bytes < 0) {
-        link.failedFile = imageFile;
-        link.resultCode = link::kFileOpenFailed;
-        link.message = link::linkMessage(link::kFileOpenFailed, false, imageFile);
-        return 1;
-    }
+    const long bytes = imageBytes(imageFile, link.maxBlockSize());
+    if (bytes < 0)
+        return !failed(link.imageFileMissing(imageFile));
     link.transport().setDataChangeWarning(true);
-    if (const int rc = link.openPort()) {
-        link.resultCode = rc;
-        link.message = kPortOpenFailedText;
-        return 1;
+    if (const LinkResult rc = link.openPort(); failed(rc)) {
+        link.setOutcome(rc, kPortOpenFailedText);
+        return false;
     }
-    link.transport().enterBootstrapLoader(true);
-    if (link.runActions & RunMassErase) {
-        if (const int rc = massErase(link))
-            return failRun(link, rc, false);
-        link.passwordFile.reset();  // the device now has the erased-device password
-    }
-    if (const int rc = link.transmitPassword(link.passwordFile))
-        return failRun(link, rc, true);
-    checkLoaderVersion(link);
-    RunProgress progress(link, bytes, passesOf(link.runActions));
-    if (link.needsPatch) {
-        if (const StepFailure f = loadPatch(link); f.code) {
-            return failRun(link, f.code, f.passwordStage);
-        }
-    }
-    if (const int rc = imagePasses(link, progress))
-        return failRun(link, rc, false);
-    link.endOperation(link::kOk, false);
-    return 0;
+    // endOperation: the message, the reset when the run asks for it, the port closed.
+    const StepFailure f = runSteps(link, bytes);
+    return link.endOperation(f.code, f.passwordStage);
 }
 
 }  // namespace kv58

@@ -37,18 +37,17 @@ enum class ProgrammingMode : int {
 };
 
 constexpr int kMassEraseCycles = 20;
-constexpr uint16_t kLoaderVersionAddress = 0x0FFA;  // major version, then minor
-constexpr uint16_t kLastPatchedLoader = 0x0110;     // 1.10: the newest loader that needs it
 
 // One programming run of the link's temporary image (BslLink::tempFile, "TEMP.TXT"), or of
 // `imageFile`. The caller has set the port settings, the waits, BslLink::passwordFile for a
 // segment write, and any per-byte delay it wants before the programming pass.
 //
-// Returns 0 on success and 1 on failure; BslLink::message then holds the text for the user
-// ("ERROR: Opening COM-Port failed!" or the message of the failing code). An image file that
-// cannot be opened fails the run with code 96 before the port is opened, so a full run never
-// erases a device it has nothing to program into.
-int runProgramming(BslLink& link, ProgrammingMode mode);
-int runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile);
+// Returns true on success. On failure BslLink::message() holds the text for the user
+// ("ERROR: Opening COM-Port failed!" or the message of the failing result) and resultCode()
+// the result. An image file that cannot be opened fails the run with FileOpenFailed before
+// the port is opened, so a full run never erases a device it has nothing to program into.
+[[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode);
+[[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode,
+                                  const std::string& imageFile);
 
 }  // namespace kv58

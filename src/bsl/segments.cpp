@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/files.h"
 #include "base/text.h"
 #include "base/user_interface.h"
 #include "bsl/bsl_link.h"
@@ -50,39 +51,49 @@ constexpr SegmentInfo kSegmentB{
 
 // Tries the password files in list order until the loader accepts one; BslLink::passwordFile
 // names the accepted file (or the last one tried), resultCode holds the last result.
-bool searchPassword(BslLink& link, const PasswordFileList& passwordFiles) {
+// The result of the last attempt (Ok when one was accepted).
+LinkResult searchPassword(BslLink& link, const PasswordFileList& passwordFiles) {
+    LinkResult last = LinkResult::Ok;
     const size_t count = std::min(passwordFiles.size(), kPasswordSearchLimit);
     for (size_t i = 0; i < count && !passwordFiles[i].empty(); ++i) {
-        link.passwordFile = passwordFiles[i];
-        link.resultCode = link.transmitPassword(passwordFiles[i]);
-        if (link.resultCode == link::kOk)
-            return true;
+        link.setPasswordFile(passwordFiles[i]);
+        last = link.transmitPassword(passwordFiles[i]);
+        if (!failed(last))
+            return last;
     }
-    return false;
+    return failed(last) ? last : LinkResult::Nak;
 }
 
 // Opens the port, enters the loader and unlocks it. On failure the port is closed again
 // (endOperation after a failed search) and the operation's message is set.
 bool startOperation(BslLink& link, const PasswordFileList& passwordFiles,
                     const OperationTexts& texts) {
-    if (link.openPort() != link::kOk) {
-        link.message = texts.portOpenFailed;
+    if (const LinkResult rc = link.openPort(); failed(rc)) {
+        link.setOutcome(rc, texts.portOpenFailed);
         return false;
     }
     link.transport().enterBootstrapLoader(true);
-    if (searchPassword(link, passwordFiles))
+    const LinkResult rc = searchPassword(link, passwordFiles);
+    if (!failed(rc))
         return true;
-    link.endOperation(link.resultCode, true);
-    link.message = texts.passwordFailed;
+    static_cast<void>(link.endOperation(rc, true));
+    link.setMessage(texts.passwordFailed);
     return false;
 }
 
-// One TX data block into replyBlock; a reply with fewer bytes than asked for is invalid.
-int readBlock(BslLink& link, uint16_t address, uint16_t length) {
-    const int rc = link.bslCommand(kCmdTxDataBlock, address, length, nullptr, &link.replyBlock);
-    if (rc == link::kOk && link.lastReplyLength() < length)
-        return link::kInvalidReply;
+// One TX data block into `reply`; a reply with fewer bytes than asked for is invalid.
+LinkResult readBlock(BslLink& link, uint16_t address, uint16_t length, Block& reply) {
+    const LinkResult rc = link.bslCommand(kCmdTxDataBlock, address, length, nullptr, &reply);
+    if (!failed(rc) && link.lastReplyLength() < length)
+        return LinkResult::InvalidReply;
     return rc;
+}
+
+// Ends a failed transfer: endOperation's reset and port closing, then the operation's text.
+bool failTransfer(BslLink& link, LinkResult rc, const std::string& text) {
+    static_cast<void>(link.endOperation(rc, false));
+    link.setMessage(text);
+    return false;
 }
 
 bool readSegment(BslLink& link, const PasswordFileList& passwordFiles,
@@ -91,14 +102,12 @@ bool readSegment(BslLink& link, const PasswordFileList& passwordFiles,
         return false;
     const MemoryArea area = segment.area;
     link.reportProgress(0, area.length);
-    if (const int rc = readBlock(link, area.address, area.length)) {
-        link.endOperation(rc, false);
-        link.message = segment.read.transferFailed;
-        return false;
-    }
-    link.closePort();
+    Block reply{};
+    if (const LinkResult rc = readBlock(link, area.address, area.length, reply); failed(rc))
+        return failTransfer(link, rc, segment.read.transferFailed);
+    static_cast<void>(link.closePort());  // the data are in; a close failure changes nothing
     const size_t count = std::min<size_t>(destination.size(), area.length);
-    std::copy_n(link.replyBlock.begin(), count, destination.begin());
+    std::copy_n(reply.begin(), count, destination.begin());
     link.reportProgress(area.length, area.length);
     return true;
 }
@@ -108,46 +117,44 @@ bool readSegment(BslLink& link, const PasswordFileList& passwordFiles,
 bool writeTemporaryImage(BslLink& link, uint16_t address, std::span<const uint8_t> data,
                          UserInterface& ui) {
     const std::string text = formatTiTxtSection(address, data) + tiTxtEndLine();
-    switch (writeFileReplacing(link.tempFile, text)) {
+    switch (replaceFile(link.tempFile(), text)) {
         case FileWriteResult::Ok:
             return true;
         case FileWriteResult::CannotCreate:
             ui.messageBox(strprintf("Fehler beim \xD6"
                                     "ffnen der Zieldatei <%s>!",
-                                    link.tempFile.c_str()),
+                                    link.tempFile().c_str()),
                           MsgIcon::Exclamation, MsgButtons::Ok);
             return false;
         case FileWriteResult::WriteFailed:
             break;
     }
-    link.message = strprintf("ERROR: writing file \"%s\" failed!", link.tempFile.c_str());
+    link.setMessage(strprintf("ERROR: writing file \"%s\" failed!", link.tempFile().c_str()));
     return false;
 }
 
 bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
                   std::span<const uint8_t> data, UserInterface& ui, const SegmentInfo& segment) {
     if (data.empty() || data.size() > segment.area.length) {
-        link.message = strprintf("ERROR: %zu bytes do not fit segment %c (1 to %u)!", data.size(),
-                                 segment.letter, segment.area.length);
+        link.setMessage(strprintf("ERROR: %zu bytes do not fit segment %c (1 to %u)!", data.size(),
+                                  segment.letter, segment.area.length));
         return false;
     }
-    link.imageFile = link.tempFile;
     if (!writeTemporaryImage(link, segment.area.address, data, ui))
         return false;
     if (!startOperation(link, passwordFiles, segment.write))
         return false;
-    const int erase = link.bslCommand(kCmdEraseSegment, segment.area.address, kEraseSegmentKey);
-    link.endOperation(erase, false);
-    if (erase != link::kOk) {
-        link.message = segment.write.transferFailed;
-        return false;
-    }
-    link.transport().setByteDelayMs(link.WaitSeg);
-    const int run = runProgramming(link, ProgrammingMode::SegmentWrite);
+    const LinkResult erase =
+        link.bslCommand(kCmdEraseSegment, segment.area.address, kEraseSegmentKey);
+    if (failed(erase))
+        return failTransfer(link, erase, segment.write.transferFailed);
+    static_cast<void>(link.endOperation(erase, false));
+    link.transport().setByteDelayMs(link.waitSeg());
+    const bool written = runProgramming(link, ProgrammingMode::SegmentWrite);
     link.transport().setByteDelayMs(0);
-    link.passwordFile.reset();
-    link.imageFile.clear();
-    return run == 0;
+    link.setPasswordFile(std::nullopt);
+    link.forgetRunImage();
+    return written;
 }
 
 }  // namespace
@@ -158,17 +165,15 @@ bool readProgram(BslLink& link, const PasswordFileList& passwordFiles,
         return false;
     std::array<uint8_t, kProgramArea.length> image{};
     link.reportProgress(0, kProgramArea.length);
+    Block reply{};
     for (uint16_t offset = 0; offset < kProgramArea.length; offset += kProgramReadBlock) {
         const auto address = static_cast<uint16_t>(kProgramArea.address + offset);
-        if (const int rc = readBlock(link, address, kProgramReadBlock)) {
-            link.endOperation(rc, false);
-            link.message = strprintf("ERROR: reading program at %04X!", address);
-            return false;
-        }
-        std::copy_n(link.replyBlock.begin(), kProgramReadBlock, image.begin() + offset);
+        if (const LinkResult rc = readBlock(link, address, kProgramReadBlock, reply); failed(rc))
+            return failTransfer(link, rc, strprintf("ERROR: reading program at %04X!", address));
+        std::copy_n(reply.begin(), kProgramReadBlock, image.begin() + offset);
         link.reportProgress(offset + kProgramReadBlock, kProgramArea.length);
     }
-    link.closePort();
+    static_cast<void>(link.closePort());
     std::copy(image.begin(), image.end(), destination.begin());
     return true;
 }

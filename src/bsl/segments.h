@@ -49,22 +49,22 @@ constexpr size_t kPasswordSearchLimit = 10;
 
 // Reads 0xF000–0xFFFF into `destination`. A block that cannot be read fails the operation
 // with a message that names its address; `destination` is then left as it was.
-bool readProgram(BslLink& link, const PasswordFileList& passwordFiles,
-                 std::span<uint8_t, kProgramArea.length> destination);
+[[nodiscard]] bool readProgram(BslLink& link, const PasswordFileList& passwordFiles,
+                               std::span<uint8_t, kProgramArea.length> destination);
 
 // Reads the segment and copies its first destination.size() bytes (at most 128) into
 // `destination`; the destination is left as it was when the read fails.
-bool readSegmentA(BslLink& link, const PasswordFileList& passwordFiles,
-                  std::span<uint8_t> destination);
-bool readSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
-                  std::span<uint8_t> destination);
+[[nodiscard]] bool readSegmentA(BslLink& link, const PasswordFileList& passwordFiles,
+                                std::span<uint8_t> destination);
+[[nodiscard]] bool readSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
+                                std::span<uint8_t> destination);
 
 // Erases the segment and programs `data` (1 … 128 bytes, normally 128) from its start,
 // verified. A temporary image that cannot be created is reported through `ui` in a message
 // box ("Fehler beim Öffnen der Zieldatei <TEMP.TXT>!"); the device is then not touched.
-bool writeSegmentA(BslLink& link, const PasswordFileList& passwordFiles,
-                   std::span<const uint8_t> data, UserInterface& ui);
-bool writeSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
-                   std::span<const uint8_t> data, UserInterface& ui);
+[[nodiscard]] bool writeSegmentA(BslLink& link, const PasswordFileList& passwordFiles,
+                                 std::span<const uint8_t> data, UserInterface& ui);
+[[nodiscard]] bool writeSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
+                                 std::span<const uint8_t> data, UserInterface& ui);
 
 }  // namespace kv58

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 
 #include "base/text.h"
 #include "bsl/frame_transport.h"
@@ -93,10 +91,10 @@ public:
 
     // Hands on the gathered block; the next one starts at the same address (address lines
     // and the end) or right after it (`advance`).
-    int flush(bool advance) {
+    LinkResult flush(bool advance) {
         if (length_ == 0)
-            return link::kOk;
-        const int rc = sink_(address_, std::span<const uint8_t>(block_.data(), length_));
+            return LinkResult::Ok;
+        const LinkResult rc = sink_(address_, std::span<const uint8_t>(block_.data(), length_));
         if (advance)
             address_ = static_cast<uint16_t>(address_ + length_);
         length_ = 0;
@@ -105,18 +103,18 @@ public:
 
     void startSection(uint16_t address) { address_ = address; }
 
-    int appendLine(std::string_view line) {
+    LinkResult appendLine(std::string_view line) {
         for (size_t pos = 0; isValueField(line, pos); pos += kFieldWidth) {
             if (length_ == limit_) {
                 // A line with more values than fit: split it rather than overrun the block.
-                if (const int rc = flush(true))
+                if (const LinkResult rc = flush(true); failed(rc))
                     return rc;
             }
             block_[length_++] = fieldValue(line, pos);
         }
         if (static_cast<int>(length_) > flushAbove_)
             return flush(true);
-        return link::kOk;
+        return LinkResult::Ok;
     }
 
 private:
@@ -130,15 +128,15 @@ private:
 
 }  // namespace
 
-int readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink) {
+LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
-        return link::kFileOpenFailed;
+        return LinkResult::FileOpenFailed;
     BlockCollector blocks(maxBlockSize, sink);
     std::string storage;
     std::string_view line;
-    int rc = link::kOk;
-    while (rc == link::kOk && readPiece(file, storage, line)) {
+    LinkResult rc = LinkResult::Ok;
+    while (rc == LinkResult::Ok && readPiece(file, storage, line)) {
         if (!line.empty() && line[0] == 'q')
             break;
         if (!line.empty() && line[0] == '@') {
@@ -148,7 +146,7 @@ int readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSin
             rc = blocks.appendLine(line);
         }
     }
-    if (rc == link::kOk)
+    if (rc == LinkResult::Ok)
         rc = blocks.flush(false);
     std::fclose(file);
     return rc;
@@ -175,26 +173,6 @@ std::string formatTiTxt(const std::vector<TiTxtSection>& sections, bool withEndL
     if (withEndLine)
         out += tiTxtEndLine();
     return out;
-}
-
-FileWriteResult writeFileReplacing(const std::string& path, const std::string& content) {
-    const std::string partial = path + ".part";
-    std::FILE* file = std::fopen(partial.c_str(), "wb");
-    if (!file)
-        return FileWriteResult::CannotCreate;
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    const bool closed = std::fclose(file) == 0;
-    std::error_code ec;
-    if (!written || !closed) {
-        std::filesystem::remove(partial, ec);
-        return FileWriteResult::WriteFailed;
-    }
-    std::filesystem::rename(partial, path, ec);
-    if (ec) {
-        std::filesystem::remove(partial, ec);
-        return FileWriteResult::CannotCreate;
-    }
-    return FileWriteResult::Ok;
 }
 
 }  // namespace kv58

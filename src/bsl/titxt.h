@@ -34,18 +34,20 @@
 #include <string>
 #include <vector>
 
+#include "bsl/link_result.h"
+
 namespace kv58 {
 
 // Largest block the reader hands on: an odd start address and an odd length each add one
 // byte when the block is written, and the result must fit the 250-byte block buffer.
 constexpr int kMaxImageBlock = 248;
 
-// Receives one block; a non-zero result stops the reading and is returned by it.
-using TiTxtBlockSink = std::function<int(uint16_t address, std::span<const uint8_t> bytes)>;
+// Receives one block; a failed result stops the reading and is returned by it.
+using TiTxtBlockSink = std::function<LinkResult(uint16_t address, std::span<const uint8_t> bytes)>;
 
-// Reads the file and hands each block to `sink`. Returns 0, 96 (file cannot be opened), or
-// the first non-zero result of `sink`. `maxBlockSize` is clamped to 1 … kMaxImageBlock.
-int readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink);
+// Reads the file and hands each block to `sink`. Returns Ok, FileOpenFailed, or the first
+// failed result of `sink`. `maxBlockSize` is clamped to 1 … kMaxImageBlock.
+LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink);
 
 struct TiTxtSection {
     uint16_t address = 0;
@@ -59,11 +61,5 @@ std::string formatTiTxtSection(uint16_t address, std::span<const uint8_t> bytes)
 std::string tiTxtEndLine();
 // All sections, then the end line if asked for.
 std::string formatTiTxt(const std::vector<TiTxtSection>& sections, bool withEndLine);
-
-enum class FileWriteResult { Ok, CannotCreate, WriteFailed };
-
-// Writes `content` byte for byte to `path`, replacing an earlier file only once the new one
-// is complete (written beside it, then renamed), so a failure never leaves half a file.
-FileWriteResult writeFileReplacing(const std::string& path, const std::string& content);
 
 }  // namespace kv58

@@ -65,7 +65,8 @@ void MainDialog::readCommand() {
 
 void MainDialog::writeCommand() {
     model_.takeEntries();
-    SaveLastValues(settings_.LastValuePath, model_.lastValues());
+    // The last values are a convenience; a file that cannot be written never stops a write.
+    static_cast<void>(SaveLastValues(settings_.LastValuePath, model_.lastValues()));
     flows_->WriteDataKV58();
     model_.setWriteProgram(false);
 }

@@ -52,9 +52,10 @@ std::string formatBackupEntry(const std::tm& when, const SegmentData& segmentA,
 // Appends an entry for the write being made to SavePath\<serial>.dat, creating the folder
 // (one level) and the file when missing. True when written or when SaveData is off; false
 // after a failure, which has been shown through `ui`.
-bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
-                    const SegmentData& segmentAWrite, const SegmentData& segmentBSaved,
-                    UserInterface& ui, const std::tm& when);
+[[nodiscard]] bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
+                                  const SegmentData& segmentAWrite,
+                                  const SegmentData& segmentBSaved, UserInterface& ui,
+                                  const std::tm& when);
 
 // The local time now.
 std::tm localTimeNow();

@@ -101,7 +101,7 @@ BackupRestore::StepResult BackupRestore::identityCheck(const BackupEntry& entry,
     if (!readSegmentA(link_, passwords, data_.segmentARead) ||
         !readSegmentB(link_, passwords, data_.segmentBRead)) {
         ui_.messageBox(strprintf(text::kWriteWarning, failures + 1, settings_.MaxWriteCnt,
-                                 link_.message.c_str()),
+                                 link_.message().c_str()),
                        MsgIcon::Exclamation);
         return StepResult::Failed;
     }
@@ -147,7 +147,7 @@ BackupRestore::StepResult BackupRestore::writeSegment(Step step, const BackupEnt
                            : writeSegmentB(link_, passwords, entry.segmentB, ui_);
     if (written)
         return StepResult::Ok;
-    ui_.messageBox(link_.message, MsgIcon::Exclamation);
+    ui_.messageBox(link_.message(), MsgIcon::Exclamation);
     ui_.bringToForeground();
     return StepResult::Failed;
 }

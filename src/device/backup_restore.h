@@ -84,10 +84,11 @@ private:
     enum class Step { Identity, SegmentA, SegmentB, Done };
     enum class StepResult { Ok, Failed, Stop };
 
-    bool runSteps(const BackupEntry& entry, const RestoreOptions& options, RestoreReport& report);
+    [[nodiscard]] bool runSteps(const BackupEntry& entry, const RestoreOptions& options,
+                                RestoreReport& report);
     StepResult identityCheck(const BackupEntry& entry, const RestoreOptions& options,
                              RestoreReport& report, int failures);
-    bool appendUndoEntry(RestoreReport& report);
+    [[nodiscard]] bool appendUndoEntry(RestoreReport& report);
     StepResult writeSegment(Step step, const BackupEntry& entry);
     void rereadAndCompare(const BackupEntry& entry, const RestoreOptions& options,
                           RestoreReport& report);

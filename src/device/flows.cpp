@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/files.h"
 #include "base/text.h"
 #include "bsl/programming.h"
 #include "bsl/segments.h"
@@ -55,7 +56,7 @@ Flows::Flows(const Settings& settings, BslLink& link, UserInterface& ui, RunCont
       data_(data),
       host_(host),
       clock_(clock) {
-    link_.progress = [this](long done, long total) { ui_.infoProgress(done, total); };
+    link_.setProgressObserver([this](long done, long total) { ui_.infoProgress(done, total); });
 }
 
 void Flows::applyPortSettings() {
@@ -132,8 +133,8 @@ void Flows::checkProgram() {
 void Flows::RestoreTransmitter() {
     ui_.infoOpen();
     ui_.infoSetText(text::kReadingUserdata);
-    const std::string& file = link_.tempFile;
-    switch (writeFileReplacing(file, restoreImage(data_))) {
+    const std::string& file = link_.tempFile();
+    switch (replaceFile(file, restoreImage(data_))) {
         case FileWriteResult::CannotCreate:
             ui_.messageBox(strprintf(text::kErrorOpenFile, file.c_str()), MsgIcon::Exclamation);
             restoreFailed_ = true;
@@ -147,8 +148,8 @@ void Flows::RestoreTransmitter() {
         case FileWriteResult::Ok:
             break;
     }
-    if (runProgramming(link_, ProgrammingMode::FullRun) != 0) {
-        ui_.messageBox(link_.message, MsgIcon::Exclamation);
+    if (!runProgramming(link_, ProgrammingMode::FullRun)) {
+        ui_.messageBox(link_.message(), MsgIcon::Exclamation);
         restoreFailed_ = true;
     }
     ui_.infoClose();
@@ -202,12 +203,13 @@ void Flows::runWriteAttempts() {
                     identityError();
                     return;
                 }
-                SaveInfoMemory(settings_, data_.segmentARead, data_.segmentAWrite,
-                               data_.segmentBSaved, ui_, now());
+                // A backup that cannot be written has been reported to the user by now.
+                static_cast<void>(SaveInfoMemory(settings_, data_.segmentARead, data_.segmentAWrite,
+                                                 data_.segmentBSaved, ui_, now()));
                 identityChecked = true;
             } else {
                 ui_.messageBox(strprintf(text::kWriteWarning, attempt + 1, settings_.MaxWriteCnt,
-                                         link_.message.c_str()),
+                                         link_.message().c_str()),
                                MsgIcon::Exclamation);
             }
         }
@@ -217,7 +219,7 @@ void Flows::runWriteAttempts() {
                 judgeWrite();
                 return;
             }
-            ui_.messageBox(link_.message, MsgIcon::Exclamation);
+            ui_.messageBox(link_.message(), MsgIcon::Exclamation);
             ui_.bringToForeground();
         }
         if (++attempt >= settings_.MaxWriteCnt) {
@@ -233,7 +235,8 @@ void Flows::runWriteAttempts() {
 
 void Flows::identityError() {
     ui_.messageBox(text::kIdentError, MsgIcon::Exclamation);
-    ReadDataKV58(false);
+    // Shows the transmitter that is on the line now; whether that read works changes nothing.
+    static_cast<void>(ReadDataKV58(false));
     ui_.infoClose();
     ui_.messageBox(text::kDataNotSent, MsgIcon::Exclamation);
     writeOutcome_ = WriteOutcome::IdentityError;

@@ -42,7 +42,7 @@ public:
     // the configuration; as a reread after a write it also compares the data and checks the
     // program, restoring the transmitter when the program changed. False when every attempt
     // failed (the caller shows "ERROR reading data!").
-    bool ReadDataKV58(bool reread);
+    [[nodiscard]] bool ReadDataKV58(bool reread);
 
     // Asks, checks the identity, backs up, writes Segment A and rereads.
     void WriteDataKV58();
@@ -58,7 +58,7 @@ public:
     // The reread after a write: a pause for the transmitter, then ReadDataKV58(true), which
     // compares, checks the program and restores it where it changed. Shows "ERROR reading
     // data!" and returns false when the reread fails.
-    bool rereadAfterWrite();
+    [[nodiscard]] bool rereadAfterWrite();
 
     WriteOutcome lastWriteOutcome() const { return writeOutcome_; }
 

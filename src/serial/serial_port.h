@@ -41,7 +41,7 @@ public:
     // Applies the line settings, binary transfer, no flow control. False (with the reason in
     // `error`) when the port refuses them; settings that a port cannot carry at all (parity on
     // a pseudo-terminal) are accepted and noted instead.
-    virtual bool configure(const LineSettings& settings, std::string& error) = 0;
+    [[nodiscard]] virtual bool configure(const LineSettings& settings, std::string& error) = 0;
 
     // Modem-control lines; callers do not check the result (the link ignores it).
     virtual bool setDtr(bool on) = 0;
@@ -55,7 +55,7 @@ public:
     virtual void purge(bool input, bool output, bool abort) = 0;
 
     // Queues one byte for sending; false when the port fails.
-    virtual bool writeByte(uint8_t byte) = 0;
+    [[nodiscard]] virtual bool writeByte(uint8_t byte) = 0;
     // Reads up to `max` bytes that are already queued; returns how many were read.
     virtual size_t read(uint8_t* destination, size_t max) = 0;
     // Blocks until at least `count` bytes are queued or `timeoutMs` has passed; returns the
@@ -63,7 +63,7 @@ public:
     virtual size_t waitForInput(size_t count, int64_t timeoutMs) = 0;
 
     // Closes the port; false when the platform reports a failure. Further calls are no-ops.
-    virtual bool close() = 0;
+    [[nodiscard]] virtual bool close() = 0;
 
     // Where a backend reports what it could not apply ("pseudo-terminal: parity not set").
     void setNoteSink(std::function<void(const std::string&)> sink) { noteSink_ = std::move(sink); }

@@ -26,6 +26,6 @@ struct LastValues {
 // WriteProg, ProduktCode, each with its own profile write. Every key is attempted; the result
 // is true when all writes succeeded. The dialog goes on with the write of the transmitter
 // either way: losing the last choices must not stop it.
-bool SaveLastValues(const std::string& lastValuePath, const LastValues& values);
+[[nodiscard]] bool SaveLastValues(const std::string& lastValuePath, const LastValues& values);
 
 }  // namespace kv58

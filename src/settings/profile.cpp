@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/files.h"
 #include "base/text.h"
-#include "settings/file_replace.h"
 #include "settings/profile_format.h"
 
 namespace kv58 {
@@ -111,7 +111,7 @@ bool writeProfileString(const std::string& path, std::string_view section, std::
     std::string bytes;
     if (readWholeFile(path, bytes) == ReadResult::Failed)
         return false;
-    return replaceFile(path, withValue(bytes, section, key, value));
+    return replaceFile(path, withValue(bytes, section, key, value)) == FileWriteResult::Ok;
 }
 
 }  // namespace kv58

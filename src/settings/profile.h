@@ -18,7 +18,7 @@ size_t getProfileString(const std::string& path, std::string_view section, std::
 // Writes `value` (Windows-1252) to `key` of `section`, creating the file and the section when
 // missing and keeping every other byte of the file. Writes through a temporary file and an
 // atomic rename. Returns false when the file cannot be written.
-bool writeProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value);
+[[nodiscard]] bool writeProfileString(const std::string& path, std::string_view section,
+                                      std::string_view key, std::string_view value);
 
 }  // namespace kv58

@@ -77,8 +77,9 @@ bool readPort(Settings& s, UserInterface& ui, const SettingsFileReader& file,
                                 : "no port is set, and none was chosen in the port prompt");
     }
     s.Port = choice->port;
+    // The chosen port serves this run even when it cannot be kept as the default.
     if (choice->setDefault)
-        writeProfileString(s.IniPath, "COM", "Port", s.Port);
+        static_cast<void>(writeProfileString(s.IniPath, "COM", "Port", s.Port));
     return true;
 }
 

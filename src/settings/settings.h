@@ -69,11 +69,13 @@ struct SettingsLoadOptions {
 // the last "." of the file name, plus "ini"; the last-values file the same with "lkd". Shows
 // its errors through `ui` (and asks for the port there when the file names none). False when
 // the load failed; the caller then reports "ERROR reading INI-File!" and ends with exit code 2.
-bool LoadSettings(Settings& settings, UserInterface& ui, const std::string& programPath);
+[[nodiscard]] bool LoadSettings(Settings& settings, UserInterface& ui,
+                                const std::string& programPath);
 
 // The same with an explicit settings file; the last-values file follows the same rule from
 // it ("X.ini" -> "X.lkd").
-bool LoadSettingsFromFile(Settings& settings, UserInterface& ui, const std::string& iniPath,
-                          const SettingsLoadOptions& options = {});
+[[nodiscard]] bool LoadSettingsFromFile(Settings& settings, UserInterface& ui,
+                                        const std::string& iniPath,
+                                        const SettingsLoadOptions& options = {});
 
 }  // namespace kv58

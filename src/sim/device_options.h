@@ -47,11 +47,11 @@ std::string deviceOptionNames();
 
 // Applies one option; false with a message that names the option, the value and the
 // expected form. Unknown keys are refused with the list of accepted ones.
-bool setDeviceOption(DeviceOptions& options, const std::string& key, const std::string& value,
-                     std::string& error);
+[[nodiscard]] bool setDeviceOption(DeviceOptions& options, const std::string& key,
+                                   const std::string& value, std::string& error);
 
 // After all options: fills what depends on others (the display of a type without
 // temperature) and checks the whole (T min below T max).
-bool finishDeviceOptions(DeviceOptions& options, std::string& error);
+[[nodiscard]] bool finishDeviceOptions(DeviceOptions& options, std::string& error);
 
 }  // namespace kv58::sim

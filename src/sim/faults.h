@@ -69,9 +69,9 @@ public:
     void clear();
 
     // Arms the faults of one text item ("lose-reply:3"); false with the reason in `error`.
-    bool arm(const std::string& item, std::string& error);
+    [[nodiscard]] bool arm(const std::string& item, std::string& error);
     // Arms every item of a comma-separated list.
-    bool armList(const std::string& list, std::string& error);
+    [[nodiscard]] bool armList(const std::string& list, std::string& error);
 
     // --- Queries of the device (each call counts one event). ---
     enum class Fate { Delivered, Lost, Corrupted };

@@ -21,7 +21,7 @@ std::string formatImageText(const std::vector<ImageSection>& sections);
 
 // Parses the text; false with "line N: …" in `error` on a malformed line, a value beyond a
 // byte, or data that would run past address 0xFFFF.
-bool parseImageText(const std::string& text, std::vector<ImageSection>& sections,
-                    std::string& error);
+[[nodiscard]] bool parseImageText(const std::string& text, std::vector<ImageSection>& sections,
+                                  std::string& error);
 
 }  // namespace kv58::sim

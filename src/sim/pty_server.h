@@ -30,7 +30,7 @@ public:
 
     // Serves until stop() is called; false with the reason in `error` when the
     // pseudo-terminal fails.
-    bool serve(Clock& clock, std::string& error);
+    [[nodiscard]] bool serve(Clock& clock, std::string& error);
     // Ends serve() from any thread or from a signal handler (async-signal-safe).
     void stop();
 

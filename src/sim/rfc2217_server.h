@@ -26,7 +26,8 @@ struct ListenEndpoint {
 
 // "PORT" (on loopback), "HOST:PORT" or "[IPV6]:PORT"; false with an error that quotes the
 // text and the expected form.
-bool parseListenEndpoint(const std::string& text, ListenEndpoint& endpoint, std::string& error);
+[[nodiscard]] bool parseListenEndpoint(const std::string& text, ListenEndpoint& endpoint,
+                                       std::string& error);
 
 class Rfc2217Server {
 public:
@@ -48,7 +49,7 @@ public:
 
     // Serves until stop(), which closes the port of the client served; false with the reason in
     // `error` when the listening socket fails.
-    bool serve(Clock& clock, std::string& error);
+    [[nodiscard]] bool serve(Clock& clock, std::string& error);
     // Ends serve() from any thread or a signal handler (async-signal-safe).
     void stop();
 

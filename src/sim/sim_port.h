@@ -31,7 +31,8 @@ namespace kv58::sim {
 void registerSimPortScheme();
 
 // Parses a sim: name into options; false with an error that starts with the name.
-bool parseSimName(const std::string& name, DeviceOptions& options, std::string& error);
+[[nodiscard]] bool parseSimName(const std::string& name, DeviceOptions& options,
+                                std::string& error);
 
 // The device behind a name, made on first use. Null with the reason in `error`.
 std::shared_ptr<SimDevice> deviceFor(const std::string& name, std::string& error);

@@ -1,33 +1,25 @@
 #include "sim/state_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
+#include "base/files.h"
 #include "base/text.h"
 #include "sim/image_text.h"
 
 namespace kv58::sim {
 
-namespace fs = std::filesystem;
-
 StateLoad loadStateFile(const std::string& path, Msp430Memory& memory, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::error_code ec;
-        if (!fs::exists(path, ec))
+    std::string text;
+    switch (readWholeFile(path, text)) {
+        case ReadResult::Missing:
             return StateLoad::Missing;
-        error = "state file '" + path + "': cannot be read";
-        return StateLoad::Failed;
+        case ReadResult::Failed:
+            error = "state file '" + path + "': cannot be read";
+            return StateLoad::Failed;
+        case ReadResult::Ok:
+            break;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
     std::vector<ImageSection> sections;
     std::string why;
-    if (!parseImageText(text.str(), sections, why)) {
+    if (!parseImageText(text, sections, why)) {
         error = "state file '" + path + "': " + why;
         return StateLoad::Failed;
     }
@@ -72,29 +64,11 @@ std::vector<ImageSection> flashSections(const Msp430Memory& memory) {
 }  // namespace
 
 bool saveStateFile(const std::string& path, const Msp430Memory& memory, std::string& error) {
-    const std::string text = formatImageText(flashSections(memory));
-    const std::string temporary = path + ".tmp";
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) {
-        error =
-            "state file '" + path + "': cannot write '" + temporary + "': " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        error = "state file '" + path + "': writing '" + temporary + "' failed";
-        std::remove(temporary.c_str());
-        return false;
-    }
-    std::error_code ec;
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        error = "state file '" + path + "': cannot replace it: " + ec.message();
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    std::string reason;
+    if (replaceFile(path, formatImageText(flashSections(memory)), &reason) == FileWriteResult::Ok)
+        return true;
+    error = "state file '" + path + "': cannot write it: " + reason;
+    return false;
 }
 
 }  // namespace kv58::sim

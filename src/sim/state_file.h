@@ -18,6 +18,7 @@ StateLoad loadStateFile(const std::string& path, Msp430Memory& memory, std::stri
 // Writes every 16-byte line of flash that is not erased, grouped into sections. The file is
 // replaced atomically (a temporary file beside it, then a rename), so a reader never sees a
 // half-written state.
-bool saveStateFile(const std::string& path, const Msp430Memory& memory, std::string& error);
+[[nodiscard]] bool saveStateFile(const std::string& path, const Msp430Memory& memory,
+                                 std::string& error);
 
 }  // namespace kv58::sim

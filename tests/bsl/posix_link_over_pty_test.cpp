@@ -16,7 +16,7 @@ TEST(PosixPortLink, SynchronisationAndAFrameInRealTime) {
     PtyMaster master;
     RealClock clock;
     FrameTransport transport(clock);
-    ASSERT_EQ(transport.openPort(master.portName(), 300, 4, LineSettings{}), link::kOk)
+    ASSERT_EQ(transport.openPort(master.portName(), 300, 4, LineSettings{}), LinkResult::Ok)
         << transport.lastError();
     std::thread loader([&] {
         std::vector<uint8_t> got = master.read(2000);
@@ -27,12 +27,12 @@ TEST(PosixPortLink, SynchronisationAndAFrameInRealTime) {
             master.write({0x80, 0x00, 0x02, 0x02, 0x01, 0x10, 0x7C, 0xED});
         }
     });
-    EXPECT_EQ(transport.synchronize(), link::kOk);
+    EXPECT_EQ(transport.synchronize(), LinkResult::Ok);
     const uint8_t payload[] = {0xFA, 0x0F, 0x02, 0x00};
-    EXPECT_EQ(transport.exchangeFrame(0x14, payload), link::kOk);
+    EXPECT_EQ(transport.exchangeFrame(0x14, payload), LinkResult::Ok);
     loader.join();
     EXPECT_EQ(transport.reply().length, 2);
-    EXPECT_EQ(transport.closePort(), link::kOk);
+    EXPECT_EQ(transport.closePort(), LinkResult::Ok);
 }
 
 }  // namespace

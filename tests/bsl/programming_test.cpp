@@ -30,7 +30,7 @@ protected:
         for (size_t i = 0; i < segment.size(); ++i)
             segment[i] = static_cast<uint8_t>(seed + i);
         writeFile("TEMP.TXT", formatTiTxt({{0x1080, segment}}, true));
-        link.passwordFile = "KV58-PW.TXT";
+        link.setPasswordFile("KV58-PW.TXT");
     }
     // Every data command on the image's addresses comes right after Load PC 0x0220.
     void expectPatchEnteredBeforeImageCommands(size_t from) {
@@ -51,12 +51,13 @@ protected:
 TEST_F(ProgrammingTest, FullRunLeavesTheDeviceAsTheImageSaysAndResetsIt) {
     const std::vector<TiTxtSection> image = restoreImage();
     writeFile("TEMP.TXT", formatTiTxt(image, false));
-    link.passwordFile = "KV58-PW.TXT";  // the device is erased first: its password no longer holds
+    link.setPasswordFile(
+        "KV58-PW.TXT");  // the device is erased first: its password no longer holds
     std::vector<std::pair<long, long>> progress;
-    link.progress = [&](long done, long total) { progress.emplace_back(done, total); };
+    link.setProgressObserver([&](long done, long total) { progress.emplace_back(done, total); });
 
-    ASSERT_EQ(runProgramming(link, ProgrammingMode::FullRun), 0) << link.message;
-    EXPECT_EQ(link.message, "Programming completed!");
+    ASSERT_TRUE(runProgramming(link, ProgrammingMode::FullRun)) << link.message();
+    EXPECT_EQ(link.message(), "Programming completed!");
     for (const TiTxtSection& s : image)
         EXPECT_EQ(memoryAt(s.address, s.bytes.size()), s.bytes);
     EXPECT_EQ(memoryAt(0x1100, 0xF000 - 0x1100), std::vector<uint8_t>(0xF000 - 0x1100, 0xFF));
@@ -68,9 +69,9 @@ TEST_F(ProgrammingTest, FullRunLeavesTheDeviceAsTheImageSaysAndResetsIt) {
     EXPECT_EQ(sent.frames[20].data, std::vector<uint8_t>(32, 0xFF));
     EXPECT_EQ(sent.frames[21].text(), "14@0FFA+2");
     EXPECT_EQ(Strings(sent.log.end() - 4, sent.log.end()), kResetIntoProgram);
-    EXPECT_EQ(link.runActions,
+    EXPECT_EQ(link.runActions(),
               RunMassErase | RunEraseCheck | RunProgram | RunVerify | RunResetAtEnd);
-    EXPECT_FALSE(link.passwordFile);
+    EXPECT_FALSE(link.passwordFile());
 
     // Erase check, programming and verification count as one progress of three passes.
     const long total = 3 * 4352;
@@ -83,7 +84,7 @@ TEST_F(ProgrammingTest, FullRunLeavesTheDeviceAsTheImageSaysAndResetsIt) {
 TEST_F(ProgrammingTest, OldLoaderGetsThePatchAndEntersItBeforeEveryDataCommand) {
     link.setPortName("sim:old?loader=1.10");
     prepareSegmentWrite(0x30);
-    ASSERT_EQ(runProgramming(link, ProgrammingMode::SegmentWrite), 0) << link.message;
+    ASSERT_TRUE(runProgramming(link, ProgrammingMode::SegmentWrite)) << link.message();
     // Without the patch the old loader programs only every other word.
     EXPECT_EQ(memoryAt(0x1080, 128), segment);
     const size_t version = indexOf("14@0FFA+2");
@@ -92,15 +93,15 @@ TEST_F(ProgrammingTest, OldLoaderGetsThePatchAndEntersItBeforeEveryDataCommand) 
     EXPECT_EQ(sent.frames[version + 2].text(), "10@FFE0+32");
     EXPECT_EQ(sent.frames[version + 3].address, 0x0220);  // the patch, written directly
     expectPatchEnteredBeforeImageCommands(version + 3);
-    EXPECT_EQ(link.loaderVersion, 0x0110);
-    EXPECT_TRUE(link.patchActive);
-    EXPECT_FALSE(link.needsPatch);
+    EXPECT_EQ(link.loaderVersion(), 0x0110);
+    EXPECT_TRUE(link.patchActive());
+    EXPECT_FALSE(link.needsPatch());
     EXPECT_TRUE(link.transport().dataChangeWarning());
 
     // The next run reads the version anew and loads the patch again.
     sent.clear();
     prepareSegmentWrite(0x50);
-    ASSERT_EQ(runProgramming(link, ProgrammingMode::SegmentWrite), 0) << link.message;
+    ASSERT_TRUE(runProgramming(link, ProgrammingMode::SegmentWrite)) << link.message();
     EXPECT_EQ(sent.count("1A@0C22+0"), 1u);
     EXPECT_EQ(memoryAt(0x1080, 128), segment);
 }
@@ -110,32 +111,32 @@ TEST_F(ProgrammingTest, MissingPatchFileFailsTheRunAndTheNextRunLoadsIt) {
     const std::string patch = readFile("PATCH.TXT");
     std::remove("PATCH.TXT");
     prepareSegmentWrite(0x11);
-    EXPECT_EQ(runProgramming(link, ProgrammingMode::SegmentWrite), 1);
-    EXPECT_EQ(link.resultCode, 96);
-    EXPECT_EQ(link.message, "ERROR: Unable to open input file \"PATCH.TXT\"!");
-    EXPECT_TRUE(link.needsPatch);
+    EXPECT_FALSE(runProgramming(link, ProgrammingMode::SegmentWrite));
+    EXPECT_EQ(link.resultCode(), LinkResult::FileOpenFailed);
+    EXPECT_EQ(link.message(), "ERROR: Unable to open input file \"PATCH.TXT\"!");
+    EXPECT_TRUE(link.needsPatch());
     EXPECT_EQ(sent.count("12@1080+128"), 0u);
 
     writeFile("PATCH.TXT", patch);
-    ASSERT_EQ(runProgramming(link, ProgrammingMode::SegmentWrite), 0) << link.message;
-    EXPECT_TRUE(link.patchActive);
+    ASSERT_TRUE(runProgramming(link, ProgrammingMode::SegmentWrite)) << link.message();
+    EXPECT_TRUE(link.patchActive());
     EXPECT_EQ(memoryAt(0x1080, 128), segment);
 }
 
 TEST_F(ProgrammingTest, NewerLoaderClearsThePatchStateOfAnEarlierDevice) {
     link.setPortName("sim:old?loader=1.10");
     prepareSegmentWrite(0x22);
-    ASSERT_EQ(runProgramming(link, ProgrammingMode::SegmentWrite), 0) << link.message;
-    ASSERT_TRUE(link.patchActive);
+    ASSERT_TRUE(runProgramming(link, ProgrammingMode::SegmentWrite)) << link.message();
+    ASSERT_TRUE(link.patchActive());
 
     link.setPortName("sim:new?loader=1.11");
     sent.clear();
     prepareSegmentWrite(0x33);
-    ASSERT_EQ(runProgramming(link, ProgrammingMode::SegmentWrite), 0) << link.message;
+    ASSERT_TRUE(runProgramming(link, ProgrammingMode::SegmentWrite)) << link.message();
     EXPECT_EQ(sent.count("1A@0220+0"), 0u);
-    EXPECT_FALSE(link.patchActive);
+    EXPECT_FALSE(link.patchActive());
     EXPECT_FALSE(link.transport().dataChangeWarning());
-    EXPECT_EQ(link.loaderVersion, 0x0111);
+    EXPECT_EQ(link.loaderVersion(), 0x0111);
     EXPECT_EQ(memoryAt(0x1080, 128), segment);
 }
 
@@ -144,9 +145,9 @@ TEST_F(ProgrammingTest, MassEraseRefusedInItsFifthCycleEndsTheRunWithReset) {
     // Each cycle is a synchronisation byte and a 10-byte frame; flip the fifth frame's
     // address byte so that the loader refuses its checksum.
     device().faults().corruptSent(4 * 11 + 1 + 5);
-    EXPECT_EQ(runProgramming(link, ProgrammingMode::FullRun), 1);
-    EXPECT_EQ(link.resultCode, 7);
-    EXPECT_EQ(link.message, "ERROR: Communication Error!");
+    EXPECT_FALSE(runProgramming(link, ProgrammingMode::FullRun));
+    EXPECT_EQ(link.resultCode(), LinkResult::Nak);
+    EXPECT_EQ(link.message(), "ERROR: Communication Error!");
     EXPECT_EQ(sent.texts(), Strings(5, "18@FF00+42246"));
     EXPECT_EQ(Strings(sent.log.end() - 4, sent.log.end()), kResetIntoProgram);
 }
@@ -154,23 +155,23 @@ TEST_F(ProgrammingTest, MassEraseRefusedInItsFifthCycleEndsTheRunWithReset) {
 TEST_F(ProgrammingTest, RefusedPasswordIsReportedAsSuch) {
     writeFile("TEMP.TXT", formatTiTxt(restoreImage(), false));
     device().faults().refusePasswords(1);
-    EXPECT_EQ(runProgramming(link, ProgrammingMode::FullRun), 1);
-    EXPECT_EQ(link.message, "ERROR: Password not accepted!");
+    EXPECT_FALSE(runProgramming(link, ProgrammingMode::FullRun));
+    EXPECT_EQ(link.message(), "ERROR: Password not accepted!");
 }
 
 TEST_F(ProgrammingTest, FailuresBeforeTheDeviceIsTouched) {
     const std::vector<uint8_t> before = memoryAt(0x1000, 256);
     // No image: a full run must not erase a device it has nothing to program into.
-    EXPECT_EQ(runProgramming(link, ProgrammingMode::FullRun), 1);
-    EXPECT_EQ(link.resultCode, 96);
-    EXPECT_EQ(link.message, "ERROR: Unable to open input file \"TEMP.TXT\"!");
+    EXPECT_FALSE(runProgramming(link, ProgrammingMode::FullRun));
+    EXPECT_EQ(link.resultCode(), LinkResult::FileOpenFailed);
+    EXPECT_EQ(link.message(), "ERROR: Unable to open input file \"TEMP.TXT\"!");
     EXPECT_TRUE(sent.log.empty());
     EXPECT_EQ(memoryAt(0x1000, 256), before);
 
     writeFile("TEMP.TXT", formatTiTxt(restoreImage(), false));
     link.setPortName(dir.file("no-such-port"));
-    EXPECT_EQ(runProgramming(link, ProgrammingMode::FullRun), 1);
-    EXPECT_EQ(link.message, "ERROR: Opening COM-Port failed!");
+    EXPECT_FALSE(runProgramming(link, ProgrammingMode::FullRun));
+    EXPECT_EQ(link.message(), "ERROR: Opening COM-Port failed!");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ using std::chrono::steady_clock;
 TEST(Rfc2217Link, FailuresMapToTheLinkResultsWithoutHanging) {
     BslLink link(realClock());
     link.setPortName("rfc2217://127.0.0.1:1?timeout=0.2");
-    EXPECT_EQ(link.openPort(), link::kPortOpenFailed);
+    EXPECT_EQ(link.openPort(), LinkResult::PortOpenFailed);
     EXPECT_NE(link.transport().lastError().find("cannot connect"), std::string::npos);
 
     ScriptedServer refusing;
@@ -27,7 +27,7 @@ TEST(Rfc2217Link, FailuresMapToTheLinkResultsWithoutHanging) {
         peer.receive(1, 1000);
     });
     link.setPortName(refusing.name());
-    EXPECT_EQ(link.openPort(), link::kPortConfigFailed);
+    EXPECT_EQ(link.openPort(), LinkResult::PortConfigFailed);
     EXPECT_NE(link.transport().lastError().find("parity none instead of even"), std::string::npos)
         << link.transport().lastError();
     refusing.join();
@@ -45,12 +45,13 @@ TEST(Rfc2217Link, FailuresMapToTheLinkResultsWithoutHanging) {
     });
     link.setPortName(leaving.name());
     link.setBaudRate(115200);
-    ASSERT_EQ(link.openPort(), link::kOk) << link.transport().lastError();
+    ASSERT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
     const auto start = steady_clock::now();
     Block reply{};
-    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), link::kInvalidReply);
+    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply),
+              LinkResult::InvalidReply);
     EXPECT_LT(elapsedMs(start), 250) << "waited for the time-out instead of the closed connection";
-    link.closePort();
+    static_cast<void>(link.closePort());
 }
 
 }  // namespace

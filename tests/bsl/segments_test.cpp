@@ -34,8 +34,8 @@ TEST_F(SegmentsTest, ReadsReturnTheDeviceMemory) {
     std::array<uint8_t, 4096> program{};
     std::array<uint8_t, 128> a{}, b{};
     long lastDone = 0, lastTotal = 0;
-    link.progress = [&](long done, long total) { lastDone = done, lastTotal = total; };
-    ASSERT_TRUE(readProgram(link, passwords, program)) << link.message;
+    link.setProgressObserver([&](long done, long total) { lastDone = done, lastTotal = total; });
+    ASSERT_TRUE(readProgram(link, passwords, program)) << link.message();
     EXPECT_EQ(Bytes(program.begin(), program.end()), memoryAt(0xF000, 4096));
     EXPECT_EQ(std::make_pair(lastDone, lastTotal), std::make_pair(4096L, 4096L));
     const std::vector<SentFrame> reads = framesOf(0x14);
@@ -43,9 +43,9 @@ TEST_F(SegmentsTest, ReadsReturnTheDeviceMemory) {
     for (size_t i = 0; i < reads.size(); ++i)
         EXPECT_EQ(reads[i].address, 0xF000 + 128 * i);
 
-    ASSERT_TRUE(readSegmentA(link, passwords, a)) << link.message;
+    ASSERT_TRUE(readSegmentA(link, passwords, a)) << link.message();
     EXPECT_EQ(Bytes(a.begin(), a.end()), memoryAt(0x1080, 128));
-    ASSERT_TRUE(readSegmentB(link, passwords, b)) << link.message;
+    ASSERT_TRUE(readSegmentB(link, passwords, b)) << link.message();
     EXPECT_EQ(Bytes(b.begin(), b.end()), memoryAt(0x1000, 128));
     // Reads end without the reset into the device's program: reset is held once per entry.
     EXPECT_EQ(std::count(sent.log.begin(), sent.log.end(), "DTR off"), 3);
@@ -54,7 +54,7 @@ TEST_F(SegmentsTest, ReadsReturnTheDeviceMemory) {
 TEST_F(SegmentsTest, ShortReadAsksForTheWholeSegment) {
     std::array<uint8_t, 128> buffer;
     buffer.fill(0xAA);
-    ASSERT_TRUE(readSegmentB(link, passwords, std::span(buffer).first(64))) << link.message;
+    ASSERT_TRUE(readSegmentB(link, passwords, std::span(buffer).first(64))) << link.message();
     EXPECT_EQ(sent.frames.back().text(), "14@1000+128");
     EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 64), memoryAt(0x1000, 64));
     EXPECT_EQ(Bytes(buffer.begin() + 64, buffer.end()), Bytes(64, 0xAA));
@@ -70,27 +70,27 @@ TEST_F(SegmentsTest, PasswordSearchTriesTheFilesInOrder) {
         return std::make_pair(ok, framesOf(0x10).size());
     };
     EXPECT_EQ(search({}), std::make_pair(false, size_t{0}));
-    EXPECT_EQ(link.message, "ERROR: send password failed (reading data Segment A)!");
+    EXPECT_EQ(link.message(), "ERROR: send password failed (reading data Segment A)!");
     EXPECT_EQ(search({"", "KV58-PW.TXT"}), std::make_pair(false, size_t{0}));
     EXPECT_EQ(search({"MISSING.TXT", "KV58-PW.TXT"}), std::make_pair(true, size_t{1}));
     EXPECT_EQ(search({"WRONG1.TXT", "WRONG2.TXT", "KV58-PW.TXT"}), std::make_pair(true, size_t{3}));
-    EXPECT_EQ(link.passwordFile, "KV58-PW.TXT");
+    EXPECT_EQ(link.passwordFile(), "KV58-PW.TXT");
 
     device().faults().refusePasswords(-1);
     EXPECT_EQ(search({"KV58-PW.TXT", "WRONG1.TXT"}), std::make_pair(false, size_t{2}));
-    EXPECT_EQ(link.resultCode, 7);
-    EXPECT_EQ(link.message, "ERROR: send password failed (reading data Segment A)!");
+    EXPECT_EQ(link.resultCode(), LinkResult::Nak);
+    EXPECT_EQ(link.message(), "ERROR: send password failed (reading data Segment A)!");
 }
 
 TEST_F(SegmentsTest, SegmentWriteProgramsAByteExactImageAndVerifiesIt) {
     const Bytes data = pattern(0x5C);
     const Bytes segmentB = memoryAt(0x1000, 128);
-    ASSERT_TRUE(writeSegmentA(link, passwords, data, ui)) << link.message;
+    ASSERT_TRUE(writeSegmentA(link, passwords, data, ui)) << link.message();
     EXPECT_EQ(memoryAt(0x1080, 128), data);
     EXPECT_EQ(memoryAt(0x1000, 128), segmentB);
-    EXPECT_EQ(link.message, "Programming completed!");
-    EXPECT_FALSE(link.passwordFile);
-    EXPECT_TRUE(link.imageFile.empty());
+    EXPECT_EQ(link.message(), "Programming completed!");
+    EXPECT_FALSE(link.passwordFile());
+    EXPECT_TRUE(link.imageFile().empty());
     EXPECT_EQ(framesOf(0x16).at(0).text(), "16@1080+42242");
 
     std::string expected = "@1080\r\n";
@@ -110,13 +110,13 @@ TEST_F(SegmentsTest, SegmentWriteOnFlashThatWillNotProgramFailsVerification) {
     data[5] = 0x00;
     device().faults().stickCell(0x1085);
     EXPECT_FALSE(writeSegmentA(link, passwords, data, ui));
-    EXPECT_EQ(link.resultCode, 98);
-    EXPECT_EQ(link.message, "ERROR: Verification failed!");
+    EXPECT_EQ(link.resultCode(), LinkResult::VerifyFailed);
+    EXPECT_EQ(link.message(), "ERROR: Verification failed!");
 }
 
 TEST_F(SegmentsTest, SegmentWritePacing) {
     link.setWaits(1, 2);
-    ASSERT_TRUE(writeSegmentB(link, passwords, pattern(0x77), ui)) << link.message;
+    ASSERT_TRUE(writeSegmentB(link, passwords, pattern(0x77), ui)) << link.message();
     // Password search and erase: no delay. The run: password and version read at WaitSeg,
     // the data at WaitPrg, the verification without delay.
     const std::vector<SentFrame> passwordsSent = framesOf(0x10);
@@ -139,12 +139,12 @@ TEST_F(SegmentsTest, SegmentWritePacing) {
 }
 
 TEST_F(SegmentsTest, SegmentWriteAfterAFullRunResetsTheDeviceAfterTheErase) {
-    link.runActions = RunMassErase | RunEraseCheck | RunProgram | RunVerify | RunResetAtEnd;
-    ASSERT_TRUE(writeSegmentA(link, passwords, pattern(0x01), ui)) << link.message;
+    link.beginRun(RunMassErase | RunEraseCheck | RunProgram | RunVerify | RunResetAtEnd, "");
+    ASSERT_TRUE(writeSegmentA(link, passwords, pattern(0x01), ui)) << link.message();
     const auto erase = std::find(sent.log.begin(), sent.log.end(), "16@1080+42242");
     ASSERT_LT(erase + 5, sent.log.end());
     EXPECT_EQ(Strings(erase + 1, erase + 5), (Strings{"DTR on", "RTS on", "DTR off", "DTR on"}));
-    EXPECT_EQ(link.runActions, RunProgram | RunVerify);
+    EXPECT_EQ(link.runActions(), RunProgram | RunVerify);
 }
 
 TEST_F(SegmentsTest, FailedProgramBlockFailsTheReadAndLeavesTheDestination) {
@@ -154,8 +154,8 @@ TEST_F(SegmentsTest, FailedProgramBlockFailsTheReadAndLeavesTheDestination) {
     std::array<uint8_t, 4096> program;
     program.fill(0xAA);
     EXPECT_FALSE(readProgram(link, passwords, program));
-    EXPECT_EQ(link.message, "ERROR: reading program at F280!");
-    EXPECT_EQ(link.resultCode, 1);
+    EXPECT_EQ(link.message(), "ERROR: reading program at F280!");
+    EXPECT_EQ(link.resultCode(), LinkResult::InvalidReply);
     EXPECT_EQ(framesOf(0x14).size(), 6u);
     EXPECT_EQ(Bytes(program.begin(), program.end()), Bytes(4096, 0xAA));
 }
@@ -167,14 +167,14 @@ TEST_F(SegmentsTest, FailedSegmentTransfersNameTheirSegment) {
     a.fill(0xAA);
     device().faults().corruptReply(2 + 1 + 4 + 10);
     EXPECT_FALSE(readSegmentA(link, passwords, a));
-    EXPECT_EQ(link.message, "ERROR: reading data (Segment A)!");
+    EXPECT_EQ(link.message(), "ERROR: reading data (Segment A)!");
     EXPECT_EQ(Bytes(a.begin(), a.end()), Bytes(128, 0xAA));
 
     // The erase of a Segment A write refused (its address byte flipped, as below).
     sent.clear();
     device().faults().corruptSent(43 + 1 + 5);
     EXPECT_FALSE(writeSegmentA(link, passwords, pattern(0x42), ui));
-    EXPECT_EQ(link.message, "ERROR: erase segment A (writing data)!");
+    EXPECT_EQ(link.message(), "ERROR: erase segment A (writing data)!");
     EXPECT_TRUE(framesOf(0x12).empty());
 }
 
@@ -196,10 +196,10 @@ TEST_F(SegmentsTest, EveryOperationNamesItselfWhenItCannotStart) {
     for (const Operation& op : operations) {
         link.setPortName(dir.file("no-such-port"));
         EXPECT_FALSE(op.run());
-        EXPECT_EQ(link.message, std::string("ERROR: opening COM-Port failed (") + op.what + ")!");
+        EXPECT_EQ(link.message(), std::string("ERROR: opening COM-Port failed (") + op.what + ")!");
         link.setPortName("sim:");
         EXPECT_FALSE(op.run());
-        EXPECT_EQ(link.message, std::string("ERROR: send password failed (") + op.what + ")!");
+        EXPECT_EQ(link.message(), std::string("ERROR: send password failed (") + op.what + ")!");
     }
 }
 
@@ -208,12 +208,12 @@ TEST_F(SegmentsTest, SegmentWriteFailures) {
     // 43 bytes and the synchronisation byte: header, command, two lengths, address).
     device().faults().corruptSent(43 + 1 + 5);
     EXPECT_FALSE(writeSegmentB(link, passwords, pattern(0x42), ui));
-    EXPECT_EQ(link.message, "ERROR: erase segment B (writing data)!");
+    EXPECT_EQ(link.message(), "ERROR: erase segment B (writing data)!");
     EXPECT_TRUE(framesOf(0x12).empty());
 
     // The temporary image cannot be created: a message box, and the device is not touched.
     sent.clear();
-    link.tempFile = "no-such-folder/TEMP.TXT";
+    link.setTempFile("no-such-folder/TEMP.TXT");
     EXPECT_FALSE(writeSegmentA(link, passwords, pattern(0x42), ui));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text,

@@ -13,7 +13,7 @@ namespace kv58::test {
 namespace {
 
 struct Blocks {
-    int result = -1;
+    LinkResult result = LinkResult::NoReply;  // until read
     std::vector<std::pair<uint16_t, Bytes>> blocks;
 
     std::vector<std::string> summary() const {
@@ -40,7 +40,7 @@ protected:
             readTiTxtFile(dir.file("image.txt"), maxBlockSize,
                           [&](uint16_t address, std::span<const uint8_t> bytes) {
                               b.blocks.emplace_back(address, Bytes(bytes.begin(), bytes.end()));
-                              return 0;
+                              return LinkResult::Ok;
                           });
         return b;
     }
@@ -62,7 +62,7 @@ std::string lines(size_t values, const char* end = "\r\n", size_t perLine = 16) 
 
 TEST_F(TiTxtReaderTest, SectionOf512BytesGivesBlocksOf240And240And32) {
     const Blocks b = read("@F000\r\n" + lines(512) + "q\r\n");
-    EXPECT_EQ(b.result, 0);
+    EXPECT_EQ(b.result, LinkResult::Ok);
     EXPECT_EQ(b.summary(), (Strings{"F000:240", "F0F0:240", "F1E0:32"}));
     const Bytes all = b.all();
     ASSERT_EQ(all.size(), 512u);
@@ -176,9 +176,10 @@ TEST_F(TiTxtReaderTest, BlockLimitIsClampedToWhatTheBufferTakes) {
 
 TEST_F(TiTxtReaderTest, MissingFileGives96) {
     int calls = 0;
-    EXPECT_EQ(readTiTxtFile(dir.file("nothing.txt"), 240,
-                            [&](uint16_t, std::span<const uint8_t>) { return ++calls, 0; }),
-              link::kFileOpenFailed);
+    EXPECT_EQ(
+        readTiTxtFile(dir.file("nothing.txt"), 240,
+                      [&](uint16_t, std::span<const uint8_t>) { return ++calls, LinkResult::Ok; }),
+        LinkResult::FileOpenFailed);
     EXPECT_EQ(calls, 0);
 }
 
@@ -189,9 +190,10 @@ TEST_F(TiTxtReaderTest, SinkFailureStopsTheReading) {
     EXPECT_EQ(readTiTxtFile(dir.file("image.txt"), 240,
                             [&](uint16_t address, std::span<const uint8_t>) {
                                 seen.push_back(address);
-                                return address == 0x2000 ? 98 : 0;
+                                return address == 0x2000 ? LinkResult::VerifyFailed
+                                                         : LinkResult::Ok;
                             }),
-              98);
+              LinkResult::VerifyFailed);
     EXPECT_EQ(seen, (std::vector<uint16_t>{0x1000, 0x2000}));
 }
 
@@ -240,8 +242,7 @@ TEST(TiTxtWriter, WhatIsWrittenReadsBackUnchanged) {
     for (size_t i = 0; i < 4096; ++i)
         program[i] = static_cast<uint8_t>(i * 13 + 7);
     const std::vector<TiTxtSection> sections = {{0x1000, b}, {0x1080, a}, {0xF000, program}};
-    ASSERT_EQ(writeFileReplacing(dir.file("t.txt"), formatTiTxt(sections, true)),
-              FileWriteResult::Ok);
+    writeFile(dir.file("t.txt"), formatTiTxt(sections, true));
     std::map<uint16_t, Bytes> memory;
     std::vector<uint16_t> starts;
     ASSERT_EQ(readTiTxtFile(dir.file("t.txt"), 240,
@@ -249,25 +250,15 @@ TEST(TiTxtWriter, WhatIsWrittenReadsBackUnchanged) {
                                 starts.push_back(address);
                                 for (size_t i = 0; i < bytes.size(); ++i)
                                     memory[static_cast<uint16_t>(address + i)] = {bytes[i]};
-                                return 0;
+                                return LinkResult::Ok;
                             }),
-              0);
+              LinkResult::Ok);
     for (const TiTxtSection& s : sections) {
         for (size_t i = 0; i < s.bytes.size(); ++i) {
             ASSERT_EQ(memory[static_cast<uint16_t>(s.address + i)].at(0), s.bytes[i]);
         }
     }
     EXPECT_EQ(starts.size(), 2u + 18u) << "4096 bytes: 17 blocks of 240 and one of 16";
-}
-
-TEST(TiTxtWriter, ReplacesAWholeFileOrNothing) {
-    TempDir dir;
-    writeFile(dir.file("TEMP.TXT"), "old contents");
-    EXPECT_EQ(writeFileReplacing(dir.file("TEMP.TXT"), "new\r\n"), FileWriteResult::Ok);
-    EXPECT_EQ(readFile(dir.file("TEMP.TXT")), "new\r\n");
-    EXPECT_FALSE(fileExists(dir.file("TEMP.TXT.part")));
-    EXPECT_EQ(writeFileReplacing(dir.file("no/such/dir/TEMP.TXT"), "x"),
-              FileWriteResult::CannotCreate);
 }
 
 }  // namespace

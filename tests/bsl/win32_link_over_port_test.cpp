@@ -17,26 +17,26 @@ TEST(Win32PortLink, SynchronisationAndALoaderReadInRealTime) {
     RealClock clock;
     FrameTransport transport(clock);
     ASSERT_EQ(transport.openPort(port, 300, 4, LineSettings{9600, 8, Parity::None, StopBits::One}),
-              link::kOk)
+              LinkResult::Ok)
         << transport.lastError();
     transport.enterBootstrapLoader(true);
-    ASSERT_EQ(transport.synchronize(), link::kOk);
+    ASSERT_EQ(transport.synchronize(), LinkResult::Ok);
     const uint8_t readVersion[] = {0xFA, 0x0F, 0x02, 0x00};  // 2 bytes at 0x0FFA
-    EXPECT_EQ(transport.exchangeFrame(0x14, readVersion), link::kNak) << "no password yet";
+    EXPECT_EQ(transport.exchangeFrame(0x14, readVersion), LinkResult::Nak) << "no password yet";
     std::vector<uint8_t> password = {0xE0, 0xFF, 0x20, 0x00};  // 32 bytes at 0xFFE0
     ASSERT_EQ(readTiTxtFile(KV58_SOURCE_DIR "/resources/shipped/KV58-PW.TXT", kMaxImageBlock,
                             [&](uint16_t, std::span<const uint8_t> bytes) {
                                 password.insert(password.end(), bytes.begin(), bytes.end());
-                                return 0;
+                                return LinkResult::Ok;
                             }),
-              0);
+              LinkResult::Ok);
     ASSERT_EQ(password.size(), 36u);
-    ASSERT_EQ(transport.synchronize(), link::kOk);
-    ASSERT_EQ(transport.exchangeFrame(0x10, password), link::kOk);
-    ASSERT_EQ(transport.synchronize(), link::kOk);
-    ASSERT_EQ(transport.exchangeFrame(0x14, readVersion), link::kOk);
+    ASSERT_EQ(transport.synchronize(), LinkResult::Ok);
+    ASSERT_EQ(transport.exchangeFrame(0x10, password), LinkResult::Ok);
+    ASSERT_EQ(transport.synchronize(), LinkResult::Ok);
+    ASSERT_EQ(transport.exchangeFrame(0x14, readVersion), LinkResult::Ok);
     EXPECT_EQ(transport.reply().length, 2);
-    EXPECT_EQ(transport.closePort(), link::kOk);
+    EXPECT_EQ(transport.closePort(), LinkResult::Ok);
 }
 
 }  // namespace

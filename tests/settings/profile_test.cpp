@@ -263,21 +263,5 @@ TEST_F(ProfileWrite, LeavesNoTemporaryFilesAndFailsCleanly) {
     EXPECT_EQ(files, 1u);
 }
 
-TEST_F(ProfileWrite, KeepsPermissionsAndSymbolicLinks) {
-#ifdef _WIN32
-    GTEST_SKIP() << "POSIX permission bits and symbolic links";
-#endif
-    const std::string real = dir.file("real.ini");
-    writeFile(real, "[S]\nk=1\n");
-    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
-    std::filesystem::create_symlink(real, ini);
-    ASSERT_TRUE(writeProfileString(ini, "S", "k", "2"));
-    EXPECT_TRUE(std::filesystem::is_symlink(ini));
-    EXPECT_EQ(readFile(real), "[S]\nk=2\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(real.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-}
-
 }  // namespace
 }  // namespace kv58

@@ -61,12 +61,12 @@ protected:
     }
     // Opens the port and enters the loader, as every device operation starts.
     void begin() {
-        ASSERT_EQ(link.openPort(), 0) << link.transport().lastError();
+        ASSERT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
         link.transport().enterBootstrapLoader(true);
     }
     std::array<uint8_t, 128> readA() {
         std::array<uint8_t, 128> a{};
-        EXPECT_TRUE(readSegmentA(link, kPasswords, a)) << link.message;
+        EXPECT_TRUE(readSegmentA(link, kPasswords, a)) << link.message();
         return a;
     }
     std::string serialOf(const std::array<uint8_t, 128>& a) {
@@ -77,6 +77,7 @@ protected:
     WorkingDirectory cwd{dir.path()};
     VirtualClock clock{5'000'000};
     BslLink link{clock};
+    Block reply{};  // the data of a read command
     std::shared_ptr<SimDevice> device;
     kv58::test::RecordingUi ui;
 };
@@ -84,22 +85,22 @@ protected:
 TEST_F(LinkAgainstDevice, SynchronisesAfterTheEntrySequenceOnly) {
     use("sim:link-sync");
     begin();
-    EXPECT_EQ(link.transport().synchronize(), 0);
+    EXPECT_EQ(link.transport().synchronize(), LinkResult::Ok);
     link.transport().enterBootstrapLoader(false);  // plain reset: the transmitter's program
     const int64_t start = clock.nowUs();
-    EXPECT_EQ(link.transport().synchronize(), 99);
+    EXPECT_EQ(link.transport().synchronize(), LinkResult::NoSync);
     EXPECT_GE(clock.nowUs() - start, 300'000);
-    EXPECT_EQ(link.closePort(), 0);
+    EXPECT_EQ(link.closePort(), LinkResult::Ok);
 }
 
 TEST_F(LinkAgainstDevice, PasswordAcceptedAndRefused) {
     use("sim:link-pw");
     begin();
-    EXPECT_EQ(link.transmitPassword(std::nullopt), 7) << "erased-device password";
-    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 2, nullptr, &link.replyBlock), 7);
-    EXPECT_EQ(link.transmitPassword(std::string(kPasswordFileName)), 0);
-    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 2, nullptr, &link.replyBlock), 0);
-    link.closePort();
+    EXPECT_EQ(link.transmitPassword(std::nullopt), LinkResult::Nak) << "erased-device password";
+    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 2, nullptr, &reply), LinkResult::Nak);
+    EXPECT_EQ(link.transmitPassword(std::string(kPasswordFileName)), LinkResult::Ok);
+    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 2, nullptr, &reply), LinkResult::Ok);
+    static_cast<void>(link.closePort());
 }
 
 TEST_F(LinkAgainstDevice, ReadsTheFactoryContents) {
@@ -107,25 +108,26 @@ TEST_F(LinkAgainstDevice, ReadsTheFactoryContents) {
     const auto a = readA();
     EXPECT_EQ(serialOf(a), "K58-104711");
     std::array<uint8_t, 4096> program{};
-    ASSERT_TRUE(readProgram(link, kPasswords, program)) << link.message;
+    ASSERT_TRUE(readProgram(link, kPasswords, program)) << link.message();
     EXPECT_TRUE(std::equal(program.begin(), program.end(), firmware().begin()));
 }
 
 TEST_F(LinkAgainstDevice, WritesAndVerifiesBlocks) {
     use("sim:link-block");
     begin();
-    ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), 0);
-    ASSERT_EQ(link.bslCommand(kCmdEraseSegment, 0x1080, kEraseSegmentKey), 0);
-    link.dataBlock.fill(0);
+    ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), LinkResult::Ok);
+    ASSERT_EQ(link.bslCommand(kCmdEraseSegment, 0x1080, kEraseSegmentKey), LinkResult::Ok);
+    link.dataBlock().fill(0);
     for (int i = 0; i < 16; ++i)
-        link.dataBlock[i] = static_cast<uint8_t>(0x10 + i);
-    EXPECT_EQ(link.programBlock(0x1080, 16, BlockEraseCheck | BlockProgram | BlockVerify), 0);
+        link.dataBlock()[i] = static_cast<uint8_t>(0x10 + i);
+    EXPECT_EQ(link.programBlock(0x1080, 16, BlockEraseCheck | BlockProgram | BlockVerify),
+              LinkResult::Ok);
     EXPECT_EQ(device->memory().read(0x108F), 0x1F);
     // Programming 1s over 0s leaves the 0s, which the verification finds.
-    link.dataBlock.fill(0xFF);
-    EXPECT_EQ(link.programBlock(0x1080, 16, BlockProgram | BlockVerify), 98);
-    EXPECT_EQ(link.verifyBlock(0x1080, 16, BlockEraseCheck), 97);
-    link.closePort();
+    link.dataBlock().fill(0xFF);
+    EXPECT_EQ(link.programBlock(0x1080, 16, BlockProgram | BlockVerify), LinkResult::VerifyFailed);
+    EXPECT_EQ(link.verifyBlock(0x1080, 16, BlockEraseCheck), LinkResult::EraseCheckFailed);
+    static_cast<void>(link.closePort());
 }
 
 TEST_F(LinkAgainstDevice, SegmentWriteErasesAndProgramsSegmentA) {
@@ -133,8 +135,8 @@ TEST_F(LinkAgainstDevice, SegmentWriteErasesAndProgramsSegmentA) {
     auto a = readA();
     a[kOffsetTempMin] = 0x00;  // T min -40
     a[kOffsetTempMin + 1] = 0x00;
-    ASSERT_TRUE(writeSegmentA(link, kPasswords, a, ui)) << link.message;
-    EXPECT_EQ(link.message, "Programming completed!");
+    ASSERT_TRUE(writeSegmentA(link, kPasswords, a, ui)) << link.message();
+    EXPECT_EQ(link.message(), "Programming completed!");
     EXPECT_EQ(readA(), a);
 }
 
@@ -142,12 +144,12 @@ TEST_F(LinkAgainstDevice, FullRunMassErasesAndRestores) {
     use("sim:link-full");
     const auto a = readA();
     std::array<uint8_t, 4096> program{};
-    ASSERT_TRUE(readProgram(link, kPasswords, program)) << link.message;
+    ASSERT_TRUE(readProgram(link, kPasswords, program)) << link.message();
     device->memory().write(0x2000, 0x00);  // something outside the image, to be erased
     writeFile(dir.file("TEMP.TXT"), formatTiTxt({{0x1080, {a.begin(), a.end()}},
                                                  {0xF000, {program.begin(), program.end()}}},
                                                 true));
-    ASSERT_EQ(runProgramming(link, ProgrammingMode::FullRun), 0) << link.message;
+    ASSERT_TRUE(runProgramming(link, ProgrammingMode::FullRun)) << link.message();
     EXPECT_EQ(device->memory().read(0x2000), 0xFF);
     EXPECT_EQ(device->memory().read(0x1000), 0xFF) << "Segment B was not in the image";
     EXPECT_EQ(readA(), a);
@@ -160,9 +162,9 @@ TEST_F(LinkAgainstDevice, OldLoaderIsWrittenThroughThePatch) {
     link.addTraceObserver(&frames);
     auto a = readA();
     a[0x20] = 'X';
-    ASSERT_TRUE(writeSegmentA(link, kPasswords, a, ui)) << link.message;
+    ASSERT_TRUE(writeSegmentA(link, kPasswords, a, ui)) << link.message();
     EXPECT_EQ(readA(), a);
-    EXPECT_EQ(link.loaderVersion, 0x0110);
+    EXPECT_EQ(link.loaderVersion(), 0x0110);
     EXPECT_EQ(frames.frames(kCmdLoadPc, 0x0C22), 1);
     EXPECT_EQ(frames.frames(kCmdLoadPc, 0x0220), 2) << "before the write and the verification";
     link.removeTraceObserver(&frames);
@@ -177,50 +179,51 @@ TEST_F(LinkAgainstDevice, OldLoaderWithoutTheRightPatchFails) {
     EXPECT_EQ(device->mode(), SimDevice::Mode::Reset);
     std::remove(kPatchFileName);
     EXPECT_FALSE(writeSegmentA(link, kPasswords, a, ui));
-    EXPECT_EQ(link.message, "ERROR: Unable to open input file \"PATCH.TXT\"!");
+    EXPECT_EQ(link.message(), "ERROR: Unable to open input file \"PATCH.TXT\"!");
 }
 
 TEST_F(LinkAgainstDevice, A128ByteReadTakesTheLineTime) {
     use("sim:link-timing");
     begin();
-    ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), 0);
+    ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), LinkResult::Ok);
     const int64_t start = clock.nowUs();
-    ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0xF000, 128, nullptr, &link.replyBlock), 0);
+    ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0xF000, 128, nullptr, &reply), LinkResult::Ok);
     // 11-bit characters at 9600 baud: synchronisation 1 + 1, frame 10, reply 4 + 128 + 2;
     // the device takes 100 µs before each of its two replies.
     EXPECT_EQ(clock.nowUs() - start, (1 + 1 + 10 + 134) * 1146 + 2 * 100);
-    link.closePort();
+    static_cast<void>(link.closePort());
 }
 
 TEST_F(LinkAgainstDevice, LostAndCorruptedBytes) {
     use("sim:link-wire");
     begin();
     device->faults().loseReply(1);
-    EXPECT_EQ(link.transport().synchronize(), 0) << "the second attempt";
-    ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), 0);
+    EXPECT_EQ(link.transport().synchronize(), LinkResult::Ok) << "the second attempt";
+    ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), LinkResult::Ok);
     device->faults().corruptReply(1 + 1 + 40);  // sync answer, then a byte of the data
-    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &link.replyBlock), 1);
+    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply),
+              LinkResult::InvalidReply);
     device->faults().loseSent(2);  // the frame header after the synchronisation
-    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1000, 2, nullptr, &link.replyBlock), 6);
+    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1000, 2, nullptr, &reply), LinkResult::NoReply);
     // Without its header the frame is noise to the loader, but a 0x80 inside it (the address
     // 0x1080) is a synchronisation: the host then gets an acknowledge instead of data.
     device->faults().loseSent(2);
-    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &link.replyBlock), 0);
+    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), LinkResult::Ok);
     EXPECT_EQ(link.lastReplyLength(), 0u);
     link.transport().enterBootstrapLoader(true);
-    ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), 0);
-    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &link.replyBlock), 0);
+    ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), LinkResult::Ok);
+    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), LinkResult::Ok);
     EXPECT_EQ(link.lastReplyLength(), 128u);
-    link.closePort();
+    static_cast<void>(link.closePort());
 }
 
 TEST_F(LinkAgainstDevice, SilentAndLateDevices) {
     use("sim:link-late?fault=answer-from:3");
     std::array<uint8_t, 128> a{};
     EXPECT_FALSE(readSegmentA(link, kPasswords, a));
-    EXPECT_EQ(link.message, "ERROR: send password failed (reading data Segment A)!");
+    EXPECT_EQ(link.message(), "ERROR: send password failed (reading data Segment A)!");
     EXPECT_FALSE(readSegmentA(link, kPasswords, a));
-    EXPECT_TRUE(readSegmentA(link, kPasswords, a)) << link.message;
+    EXPECT_TRUE(readSegmentA(link, kPasswords, a)) << link.message();
     device->faults().setSilent(true);
     EXPECT_FALSE(readSegmentA(link, kPasswords, a));
 }
@@ -229,7 +232,7 @@ TEST_F(LinkAgainstDevice, RefusedPassword) {
     use("sim:link-refuse?fault=refuse-password");
     std::array<uint8_t, 128> a{};
     EXPECT_FALSE(readSegmentA(link, kPasswords, a));
-    EXPECT_EQ(link.message, "ERROR: send password failed (reading data Segment A)!");
+    EXPECT_EQ(link.message(), "ERROR: send password failed (reading data Segment A)!");
 }
 
 TEST_F(LinkAgainstDevice, CellThatWillNotProgramFailsVerification) {
@@ -237,14 +240,14 @@ TEST_F(LinkAgainstDevice, CellThatWillNotProgramFailsVerification) {
     auto a = readA();
     a[0x10] = 0x00;
     EXPECT_FALSE(writeSegmentA(link, kPasswords, a, ui));
-    EXPECT_EQ(link.message, "ERROR: Verification failed!");
+    EXPECT_EQ(link.message(), "ERROR: Verification failed!");
 }
 
 TEST_F(LinkAgainstDevice, SegmentWriteThatChangesTheProgram) {
     use("sim:link-change?fault=program-change");
     std::array<uint8_t, 4096> before{}, after{};
     ASSERT_TRUE(readProgram(link, kPasswords, before));
-    ASSERT_TRUE(writeSegmentA(link, kPasswords, readA(), ui)) << link.message;
+    ASSERT_TRUE(writeSegmentA(link, kPasswords, readA(), ui)) << link.message();
     ASSERT_TRUE(readProgram(link, kPasswords, after));
     EXPECT_NE(before, after);
     EXPECT_NE(before[0x400], after[0x400]);

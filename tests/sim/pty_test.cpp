@@ -71,13 +71,13 @@ TEST_F(PtyServing, TheLinkReadsTheDeviceThroughThePseudoTerminal) {
     kv58::test::writeFile(dir.file(kPasswordFileName), passwordFileText());
     BslLink link(realClock());
     link.setPortName(server->slavePath());
-    ASSERT_EQ(link.openPort(), 0) << link.transport().lastError();
+    ASSERT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
     link.transport().enterBootstrapLoader(true);
-    ASSERT_EQ(link.transmitPassword(dir.file(kPasswordFileName)), 0);
+    ASSERT_EQ(link.transmitPassword(dir.file(kPasswordFileName)), LinkResult::Ok);
     Block reply{};
-    ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), 0);
+    ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), LinkResult::Ok);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&reply[0x1E])), "K58-104711");
-    EXPECT_EQ(link.closePort(), 0);
+    EXPECT_EQ(link.closePort(), LinkResult::Ok);
 }
 
 }  // namespace

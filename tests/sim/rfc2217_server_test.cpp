@@ -70,7 +70,7 @@ protected:
         link.setWaits(0, 0);
     }
     void TearDown() override {
-        link.closePort();
+        static_cast<void>(link.closePort());
         stopServing();
     }
     // After this the device may be inspected: the server thread has ended.
@@ -115,9 +115,9 @@ TEST_F(NetworkServing, FullReadAndSegmentWriteThroughTheNetworkPort) {
     std::array<uint8_t, 4096> program{};
     std::array<uint8_t, 128> segmentA{}, segmentB{};
     const auto start = steady_clock::now();
-    ASSERT_TRUE(readProgram(link, passwords, program)) << link.message;
-    ASSERT_TRUE(readSegmentA(link, passwords, segmentA)) << link.message;
-    ASSERT_TRUE(readSegmentB(link, passwords, segmentB)) << link.message;
+    ASSERT_TRUE(readProgram(link, passwords, program)) << link.message();
+    ASSERT_TRUE(readSegmentA(link, passwords, segmentA)) << link.message();
+    ASSERT_TRUE(readSegmentB(link, passwords, segmentB)) << link.message();
     std::printf("full read at 115200 baud through %s: %lld ms\n", server->portName().c_str(),
                 static_cast<long long>(msSince(start)));
 
@@ -125,9 +125,9 @@ TEST_F(NetworkServing, FullReadAndSegmentWriteThroughTheNetworkPort) {
     newA[0x10] ^= 0x5A;
     newA[0x7E] = 0xFF;
     kv58::test::RecordingUi ui;
-    ASSERT_TRUE(writeSegmentA(link, passwords, newA, ui)) << link.message;
+    ASSERT_TRUE(writeSegmentA(link, passwords, newA, ui)) << link.message();
     std::array<uint8_t, 128> reread{};
-    ASSERT_TRUE(readSegmentA(link, passwords, reread)) << link.message;
+    ASSERT_TRUE(readSegmentA(link, passwords, reread)) << link.message();
     EXPECT_EQ(reread, newA);
 
     stopServing();
@@ -138,12 +138,12 @@ TEST_F(NetworkServing, FullReadAndSegmentWriteThroughTheNetworkPort) {
 
 // The erased-device password and erased flash are nothing but 0xFF, the Telnet escape.
 TEST_F(NetworkServing, ErasedDevicePasswordAndErasedFlashPassBothWays) {
-    ASSERT_EQ(link.openPort(), link::kOk) << link.transport().lastError();
+    ASSERT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
     link.transport().enterBootstrapLoader(true);
-    ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFFFE, 0xA506), link::kOk);
-    ASSERT_EQ(link.transmitPassword(std::nullopt), link::kOk);
+    ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFFFE, 0xA506), LinkResult::Ok);
+    ASSERT_EQ(link.transmitPassword(std::nullopt), LinkResult::Ok);
     Block reply{};
-    ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), link::kOk);
+    ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), LinkResult::Ok);
     EXPECT_EQ(std::vector<uint8_t>(reply.begin(), reply.begin() + 128),
               std::vector<uint8_t>(128, 0xFF));
 }
@@ -153,13 +153,13 @@ TEST_F(NetworkServing, TheClientsLineSettingsSetTheWireTiming) {
     std::map<uint32_t, int64_t> readMs;
     for (const uint32_t baud : {19200u, 115200u}) {
         link.setBaudRate(baud);
-        ASSERT_EQ(link.openPort(), link::kOk) << link.transport().lastError();
+        ASSERT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
         link.transport().enterBootstrapLoader(true);
-        ASSERT_EQ(link.transmitPassword(kPasswordFileName), link::kOk);
+        ASSERT_EQ(link.transmitPassword(kPasswordFileName), LinkResult::Ok);
         const auto start = steady_clock::now();
-        ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0xF000, 128, nullptr, &reply), link::kOk);
+        ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0xF000, 128, nullptr, &reply), LinkResult::Ok);
         readMs[baud] = msSince(start);
-        link.closePort();
+        static_cast<void>(link.closePort());
     }
     // Sync, its answer, the 8-byte command frame and the 134-byte reply, 11 bits each: 86 ms
     // at 19200 baud, 14 ms at 115200.
@@ -168,11 +168,11 @@ TEST_F(NetworkServing, TheClientsLineSettingsSetTheWireTiming) {
     // Mark and space parity and 1.5 stop bits are taken; a rate the wire cannot carry is not.
     link.setParity("mark");
     link.setStopBits(15);
-    EXPECT_EQ(link.openPort(), link::kOk) << link.transport().lastError();
-    link.closePort();
+    EXPECT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
+    static_cast<void>(link.closePort());
     link.setParity("space");
-    EXPECT_EQ(link.openPort(), link::kOk) << link.transport().lastError();
-    link.closePort();
+    EXPECT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
+    static_cast<void>(link.closePort());
     std::string error;
     auto port = openSerialPort(server->portName(), realClock(), error);
     ASSERT_TRUE(port) << error;
@@ -185,11 +185,11 @@ TEST_F(NetworkServing, TheClientsLineSettingsSetTheWireTiming) {
 TEST_F(NetworkServing, DtrAndRtsDriveTheEntrySequenceInOrderAndInTime) {
     ControlTrace host;
     link.addTraceObserver(&host);
-    ASSERT_EQ(link.openPort(), link::kOk) << link.transport().lastError();
+    ASSERT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
     link.transport().enterBootstrapLoader(false);
-    EXPECT_EQ(link.transport().synchronize(), link::kNoSync) << "the program answered";
+    EXPECT_EQ(link.transport().synchronize(), LinkResult::NoSync) << "the program answered";
     link.transport().enterBootstrapLoader(true);
-    EXPECT_EQ(link.transport().synchronize(), link::kOk);
+    EXPECT_EQ(link.transport().synchronize(), LinkResult::Ok);
     link.removeTraceObserver(&host);
 
     // Opening raises both lines; then the two sequences: 4 and 9 changes. The answered
@@ -233,17 +233,17 @@ void vanishMidFrame(uint16_t port) {
 }
 
 TEST_F(NetworkServing, ServesOneClientAtATimeAndSurvivesOneThatVanishesMidFrame) {
-    ASSERT_EQ(link.openPort(), link::kOk) << link.transport().lastError();
+    ASSERT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
     std::string error;
     EXPECT_FALSE(openSerialPort(server->portName(), realClock(), error));
     EXPECT_EQ(error, server->portName() +
                          ": the server closed the connection while negotiating (another client "
                          "may be using the port)");
-    link.closePort();
+    static_cast<void>(link.closePort());
 
     vanishMidFrame(server->port());
     std::array<uint8_t, 128> segmentA{};
-    EXPECT_TRUE(readSegmentA(link, passwords, segmentA)) << link.message;
+    EXPECT_TRUE(readSegmentA(link, passwords, segmentA)) << link.message();
     stopServing();
     EXPECT_EQ(deviceBytes(0x1080, 128), std::vector<uint8_t>(segmentA.begin(), segmentA.end()));
     const std::vector<std::string> lines = logLines();

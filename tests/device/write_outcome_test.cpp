@@ -5,7 +5,7 @@
 
 #include "bsl/link_trace.h"
 #include "core/dialog_ids.h"
-#include "core/flow_fixture.h"
+#include "device/flow_fixture.h"
 #include "device/flows.h"
 #include "device/messages.h"
 

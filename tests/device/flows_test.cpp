@@ -8,8 +8,8 @@
 #include <algorithm>
 
 #include "core/dialog_ids.h"
-#include "core/flow_fixture.h"
 #include "device/backup.h"
+#include "device/flow_fixture.h"
 #include "device/messages.h"
 #include "settings/profile.h"
 

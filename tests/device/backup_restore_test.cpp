@@ -7,8 +7,8 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "core/dialog_ids.h"
-#include "core/flow_fixture.h"
 #include "device/backup.h"
+#include "device/flow_fixture.h"
 #include "device/flows.h"
 
 namespace kv58::test {
@@ -172,7 +172,7 @@ TEST_F(BackupRestoreTest, SegmentBOnlyWhenAskedAndFailedWritesUseTheAttempts) {
               RestoreOutcome::Incomplete);
     const std::vector<std::string> shown = ui.texts();
     ASSERT_EQ(shown.size(), 5u);  // question, three failed writes, the end
-    EXPECT_EQ(shown[1], dialog->link().message);
+    EXPECT_EQ(shown[1], dialog->link().message());
     EXPECT_EQ(shown[4], "WARNING!\n\nSegment A restored, Segment B NOT SENT!");
     EXPECT_EQ(entries().size(), 3u);  // one undo entry per restore
 }

@@ -1,7 +1,9 @@
-#include "settings/file_replace.h"
+#include "base/files.h"
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -42,16 +44,38 @@ std::string temporaryName(const std::string& target) {
 
 #ifdef _WIN32
 
-bool writeAndRename(const std::string& target, const std::string& temp, const std::string& bytes) {
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out)
-            return false;
+std::string systemText(DWORD code) {
+    char text[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                   text, sizeof text, nullptr);
+    std::string out = text;
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
+        out.pop_back();
+    return out.empty() ? "error " + std::to_string(code) : out;
+}
+
+FileWriteResult writeAndRename(const std::string& target, const std::string& temp,
+                               const std::string& bytes, std::string& reason) {
+    const HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        reason = systemText(GetLastError());
+        return FileWriteResult::CannotCreate;
     }
-    return MoveFileExA(temp.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size() && FlushFileBuffers(file);
+    if (!ok)
+        reason = systemText(GetLastError());
+    ok = CloseHandle(file) && ok;
+    if (!ok)
+        return FileWriteResult::WriteFailed;
+    if (!MoveFileExA(temp.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        reason = systemText(GetLastError());
+        return FileWriteResult::CannotCreate;
+    }
+    return FileWriteResult::Ok;
 }
 
 #else
@@ -79,20 +103,32 @@ void syncFolder(const std::string& target) {
     ::close(fd);
 }
 
-bool writeAndRename(const std::string& target, const std::string& temp, const std::string& bytes) {
+FileWriteResult writeAndRename(const std::string& target, const std::string& temp,
+                               const std::string& bytes, std::string& reason) {
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return FileWriteResult::CannotCreate;
+    }
     struct stat old {};
     bool ok = true;
     if (::stat(target.c_str(), &old) == 0)
         ok = ::fchmod(fd, old.st_mode & 07777) == 0;
     ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    if (!ok)
+        reason = std::strerror(errno);
     ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (ok)
-        syncFolder(target);
-    return ok;
+    if (!ok) {
+        if (reason.empty())
+            reason = std::strerror(errno);
+        return FileWriteResult::WriteFailed;
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        reason = std::strerror(errno);
+        return FileWriteResult::CannotCreate;
+    }
+    syncFolder(target);
+    return FileWriteResult::Ok;
 }
 
 #endif
@@ -114,14 +150,27 @@ ReadResult readWholeFile(const std::string& path, std::string& bytes) {
     return in.bad() ? ReadResult::Failed : ReadResult::Ok;
 }
 
-bool replaceFile(const std::string& path, const std::string& bytes) {
+bool fileReadable(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    std::fclose(file);
+    return true;
+}
+
+FileWriteResult replaceFile(const std::string& path, const std::string& bytes,
+                            std::string* reason) {
     const std::string target = writeTarget(path);
     const std::string temp = temporaryName(target);
-    if (writeAndRename(target, temp, bytes))
-        return true;
+    std::string why;
+    const FileWriteResult result = writeAndRename(target, temp, bytes, why);
+    if (result == FileWriteResult::Ok)
+        return result;
     std::error_code ec;
     fs::remove(temp, ec);
-    return false;
+    if (reason)
+        *reason = why;
+    return result;
 }
 
 }  // namespace kv58

@@ -1,4 +1,4 @@
-#include "core/flow_fixture.h"
+#include "device/flow_fixture.h"
 
 #include <filesystem>
 

@@ -1,0 +1,32 @@
+// Whole-file reads and the one way the program replaces a file: crash-safe, whole or not at all.
+#pragma once
+
+#include <string>
+
+namespace kv58 {
+
+enum class ReadResult { Ok, Missing, Failed };
+
+// Reads the whole file as bytes. Missing when the file does not exist, Failed when it exists
+// but cannot be read (a folder, no permission, an I/O error).
+[[nodiscard]] ReadResult readWholeFile(const std::string& path, std::string& bytes);
+
+// Whether the file can be opened for reading.
+[[nodiscard]] bool fileReadable(const std::string& path);
+
+enum class [[nodiscard]] FileWriteResult{
+    Ok,
+    CannotCreate,  // the file (or the new file beside it) cannot be created or put in place
+    WriteFailed,   // it was created, but the bytes could not all be written and flushed
+};
+
+// Replaces the file's contents with `bytes`, creating it when missing. The bytes go to a new
+// file beside it with a name of its own (so that runs side by side never share one), are
+// flushed to the disk, and the new file is renamed over the old one, so that a crash or a
+// full disk leaves either the old or the new contents, never a mix. An existing file keeps
+// its permissions; a symbolic link keeps pointing at the replaced file. On failure the old
+// file is untouched, the new one removed, and `reason` (when given) holds the system's text.
+FileWriteResult replaceFile(const std::string& path, const std::string& bytes,
+                            std::string* reason = nullptr);
+
+}  // namespace kv58
