@@ -6,7 +6,8 @@ DesktopProgram::DesktopProgram(Win32UserInterface& ui, Clock& clock)
     : ui_(ui), window_(ui), dialog_(ui, window_, clock) {
     ui_.setMainWindow(&window_);
     // Reads, writes and restores feed the information window's progress bar.
-    dialog_.link().progress = [this](long done, long total) { ui_.infoProgress(done, total); };
+    dialog_.link().setProgressObserver(
+        [this](long done, long total) { ui_.infoProgress(done, total); });
 }
 
 DesktopProgram::~DesktopProgram() {
