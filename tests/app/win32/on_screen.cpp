@@ -8,9 +8,23 @@ namespace {
 
 std::function<void(HWND)> pendingModal;
 
-// Called by the modal loop's timer: the active window is the modal dialog.
+// The modal dialog of this thread: a visible, enabled dialog whose owner it disabled.
+BOOL CALLBACK findModal(HWND window, LPARAM found) {
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (IsWindowVisible(window) && IsWindowEnabled(window) && owner && !IsWindowEnabled(owner) &&
+        className(window) == L"#32770") {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Called by the modal loop's timer; tries again until the dialog is there.
 void CALLBACK answerModal(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND modal = GetActiveWindow();
+    HWND modal = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findModal, reinterpret_cast<LPARAM>(&modal));
+    if (!modal)
+        return;
     KillTimer(nullptr, timer);
     if (pendingModal) {
         std::function<void(HWND)> inspect = std::move(pendingModal);
