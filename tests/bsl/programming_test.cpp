@@ -106,16 +106,18 @@ TEST_F(ProgrammingTest, OldLoaderGetsThePatchAndEntersItBeforeEveryDataCommand) 
     EXPECT_EQ(memoryAt(0x1080, 128), segment);
 }
 
-TEST_F(ProgrammingTest, MissingPatchFileFailsTheRunAndTheNextRunLoadsIt) {
+TEST_F(ProgrammingTest, MissingPatchFileFailsTheRunBeforeTheDeviceAndTheNextRunLoadsIt) {
     link.setPortName("sim:old?loader=1.10");
     const std::string patch = readFile("PATCH.TXT");
     std::remove("PATCH.TXT");
     prepareSegmentWrite(0x11);
+    // The loader's version is not known yet: it could be one that needs the patch, and a full
+    // run would learn it only after its erase.
     EXPECT_FALSE(runProgramming(link, ProgrammingMode::SegmentWrite));
     EXPECT_EQ(link.resultCode(), LinkResult::FileOpenFailed);
-    EXPECT_EQ(link.message(), "ERROR: Unable to open input file \"PATCH.TXT\"!");
-    EXPECT_TRUE(link.needsPatch());
-    EXPECT_EQ(sent.count("12@1080+128"), 0u);
+    EXPECT_EQ(link.message().rfind("ERROR: Unable to open input file \"PATCH.TXT\"! ", 0), 0u)
+        << link.message();
+    EXPECT_TRUE(sent.frames.empty()) << "the port was opened";
 
     writeFile("PATCH.TXT", patch);
     ASSERT_TRUE(runProgramming(link, ProgrammingMode::SegmentWrite)) << link.message();

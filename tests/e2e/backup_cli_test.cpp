@@ -52,10 +52,12 @@ protected:
 
 TEST_F(BackupCli, CutOffWriteIsUndoneByRestoringTheEntryBefore) {
     ASSERT_EQ(ctl({"write", "--output", "4 - 20 mA", "--yes"}).exitCode, 0);
-    // The second write loses power half-way and has no attempt left.
+    // The second write loses power half-way and has no attempt left: the transmitter is no
+    // longer as it was, and the exit code says so.
     const ProgramRun cut = ctl({"--port", "sim:?state=sim.state&fault=power-loss:1", "write",
                                 "--output", "0 - 5 V", "--yes"});
-    ASSERT_EQ(cut.exitCode, 1) << cut.err;
+    ASSERT_EQ(cut.exitCode, 3) << cut.err;
+    EXPECT_TRUE(contains(cut.err, "backup restore ./backup/K58-104711.dat --entry 2")) << cut.err;
 
     ProgramRun list = ctl({"backup", "list", backupFile});
     ASSERT_EQ(list.exitCode, 0) << list.err;

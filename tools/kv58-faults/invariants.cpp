@@ -79,6 +79,8 @@ const char* outcomeName(WriteOutcome o) {
             return "range refused";
         case WriteOutcome::IdentityError:
             return "identity error";
+        case WriteOutcome::DamagedRefused:
+            return "damaged refused";
         case WriteOutcome::NotSent:
             return "not sent";
         case WriteOutcome::RereadFailed:
