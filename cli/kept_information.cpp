@@ -33,8 +33,7 @@ bool backUpInformation(const Settings& settings, KeptInformation& kept, ConsoleU
     Settings always = settings;
     always.SaveData = true;
     kept.backupFile = backupFilePathFor(settings, kept);
-    return SaveInfoMemory(always, kept.segmentA, kept.segmentA, kept.segmentB, ui,
-                          localTimeNow());
+    return SaveInfoMemory(always, kept.segmentA, kept.segmentA, kept.segmentB, ui, localTimeNow());
 }
 
 bool writeImageWithInformation(const std::string& imageFile, const KeptInformation& kept,
@@ -53,8 +52,8 @@ bool writeImageWithInformation(const std::string& imageFile, const KeptInformati
     sections.push_back({kSegmentAAddress, {kept.segmentA.begin(), kept.segmentA.end()}});
     std::string reason;
     if (replaceFile(outFile, formatTiTxt(sections, true), &reason) != FileWriteResult::Ok) {
-        std::fprintf(stderr, "kv58ctl: cannot write %s: %s; nothing programmed\n",
-                     outFile.c_str(), reason.c_str());
+        std::fprintf(stderr, "kv58ctl: cannot write %s: %s; nothing programmed\n", outFile.c_str(),
+                     reason.c_str());
         return false;
     }
     return true;

@@ -72,9 +72,10 @@ std::string imageProblem(const ImageLayout& layout) {
         if (s.wraps || s.end > kFlashEnd)
             return where(s) + ": the section runs past FFFF";
         if (s.first < kFlashStart)
-            return where(s) + strprintf(": bytes at %04X to %04X lie outside the flash "
-                                        "(1000 to FFFF)",
-                                        s.first, std::min(s.end, kFlashStart) - 1);
+            return where(s) + strprintf(
+                                  ": bytes at %04X to %04X lie outside the flash "
+                                  "(1000 to FFFF)",
+                                  s.first, std::min(s.end, kFlashStart) - 1);
     }
     if (layout.bytes == 0)
         return "the image holds no data (not a TI-TXT image?)";

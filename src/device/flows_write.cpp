@@ -247,8 +247,8 @@ bool Flows::segmentBUnchanged() {
 void Flows::endWrite(WriteOutcome outcome, TransmitterState state) {
     writeOutcome_ = outcome;
     outcome_.state = state;
-    outcome_.wayBack = needsWayBack(state) ? wayBackAfter(state, programUnsure_, data_.segmentAWrite,
-                                                          data_.segmentBSaved)
+    outcome_.wayBack = needsWayBack(state) ? wayBackAfter(state, programUnsure_,
+                                                          data_.segmentAWrite, data_.segmentBSaved)
                                            : WayBack{};
     if (outcome != WriteOutcome::Confirmed)
         showOutcome(outcome_);

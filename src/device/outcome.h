@@ -34,10 +34,10 @@ const char* stateKey(TransmitterState state);
 // How to put the transmitter back.
 struct WayBack {
     enum class Kind {
-        None,           // nothing on disk is known to hold it
-        RestoreEntry,   // kv58ctl backup restore FILE --entry N [--with-segment-b]
-                        //   [--match-segment-b]
-        ProgramFile,    // kv58ctl program FILE
+        None,          // nothing on disk is known to hold it
+        RestoreEntry,  // kv58ctl backup restore FILE --entry N [--with-segment-b]
+                       //   [--match-segment-b]
+        ProgramFile,   // kv58ctl program FILE
     };
     Kind kind = Kind::None;
     std::string file;  // native path, Windows-1252, as a user types it from the working folder
