@@ -11,6 +11,7 @@
 #include "bsl/programming.h"
 #include "command.h"
 #include "console_ui.h"
+#include "device/calibration_guard.h"
 #include "device_command.h"
 #include "kept_information.h"
 #include "link_session.h"
@@ -36,7 +37,9 @@ const Command kCommand{
     "writes one) keeps the transmitter's own: its Segments A (configuration) and B\n"
     "(calibration) are read first, appended to its backup file (SavePath, whatever SaveData\n"
     "says), and programmed and verified with the image, from TEMP.TXT, which then holds the\n"
-    "whole transmitter. --replace-info programs the image as it is.\n"
+    "whole transmitter. An image with its own Segment B is not programmed into a\n"
+    "transmitter that holds another, intact one (an image of another transmitter would\n"
+    "replace its calibration). --replace-info programs the image as it is.\n"
     "\n"
     "Nothing is erased unless the image can be programmed: every address line plain\n"
     "hexadecimal (\"@F000\", not \"@0x1100\"), every byte inside the flash (1000 to FFFF),\n"
@@ -176,8 +179,18 @@ int run(Context& ctx) {
                    informationText(layout, keep ? &kept : nullptr))) {
         return kExitFailure;
     }
-    if (!keep)
+    if (!keep) {
+        std::string reason;
+        if (!request.replaceInfo &&
+            !calibrationFits(link, session.settings().passwordFileNames(), request.file, reason)) {
+            std::fprintf(stderr,
+                         "kv58ctl: %s; nothing programmed (--replace-info programs it "
+                         "all the same)\n",
+                         cp1252ToUtf8(reason).c_str());
+            return kExitFailure;
+        }
         return programImage(ctx, link, request.file);
+    }
     if (!backUpInformation(session.settings(), kept, *ctx.ui) ||
         !writeImageWithInformation(request.file, kept, link.tempFile())) {
         return kExitFailure;

@@ -86,6 +86,7 @@ RestoreReport BackupRestore::restore(const BackupEntry& entry, const RestoreOpti
     run_.switchOff();
     flashCommandsAtStart_ = link_.flashCommandsSent();
     programUnsure_ = false;
+    otherTransmitter_ = false;
     if (runSteps(entry, options, report))
         rereadAndCompare(entry, report);
     if (report.left.state != TransmitterState::Confirmed)
@@ -144,8 +145,10 @@ BackupRestore::StepResult BackupRestore::identityCheck(const BackupEntry& entry,
                                                        RestoreReport& report, int failures) {
     ui_.infoSetText(text::kRereading);
     const PasswordFileList passwords = settings_.passwordFileNames();
-    if (!readSegmentA(link_, passwords, data_.segmentARead) ||
-        !readSegmentB(link_, passwords, data_.segmentBRead)) {
+    // Segment B first: a transmitter exchanged after it gives another Segment A (refused by
+    // its serial number) or, when that check is forced, another Segment B at the erase.
+    if (!readSegmentB(link_, passwords, data_.segmentBRead) ||
+        !readSegmentA(link_, passwords, data_.segmentARead)) {
         ui_.messageBox(strprintf(text::kWriteWarning, failures + 1, settings_.MaxWriteCnt,
                                  link_.message().c_str()),
                        MsgIcon::Exclamation);
@@ -270,7 +273,7 @@ void BackupRestore::rereadAndCompare(const BackupEntry& entry, RestoreReport& re
     } else {
         judge(entry, report);
     }
-    if (needsWayBack(report.left.state)) {
+    if (needsWayBack(report.left.state) && !otherTransmitter_) {
         report.left.wayBack =
             flows_.wayBackAfter(report.left.state, programUnsure_, entry.segmentA, transmitterB_);
     }
@@ -298,6 +301,7 @@ void BackupRestore::judge(const BackupEntry& entry, RestoreReport& report) {
             const bool other =
                 data_.segmentBRead != transmitterB_ && data_.segmentBRead != data_.segmentBSaved;
             report.left.state = other ? TransmitterState::Unknown : segmentState(c.letter, c.read);
+            otherTransmitter_ = other;
             return;
         }
     }

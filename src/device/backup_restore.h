@@ -128,6 +128,7 @@ private:
     SegmentData transmitterB_{};
     uint64_t flashCommandsAtStart_ = 0;
     bool programUnsure_ = false;
+    bool otherTransmitter_ = false;  // the reread found another transmitter
     std::optional<CriticalSection> critical_;
 };
 

@@ -8,6 +8,7 @@
 #include "bsl/segments.h"
 #include "bsl/titxt.h"
 #include "device/backup.h"
+#include "device/calibration_guard.h"
 #include "device/link_settings.h"
 #include "device/messages.h"
 #include "device/restore_image.h"
@@ -164,7 +165,8 @@ void Flows::RestoreTransmitter() {
     ui_.infoOpen();
     ui_.infoSetText(text::kReadingUserdata);
     const std::string& file = link_.tempFile();
-    switch (replaceFile(file, restoreImage(data_))) {
+    switch (replaceFile(
+        file, restoreImage(data_.segmentBSaved, data_.segmentAWrite, data_.referenceProgram))) {
         case FileWriteResult::CannotCreate:
             ui_.messageBox(strprintf(text::kErrorOpenFile, file.c_str()), MsgIcon::Exclamation);
             restoreFailed_ = true;
@@ -178,7 +180,12 @@ void Flows::RestoreTransmitter() {
         case FileWriteResult::Ok:
             break;
     }
-    if (!runProgramming(link_, ProgrammingMode::FullRun)) {
+    // A transmitter exchanged since the write began must not receive this one's calibration.
+    std::string reason;
+    if (!calibrationFits(link_, settings_.passwordFileNames(), file, reason)) {
+        ui_.messageBox(reason, MsgIcon::Exclamation);
+        restoreFailed_ = true;
+    } else if (!runProgramming(link_, ProgrammingMode::FullRun)) {
         ui_.messageBox(link_.message(), MsgIcon::Exclamation);
         restoreFailed_ = true;
     }

@@ -87,9 +87,10 @@ public:
     TransmitterState readBackAfterFailure(char segment, const SegmentData& before,
                                           const SegmentData& intended, bool& programUnsure);
     // The way back from `state`: where the program may have changed, the restore image written
-    // to the temporary image file (from the images of TransmitterData); otherwise the newest
-    // usable entry for the transmitter of `identity` (a Segment A with its serial number) and
-    // `segmentB` (its calibration), putting Segment B back when the state is about Segment B.
+    // to the temporary image file (`segmentB`, the Segment A being written and the reference
+    // program); otherwise the newest usable entry for the transmitter of `identity` (a
+    // Segment A with its serial number) and `segmentB` (its calibration), putting Segment B
+    // back when the state is about Segment B.
     WayBack wayBackAfter(TransmitterState state, bool programUnsure, const SegmentData& identity,
                          const SegmentData& segmentB);
 
@@ -131,6 +132,8 @@ private:
     uint64_t flashCommandsAtStart_ = 0;
     // The write may have changed the program and nothing checked it since.
     bool programUnsure_ = false;
+    // The reread found another transmitter: no way back on disk belongs to it.
+    bool otherTransmitter_ = false;
     bool rereadMismatch_ = false;
     bool restoreFailed_ = false;
 };

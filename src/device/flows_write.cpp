@@ -189,7 +189,14 @@ void Flows::judgeWrite() {
         return;
     }
     const auto programChecked = [this] { return data_.programCheck && data_.referenceValid; };
-    if (!segmentBUnchanged() || rereadMismatch_) {
+    if (!segmentBUnchanged()) {
+        // Another transmitter is on the line: nothing on disk is known of it, and what the
+        // write left on the first one cannot be read.
+        otherTransmitter_ = true;
+        endWrite(WriteOutcome::Mismatch, TransmitterState::Unknown);
+        return;
+    }
+    if (rereadMismatch_) {
         programUnsure_ = (!programChecked() && !data_.writeProgram) || restoreFailed_;
         endWrite(WriteOutcome::Mismatch, stateAfterMismatch());
         return;
@@ -228,7 +235,7 @@ void Flows::checkProgramAgain() {
 
 // The reread found other data: what it read says what the transmitter holds.
 TransmitterState Flows::stateAfterMismatch() const {
-    if (data_.segmentBRead != data_.segmentBSaved || programUnsure_)
+    if (programUnsure_)
         return TransmitterState::Unknown;
     return isErased(data_.segmentARead) ? TransmitterState::SegmentAErased
                                         : TransmitterState::SegmentAHalfWritten;
@@ -261,7 +268,9 @@ void Flows::endWrite(WriteOutcome outcome, TransmitterState state) {
 WayBack Flows::wayBackAfter(TransmitterState state, bool programUnsure, const SegmentData& identity,
                             const SegmentData& segmentB) {
     if (programUnsure && data_.referenceValid &&
-        replaceFile(link_.tempFile(), restoreImage(data_)) == FileWriteResult::Ok) {
+        replaceFile(link_.tempFile(),
+                    restoreImage(segmentB, data_.segmentAWrite, data_.referenceProgram)) ==
+            FileWriteResult::Ok) {
         WayBack way;
         way.kind = WayBack::Kind::ProgramFile;
         way.file = link_.tempFile();

@@ -5,12 +5,12 @@
 
 namespace kv58 {
 
-std::string restoreImage(const TransmitterData& data) {
-    std::string text = formatTiTxt(
-        {{kSegmentBAddress, {data.segmentBSaved.begin(), data.segmentBSaved.end()}},
-         {kSegmentAAddress, {data.segmentAWrite.begin(), data.segmentAWrite.end()}},
-         {kProgramAddress, {data.referenceProgram.begin(), data.referenceProgram.end()}}},
-        false);
+std::string restoreImage(const SegmentData& segmentB, const SegmentData& segmentA,
+                         const ProgramImage& program) {
+    std::string text = formatTiTxt({{kSegmentBAddress, {segmentB.begin(), segmentB.end()}},
+                                    {kSegmentAAddress, {segmentA.begin(), segmentA.end()}},
+                                    {kProgramAddress, {program.begin(), program.end()}}},
+                                   false);
     std::string out;  // written as a text file: the platform's line ends
     for (char c : text) {
         if (c == '\r')

@@ -11,6 +11,7 @@ namespace kv58 {
 
 // "TEMP.TXT" of the restore: the three sections at 0x1000, 0x1080 and 0xF000, 16 values a
 // line, no end line (275 lines), with the platform's text line ends.
-std::string restoreImage(const TransmitterData& data);
+std::string restoreImage(const SegmentData& segmentB, const SegmentData& segmentA,
+                         const ProgramImage& program);
 
 }  // namespace kv58

@@ -1,13 +1,13 @@
 // Requests to end the program are held while a critical section is open and honoured when
 // the outermost one ends. A handler stands in for the default action, which would end the
 // test program.
-#include "base/critical_section.h"
-
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <string>
 #include <vector>
+
+#include "base/critical_section.h"
 
 namespace kv58::test {
 namespace {

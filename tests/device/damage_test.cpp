@@ -36,9 +36,9 @@ protected:
         EXPECT_TRUE(dialog->flows().ReadDataKV58(false));
         BackupRestore restorer(dialog->settings(), dialog->link(), ui, dialog->run(),
                                dialog->data(), dialog->flows());
-        return restorer.restore(found.at(static_cast<size_t>(way.entry - 1)),
-                                {.withSegmentB = way.withSegmentB,
-                                 .matchSegmentB = way.matchSegmentB});
+        return restorer.restore(
+            found.at(static_cast<size_t>(way.entry - 1)),
+            {.withSegmentB = way.withSegmentB, .matchSegmentB = way.matchSegmentB});
     }
     void writeOutput(const char* output) {
         choose(ids::kOutputList, output);
@@ -162,8 +162,7 @@ TEST_F(DamageTest, AttemptsUsedUpAfterAnEraseSayWhatSegmentAHolds) {
     EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::NotSent);
     EXPECT_EQ(dialog->flows().lastOutcome().state, TransmitterState::SegmentAHalfWritten);
     device().faults().unstickAll();
-    EXPECT_EQ(runWayBack(dialog->flows().lastOutcome().wayBack).outcome,
-              RestoreOutcome::Confirmed);
+    EXPECT_EQ(runWayBack(dialog->flows().lastOutcome().wayBack).outcome, RestoreOutcome::Confirmed);
 
     device().faults().powerLossAtWrite(1);
     writeOutput("0 - 5 V");
@@ -261,8 +260,7 @@ TEST_F(DamageTest, RelayOfAnEarlierTransmitterIsNotWrittenToTheNext) {
     ASSERT_EQ(dialog->model().list(ids::kRelayList).selectedText(), "Yes");
     writeOutput("4 - 20 mA");
     ASSERT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::Confirmed);
-    EXPECT_EQ(readWord(deviceSegment(kSegmentAAddress), segment_a::kBitMaske) &
-                  config_bits::kRelay,
+    EXPECT_EQ(readWord(deviceSegment(kSegmentAAddress), segment_a::kBitMaske) & config_bits::kRelay,
               0);
 }
 
