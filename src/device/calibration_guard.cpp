@@ -13,17 +13,17 @@ namespace {
 // A segment of the image, when it holds all of it.
 bool segmentOf(const std::string& imageFile, uint16_t start, SegmentData& segment) {
     std::array<bool, kSegmentSize> seen{};
-    const LinkResult rc = readTiTxtFile(
-        imageFile, kMaxImageBlock, [&](uint16_t address, std::span<const uint8_t> bytes) {
-            for (size_t i = 0; i < bytes.size(); ++i) {
-                const size_t at = address + i;
-                if (at >= start && at < start + kSegmentSize) {
-                    segment[at - start] = bytes[i];
-                    seen[at - start] = true;
-                }
-            }
-            return LinkResult::Ok;
-        });
+    const LinkResult rc = readTiTxtFile(imageFile, kMaxImageBlock,
+                                        [&](uint16_t address, std::span<const uint8_t> bytes) {
+                                            for (size_t i = 0; i < bytes.size(); ++i) {
+                                                const size_t at = address + i;
+                                                if (at >= start && at < start + kSegmentSize) {
+                                                    segment[at - start] = bytes[i];
+                                                    seen[at - start] = true;
+                                                }
+                                            }
+                                            return LinkResult::Ok;
+                                        });
     return rc == LinkResult::Ok && std::all_of(seen.begin(), seen.end(), [](bool b) { return b; });
 }
 

@@ -107,9 +107,10 @@ void checkKill(const SessionFacts& f, std::vector<std::string>& out) {
     if (!f.killed || wholeBeforeOrTarget(f, f.after))
         return;
     if (!f.nextReadDamage) {
-        out.push_back("after the kill the next read found nothing wrong, but the transmitter "
-                      "is damaged (" +
-                      damageText(f, f.after) + ")");
+        out.push_back(
+            "after the kill the next read found nothing wrong, but the transmitter "
+            "is damaged (" +
+            damageText(f, f.after) + ")");
     }
 }
 

@@ -52,7 +52,7 @@ const char* kindName(SessionKind kind) {
 
 void addContractFaults(Prng& rng, FaultPlan& plan) {
     const uint32_t kind = rng.below(10);
-    plan.kind = kind == 0 ? SessionKind::Restore
+    plan.kind = kind == 0   ? SessionKind::Restore
                 : kind == 1 ? SessionKind::Program
                             : SessionKind::Write;
     plan.withSegmentB = rng.below(2) == 0;

@@ -15,8 +15,8 @@
 #include "device/calibration_guard.h"
 #include "sim/msp430_memory.h"
 #include "sim/shipped_images.h"
-#include "sim/transmitter_contents.h"
 #include "sim/sim_port.h"
+#include "sim/transmitter_contents.h"
 
 namespace kv58::faults {
 
@@ -177,15 +177,11 @@ void SessionContext::runCommand(SessionFacts& facts) {
     facts.killed = plan_.killAt.has_value();
     if (facts.killed)
         facts.claim.reset();  // a killed program says nothing more
-    // No session writes another Segment B than the one it started with or means to leave:
-    // another one is another transmitter, as it came from its factory (its serial number is
-    // the one the swap gave it).
-    const DeviceImage now = imageOf(*device_);
-    if (now.segmentB != facts.before.segmentB && now.segmentB != facts.target.segmentB) {
-        sim::TransmitterRecipe other = device_->options().transmitter;
-        other.serial = serialNumberOf(now.segmentA);
+    // The transmitter now on the line is the one a swap put there, as it came from its
+    // factory: nothing was meant for it.
+    if (const auto& other = device_->swappedIn()) {
         sim::Msp430Memory memory;
-        sim::installTransmitter(memory, other);
+        sim::installTransmitter(memory, *other);
         facts.before = facts.target = imageOf(memory);
     }
 }
@@ -226,8 +222,7 @@ std::string SessionContext::programImage() const {
             bytes.push_back(memory.read(static_cast<uint16_t>(line + i)));
         if (std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; }))
             continue;
-        if (!sections.empty() &&
-            sections.back().address + sections.back().bytes.size() == line &&
+        if (!sections.empty() && sections.back().address + sections.back().bytes.size() == line &&
             sections.back().bytes.size() < 4096) {
             sections.back().bytes.insert(sections.back().bytes.end(), bytes.begin(), bytes.end());
         } else {

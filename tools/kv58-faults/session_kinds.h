@@ -63,7 +63,7 @@ private:
     headless::QueueView view_;
     std::unique_ptr<MainDialog> dialog_;
     std::shared_ptr<sim::SimDevice> device_;
-    SegmentData factorySegmentA_{};  // before a plan erased it
+    SegmentData factorySegmentA_{};     // before a plan erased it
     std::optional<WayBack> announced_;  // printed before a programming run
 };
 
