@@ -39,7 +39,8 @@ const Command kCommand{
     "says), and programmed and verified with the image, from TEMP.TXT, which then holds the\n"
     "whole transmitter. An image with its own Segment B is not programmed into a\n"
     "transmitter that holds another, intact one (an image of another transmitter would\n"
-    "replace its calibration). --replace-info programs the image as it is.\n"
+    "replace its calibration; the run checks it before its erase). --replace-info programs\n"
+    "the image as it is.\n"
     "\n"
     "Nothing is erased unless the image can be programmed: every address line plain\n"
     "hexadecimal (\"@F000\", not \"@0x1100\"), every byte inside the flash (1000 to FFFF),\n"
@@ -130,7 +131,8 @@ bool confirmed(const Context& ctx, const std::string& file, const std::string& p
 }
 
 // The run itself, with what it left on the transmitter.
-int programImage(const Context& ctx, BslLink& link, const std::string& image) {
+int programImage(const Context& ctx, BslLink& link, const std::string& image,
+                 const BeforeEraseCheck& check) {
     Outcome left;
     left.wayBack.kind = WayBack::Kind::ProgramFile;
     left.wayBack.file = utf8ToCp1252(image);
@@ -139,7 +141,7 @@ int programImage(const Context& ctx, BslLink& link, const std::string& image) {
     showProgress(link, *ctx.ui);
     const uint64_t flashCommands = link.flashCommandsSent();
     const CriticalSection critical;  // to the closing line
-    const bool programmed = runProgramming(link, ProgrammingMode::FullRun, image);
+    const bool programmed = runProgramming(link, ProgrammingMode::FullRun, image, check);
     ctx.ui->infoClose();
     if (programmed) {
         std::printf("%s\n", cp1252ToUtf8(link.message()).c_str());
@@ -180,22 +182,17 @@ int run(Context& ctx) {
         return kExitFailure;
     }
     if (!keep) {
-        std::string reason;
-        if (!request.replaceInfo &&
-            !calibrationFits(link, session.settings().passwordFileNames(), request.file, reason)) {
-            std::fprintf(stderr,
-                         "kv58ctl: %s; nothing programmed (--replace-info programs it "
-                         "all the same)\n",
-                         cp1252ToUtf8(reason).c_str());
-            return kExitFailure;
-        }
-        return programImage(ctx, link, request.file);
+        const BeforeEraseCheck check =
+            request.replaceInfo
+                ? BeforeEraseCheck()
+                : sameCalibration(session.settings().passwordFileNames(), request.file);
+        return programImage(ctx, link, request.file, check);
     }
     if (!backUpInformation(session.settings(), kept, *ctx.ui) ||
         !writeImageWithInformation(request.file, kept, link.tempFile())) {
         return kExitFailure;
     }
-    return programImage(ctx, link, link.tempFile());
+    return programImage(ctx, link, link.tempFile(), nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "base/critical_section.h"
 
 #include <cstdio>
-#include <utility>
 
 #include "base/critical_section_platform.h"
 
@@ -19,11 +18,6 @@ std::function<void(const std::string&)>& reporter() {
     return report;
 }
 
-std::function<void()>& deferredAction() {
-    static std::function<void()> action;
-    return action;
-}
-
 }  // namespace
 
 CriticalSection::CriticalSection() {
@@ -37,8 +31,6 @@ CriticalSection::~CriticalSection() {
     const std::string held = critical_section_platform::heldRequest();
     if (!held.empty() && reporter())
         reporter()(held);
-    if (auto action = std::exchange(deferredAction(), nullptr))
-        action();
     critical_section_platform::releaseRequests();
 }
 
@@ -48,14 +40,6 @@ bool inCriticalSection() {
 
 void setHeldInterruptReporter(std::function<void(const std::string& request)> report) {
     reporter() = std::move(report);
-}
-
-void whenOutsideCriticalSection(std::function<void()> action) {
-    if (depth == 0) {
-        action();
-        return;
-    }
-    deferredAction() = std::move(action);
 }
 
 }  // namespace kv58

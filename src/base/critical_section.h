@@ -8,7 +8,8 @@
 // waiting. Sections nest; when the outermost one ends, a request that came meanwhile is
 // reported (setHeldInterruptReporter) and then takes its usual course: the program ends as
 // that request ends it. SIGKILL and lost power cannot be held; the next read finds what they
-// left (device/segment_state.h).
+// left (device/segment_state.h). A window's close box needs no section: the desktop front
+// ends queue every command that comes while one runs, closing included.
 //
 // The sections of one program are meant for its one thread of device work.
 #pragma once
@@ -26,17 +27,12 @@ public:
     CriticalSection& operator=(const CriticalSection&) = delete;
 };
 
-// Whether a section is open: a front end holds its own ways of ending (a window's close box)
-// while it is.
+// Whether a section is open.
 bool inCriticalSection();
 
 // Called when the outermost section ends with a held request, before the request is honoured,
 // with a text that names it ("interrupt (SIGINT)"). The default writes a line to standard
 // error.
 void setHeldInterruptReporter(std::function<void(const std::string& request)> reporter);
-
-// Calls `action` once the outermost section has ended, or at once when none is open; for
-// requests a front end holds itself. A request made while another waits replaces it.
-void whenOutsideCriticalSection(std::function<void()> action);
 
 }  // namespace kv58

@@ -1,7 +1,8 @@
-// POSIX: the signals are blocked while held, so that one that comes stays pending; restoring
-// the mask delivers it, and it does what it always does (by default, it ends the program).
-#include <pthread.h>
-
+// POSIX: while held, a handler of the whole process (whichever thread the system picks for a
+// signal) only notes the signal; releasing puts the earlier dispositions back and raises the
+// noted one, which then does what it always does (by default, it ends the program). Waits that
+// a handler interrupts go on: the port's waits and the clock's sleeps run to their time.
+#include <atomic>
 #include <csignal>
 
 #include "base/critical_section_platform.h"
@@ -18,39 +19,48 @@ struct HeldSignal {
 constexpr HeldSignal kHeld[] = {{SIGINT, "interrupt (SIGINT)"},
                                 {SIGTERM, "termination request (SIGTERM)"},
                                 {SIGHUP, "hang-up (SIGHUP)"}};
+constexpr size_t kCount = sizeof kHeld / sizeof kHeld[0];
 
-sigset_t previousMask;
+volatile std::sig_atomic_t noted[kCount] = {};  // which of them came
+struct sigaction previous[kCount];
 
-sigset_t heldSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const HeldSignal& s : kHeld)
-        sigaddset(&set, s.number);
-    return set;
+extern "C" void noteSignal(int number) {
+    for (size_t i = 0; i < kCount; ++i) {
+        if (kHeld[i].number == number)
+            noted[i] = 1;
+    }
 }
 
 }  // namespace
 
 void holdRequests() {
-    const sigset_t set = heldSet();
-    pthread_sigmask(SIG_BLOCK, &set, &previousMask);
+    for (size_t i = 0; i < kCount; ++i)
+        noted[i] = 0;
+    struct sigaction hold {};
+    hold.sa_handler = noteSignal;
+    hold.sa_flags = SA_RESTART;
+    sigemptyset(&hold.sa_mask);
+    for (size_t i = 0; i < kCount; ++i)
+        sigaction(kHeld[i].number, &hold, &previous[i]);
 }
 
 std::string heldRequest() {
-    sigset_t pending;
-    sigemptyset(&pending);
-    sigpending(&pending);
-    for (const HeldSignal& s : kHeld) {
-        // A signal the thread blocked already before (a command that waits for it) is not
-        // one this section held.
-        if (sigismember(&pending, s.number) == 1 && sigismember(&previousMask, s.number) != 1)
-            return s.request;
+    for (size_t i = 0; i < kCount; ++i) {
+        if (noted[i])
+            return kHeld[i].request;
     }
     return "";
 }
 
 void releaseRequests() {
-    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    for (size_t i = 0; i < kCount; ++i)
+        sigaction(kHeld[i].number, &previous[i], nullptr);
+    for (size_t i = 0; i < kCount; ++i) {
+        if (noted[i]) {
+            noted[i] = 0;
+            std::raise(kHeld[i].number);
+        }
+    }
 }
 
 }  // namespace kv58::critical_section_platform

@@ -133,9 +133,11 @@ LinkResult imagePasses(BslLink& link, RunProgress& progress) {
     return LinkResult::Ok;
 }
 
-// The run's steps after the port is open; a failure names its step for endOperation.
-StepFailure runSteps(BslLink& link, long bytes) {
-    link.transport().enterBootstrapLoader(true);
+// The run's steps after the port is open (and the loader entered, when `entered`); a failure
+// names its step for endOperation.
+StepFailure runSteps(BslLink& link, long bytes, bool entered) {
+    if (!entered)
+        link.transport().enterBootstrapLoader(true);
     if (link.runActions() & RunMassErase) {
         if (const LinkResult rc = massErase(link); failed(rc))
             return {rc, false};
@@ -159,6 +161,11 @@ bool runProgramming(BslLink& link, ProgrammingMode mode) {
 }
 
 bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile) {
+    return runProgramming(link, mode, imageFile, nullptr);
+}
+
+bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile,
+                    const BeforeEraseCheck& check) {
     link.beginRun(runActionsFor(mode), imageFile);
     // Before the device is touched: a full run would otherwise erase it and then find
     // nothing it can program.
@@ -170,9 +177,18 @@ bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imag
         link.setOutcome(rc, kPortOpenFailedText);
         return false;
     }
+    if (check) {
+        link.transport().enterBootstrapLoader(true);
+        std::string refusal;
+        if (!check(link, refusal)) {
+            static_cast<void>(link.endOperation(LinkResult::VerifyFailed, false));
+            link.setMessage(refusal);
+            return false;
+        }
+    }
     const CriticalSection critical;
     // endOperation: the message, the reset when the run asks for it, the port closed.
-    const StepFailure f = runSteps(link, bytes);
+    const StepFailure f = runSteps(link, bytes, static_cast<bool>(check));
     return link.endOperation(f.code, f.passwordStage);
 }
 

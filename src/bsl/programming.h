@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kv58 {
@@ -54,6 +55,13 @@ constexpr int kMassEraseCycles = 20;
 [[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode);
 [[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode,
                                   const std::string& imageFile);
+
+// A check made in the run's own port opening, once the loader is entered and before anything
+// is erased, so that the device it checks is the one the run then writes. It may unlock the
+// loader and read; false ends the run there, nothing erased, with `refusal` as its message.
+using BeforeEraseCheck = std::function<bool(BslLink& link, std::string& refusal)>;
+[[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile,
+                                  const BeforeEraseCheck& check);
 
 // Loaders of version 1.10 and older program flash only through the loader patch, and a run
 // learns the version only after its mass erase. So before anything is erased the patch image

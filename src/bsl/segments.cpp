@@ -50,29 +50,6 @@ constexpr SegmentInfo kSegmentB{
      "ERROR: send password failed (writing data Segment B)!",
      "ERROR: erase segment B (writing data)!"}};
 
-// Tries the password files in list order until the loader accepts one; BslLink::passwordFile
-// names the accepted file (or the last one tried), resultCode holds the last result.
-// The result of the last attempt (Ok when one was accepted).
-LinkResult searchPassword(BslLink& link, const PasswordFileList& passwordFiles) {
-    LinkResult last = LinkResult::Ok;
-    int refused = 0, other = 0;  // answers of the loader; a file that cannot be opened is neither
-    const size_t count = std::min(passwordFiles.size(), kPasswordSearchLimit);
-    for (size_t i = 0; i < count && !passwordFiles[i].empty(); ++i) {
-        link.setPasswordFile(passwordFiles[i]);
-        last = link.transmitPassword(passwordFiles[i]);
-        if (!failed(last)) {
-            link.notePasswordSearch(false);
-            return last;
-        }
-        if (last == LinkResult::Nak)
-            ++refused;
-        else if (last != LinkResult::FileOpenFailed)
-            ++other;
-    }
-    link.notePasswordSearch(refused > 0 && other == 0);
-    return failed(last) ? last : LinkResult::Nak;
-}
-
 // Opens the port, enters the loader and unlocks it. On failure the port is closed again
 // (endOperation after a failed search) and the operation's message is set.
 bool startOperation(BslLink& link, const PasswordFileList& passwordFiles,
@@ -82,7 +59,7 @@ bool startOperation(BslLink& link, const PasswordFileList& passwordFiles,
         return false;
     }
     link.transport().enterBootstrapLoader(true);
-    const LinkResult rc = searchPassword(link, passwordFiles);
+    const LinkResult rc = unlockLoader(link, passwordFiles);
     if (!failed(rc))
         return true;
     static_cast<void>(link.endOperation(rc, true));
@@ -195,6 +172,26 @@ bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
 }
 
 }  // namespace
+
+LinkResult unlockLoader(BslLink& link, const PasswordFileList& passwordFiles) {
+    LinkResult last = LinkResult::Ok;
+    int refused = 0, other = 0;  // answers of the loader; a file that cannot be opened is neither
+    const size_t count = std::min(passwordFiles.size(), kPasswordSearchLimit);
+    for (size_t i = 0; i < count && !passwordFiles[i].empty(); ++i) {
+        link.setPasswordFile(passwordFiles[i]);
+        last = link.transmitPassword(passwordFiles[i]);
+        if (!failed(last)) {
+            link.notePasswordSearch(false);
+            return last;
+        }
+        if (last == LinkResult::Nak)
+            ++refused;
+        else if (last != LinkResult::FileOpenFailed)
+            ++other;
+    }
+    link.notePasswordSearch(refused > 0 && other == 0);
+    return failed(last) ? last : LinkResult::Nak;
+}
 
 bool readProgram(BslLink& link, const PasswordFileList& passwordFiles,
                  std::span<uint8_t, kProgramArea.length> destination) {

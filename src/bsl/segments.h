@@ -33,6 +33,8 @@
 #include <string>
 #include <vector>
 
+#include "bsl/link_result.h"
+
 namespace kv58 {
 
 class BslLink;
@@ -52,6 +54,12 @@ constexpr uint16_t kProgramReadBlock = 128;  // bytes per read command of the pr
 using PasswordFileList = std::vector<std::string>;
 // The password search tries at most this many files, as many as the settings file has slots.
 constexpr size_t kPasswordSearchLimit = 10;
+
+// Within an open device operation whose loader was entered: tries the password files in
+// list order (up to kPasswordSearchLimit, ending at the first empty name) until the loader
+// accepts one. BslLink::passwordFile names the accepted file (or the last one tried). The
+// result of the last attempt (Ok when one was accepted; Nak when there was none to try).
+LinkResult unlockLoader(BslLink& link, const PasswordFileList& passwordFiles);
 
 // Reads 0xF000–0xFFFF into `destination`. A block that cannot be read fails the operation
 // with a message that names its address; `destination` is then left as it was.

@@ -1,7 +1,9 @@
 #include "device/calibration_guard.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "bsl/bsl_link.h"
 #include "bsl/titxt.h"
 #include "device/infomem.h"
 #include "device/segment_state.h"
@@ -10,45 +12,61 @@ namespace kv58 {
 
 namespace {
 
-// A segment of the image, when it holds all of it.
-bool segmentOf(const std::string& imageFile, uint16_t start, SegmentData& segment) {
-    std::array<bool, kSegmentSize> seen{};
+// A segment as the image leaves it after a full run (bytes the image does not hold stay
+// erased), when the image holds any of it.
+std::optional<SegmentData> segmentOf(const std::string& imageFile, uint16_t start) {
+    SegmentData segment;
+    segment.fill(0xFF);
+    bool seen = false;
     const LinkResult rc = readTiTxtFile(imageFile, kMaxImageBlock,
                                         [&](uint16_t address, std::span<const uint8_t> bytes) {
                                             for (size_t i = 0; i < bytes.size(); ++i) {
                                                 const size_t at = address + i;
                                                 if (at >= start && at < start + kSegmentSize) {
                                                     segment[at - start] = bytes[i];
-                                                    seen[at - start] = true;
+                                                    seen = true;
                                                 }
                                             }
                                             return LinkResult::Ok;
                                         });
-    return rc == LinkResult::Ok && std::all_of(seen.begin(), seen.end(), [](bool b) { return b; });
+    if (rc != LinkResult::Ok || !seen)
+        return std::nullopt;
+    return segment;
+}
+
+// A segment of the unlocked device, or nothing.
+std::optional<SegmentData> readFromDevice(BslLink& link, uint16_t start) {
+    Block reply{};
+    if (failed(link.bslCommand(kCmdTxDataBlock, start, kSegmentSize, nullptr, &reply)) ||
+        link.lastReplyLength() < kSegmentSize) {
+        return std::nullopt;
+    }
+    SegmentData segment{};
+    std::copy_n(reply.begin(), kSegmentSize, segment.begin());
+    return segment;
 }
 
 }  // namespace
 
-bool calibrationFits(BslLink& link, const PasswordFileList& passwordFiles,
-                     const std::string& imageFile, std::string& reason) {
-    SegmentData imageB{};
-    if (!segmentOf(imageFile, kSegmentBAddress, imageB))
-        return true;
-    SegmentData transmitterB{};
-    if (!readSegmentB(link, passwordFiles, transmitterB))
-        return true;
-    if (transmitterB == imageB || classifySegmentB(transmitterB) == SegmentState::Erased)
-        return true;
-    SegmentData imageA{}, transmitterA{};
-    if (segmentOf(imageFile, kSegmentAAddress, imageA) &&
-        readSegmentA(link, passwordFiles, transmitterA) &&
-        classifySegmentA(transmitterA) == SegmentState::Intact &&
-        serialNumberOf(transmitterA) == serialNumberOf(imageA)) {
-        return true;
-    }
-    reason = "Segment B (calibration) of the transmitter is not the one in " + imageFile +
-             ": the image belongs to another transmitter";
-    return false;
+BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles,
+                                 const std::string& imageFile) {
+    const std::optional<SegmentData> imageB = segmentOf(imageFile, kSegmentBAddress);
+    const std::optional<SegmentData> imageA = segmentOf(imageFile, kSegmentAAddress);
+    return [=](BslLink& link, std::string& refusal) {
+        if (!imageB || failed(unlockLoader(link, passwordFiles)))
+            return true;
+        const std::optional<SegmentData> b = readFromDevice(link, kSegmentBAddress);
+        if (!b || *b == *imageB || classifySegmentB(*b) == SegmentState::Erased)
+            return true;
+        const std::optional<SegmentData> a = readFromDevice(link, kSegmentAAddress);
+        if (imageA && a && classifySegmentA(*a) == SegmentState::Intact &&
+            serialNumberOf(*a) == serialNumberOf(*imageA)) {
+            return true;
+        }
+        refusal = "ERROR: Segment B (calibration) of the transmitter is not the one in " +
+                  imageFile + ": the image belongs to another transmitter; nothing was erased!";
+        return false;
+    };
 }
 
 }  // namespace kv58

@@ -5,18 +5,20 @@
 
 #include <string>
 
-#include "bsl/bsl_link.h"
+#include "bsl/programming.h"
 #include "bsl/segments.h"
 
 namespace kv58 {
 
-// Whether `imageFile` may go into the connected transmitter as far as its calibration goes:
-// true when the image holds no whole Segment B; when the transmitter's Segment B is that same
-// one or erased; when its intact Segment A has the serial number of the image's Segment A
-// (the same transmitter, its calibration being rewritten); and when the transmitter cannot be
-// read (a run cut off leaves the loader's password erased, and the image is then the way
-// back). False with the reason in `reason` when it holds another transmitter's Segment B.
-[[nodiscard]] bool calibrationFits(BslLink& link, const PasswordFileList& passwordFiles,
-                                   const std::string& imageFile, std::string& reason);
+// The check of a full programming run (runProgramming's BeforeEraseCheck), made in the run's
+// own port opening so that no other transmitter can be connected between the check and the
+// erase. It passes when the image holds nothing of Segment B; when the transmitter's Segment B
+// is that same one (what the image leaves there, its missing bytes erased) or erased; when its
+// intact Segment A has the serial number of the image's Segment A (the same transmitter, its
+// calibration being rewritten); and when the transmitter cannot be read (a run cut off leaves the
+// loader's password erased, and the image is then the way back). It refuses a transmitter that
+// holds another, intact Segment B.
+BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles,
+                                 const std::string& imageFile);
 
 }  // namespace kv58

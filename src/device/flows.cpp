@@ -181,11 +181,8 @@ void Flows::RestoreTransmitter() {
             break;
     }
     // A transmitter exchanged since the write began must not receive this one's calibration.
-    std::string reason;
-    if (!calibrationFits(link_, settings_.passwordFileNames(), file, reason)) {
-        ui_.messageBox(reason, MsgIcon::Exclamation);
-        restoreFailed_ = true;
-    } else if (!runProgramming(link_, ProgrammingMode::FullRun)) {
+    if (!runProgramming(link_, ProgrammingMode::FullRun, file,
+                        sameCalibration(settings_.passwordFileNames(), file))) {
         ui_.messageBox(link_.message(), MsgIcon::Exclamation);
         restoreFailed_ = true;
     }

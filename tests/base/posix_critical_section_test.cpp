@@ -71,17 +71,5 @@ TEST_F(CriticalSectionTest, OutsideASectionNothingIsHeld) {
     EXPECT_TRUE(reported.empty());
 }
 
-TEST_F(CriticalSectionTest, FrontEndRequestsRunWhenTheSectionEnds) {
-    int closed = 0;
-    whenOutsideCriticalSection([&] { ++closed; });
-    EXPECT_EQ(closed, 1);
-    {
-        const CriticalSection section;
-        whenOutsideCriticalSection([&] { ++closed; });
-        EXPECT_EQ(closed, 1);
-    }
-    EXPECT_EQ(closed, 2);
-}
-
 }  // namespace
 }  // namespace kv58::test

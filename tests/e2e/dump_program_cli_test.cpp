@@ -59,7 +59,12 @@ TEST_F(DumpProgramCli, ProgramRewritesTheTransmitterOnlyWhenConfirmed) {
     r = ctl({"dump", "A"});
     EXPECT_EQ(r.out, formatTiTxt({{0x1080, bytesOf(sim::buildSegmentA({}))}}, true)) << r.err;
 
+    // The image is another transmitter's: its calibration would replace this one's.
     r = ctl({"program", "image.txt", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "the image belongs to another transmitter; nothing was erased"))
+        << r.err;
+    r = ctl({"program", "image.txt", "--replace-info", "--yes"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Programming completed!\n");
     r = ctl({"dump", "B", "--out", "b.txt"});

@@ -243,7 +243,8 @@ void SessionContext::runProgram(SessionFacts& facts) {
     image.file = kImageFile;
     announced_ = image;
     Outcome left;
-    if (runProgramming(link, ProgrammingMode::FullRun, kImageFile)) {
+    if (runProgramming(link, ProgrammingMode::FullRun, kImageFile,
+                       sameCalibration(dialog_->settings().passwordFileNames(), kImageFile))) {
         left.state = TransmitterState::Confirmed;
     } else if (link.flashCommandsSent() == flashCommands) {
         left.state = TransmitterState::Unchanged;
@@ -294,9 +295,9 @@ void SessionContext::runWayBack(SessionFacts& facts) {
         // As kv58ctl program does it: never another transmitter's calibration.
         BslLink& link = next->link();
         link.setWaits(next->settings().WaitPrg, next->settings().WaitSeg);
-        std::string reason;
-        if (calibrationFits(link, next->settings().passwordFileNames(), way.file, reason))
-            static_cast<void>(runProgramming(link, ProgrammingMode::FullRun, way.file));
+        static_cast<void>(
+            runProgramming(link, ProgrammingMode::FullRun, way.file,
+                           sameCalibration(next->settings().passwordFileNames(), way.file)));
     } else {
         std::vector<BackupEntry> entries;
         std::string error;
