@@ -83,7 +83,8 @@ void addFault(Prng& rng, FaultPlan& plan) {
 }  // namespace
 
 size_t FaultPlan::count() const {
-    return items.size() + (silentFrom ? 1 : 0) + (powerOffAt ? 1 : 0);
+    return items.size() + (silentFrom ? 1 : 0) + (powerOffAt ? 1 : 0) +
+           contractFaultItems(*this).size();
 }
 
 std::string FaultPlan::describe() const {
@@ -97,6 +98,8 @@ std::string FaultPlan::describe() const {
     }
     if (powerOffAt)
         add("power-off@" + std::to_string(*powerOffAt));
+    for (const std::string& item : contractFaultItems(*this))
+        add(item);
     return out.empty() ? "none" : out;
 }
 
@@ -122,6 +125,7 @@ FaultPlan planFaults(uint64_t seed) {
     const uint32_t faults = 1 + rng.below(3);
     for (uint32_t i = 0; i < faults; ++i)
         addFault(rng, plan);
+    addContractFaults(rng, plan);
     return plan;
 }
 
