@@ -4,13 +4,19 @@
 
 #include "base/text.h"
 #include "console_ui.h"
+#include "device/flows.h"
 #include "device_command.h"
+#include "outcome_output.h"
 #include "settings/settings.h"
 
 namespace kv58::cli {
 
 AppSession::AppSession(Context& ctx, Clock& clock)
     : ctx_(ctx), dialog_(std::make_unique<MainDialog>(*ctx.ui, *this, clock)) {
+    dialog_->flows().wayBackProgram = wayBackProgram(ctx);
+    // Run from anywhere: the loader patch beside the settings file, as the installation has it.
+    BslLink& link = dialog_->link();
+    link.setPatchFile(findDataFile(link.patchFile(), ctx.iniPath));
     if (ctx.trace) {
         trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
             std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());
@@ -44,7 +50,8 @@ int AppSession::start() {
     if (dialog_->settingsFailed())
         return reportSettingsFailure();
     reportReadFailure();
-    return kExitFailure;
+    // A loader that refuses every password leaves the transmitter's state unknown.
+    return dialog_->flows().lastReadDamage() ? kExitDamaged : kExitFailure;
 }
 
 // The dialog's own messages say only that reading failed; a terminal user also wants the

@@ -22,8 +22,10 @@ public:
     ~AppSession() override;
 
     // Loads the settings and reads the transmitter (the dialog's start-up). Returns
-    // kExitOk, kExitSettings (reported on stderr with file, section and key) or
-    // kExitFailure when the transmitter could not be read.
+    // kExitOk, kExitSettings (reported on stderr with file, section and key), kExitFailure
+    // when the transmitter could not be read, or kExitDamaged when its loader refused every
+    // password (its state is unknown). A read that found a damaged segment returns kExitOk;
+    // Flows::lastReadDamage() tells.
     int start();
 
     // A menu or posted command, with the commands it posts delivered at once.

@@ -14,7 +14,9 @@
 #include "device/backup_reader.h"
 #include "device/backup_restore.h"
 #include "device/choices.h"
+#include "device/segment_state.h"
 #include "json_text.h"
+#include "outcome_output.h"
 
 namespace kv58::cli {
 
@@ -25,18 +27,21 @@ int run(Context& ctx);
 const Command kCommand{
     "backup", "list the entries of a backup file, or restore one into the transmitter",
     "Usage: kv58ctl backup list FILE\n"
-    "       kv58ctl backup restore FILE [--entry N] [--with-segment-b] [--force-serial] --yes\n"
+    "       kv58ctl backup restore FILE [--entry N] [--with-segment-b]\n"
+    "                              [--force-serial | --match-segment-b] --yes\n"
     "\n"
     "FILE is a backup file as the Configurator appends to before every write (SavePath,\n"
     "one file per serial number, e.g. backup/K58-104711.dat).\n"
     "\n"
     "list prints one line per entry, oldest first: its index, date and time, and the\n"
     "configuration its Segment A holds (type, output, unit, T min, T max, display, relay,\n"
-    "serial number). With --json an array of objects with the keys index, line, date,\n"
-    "damaged, erased, type, output, unit, tmin, tmax, display, alarmRelay, serial and word\n"
-    "(a damaged entry: index, line, damaged, damageLine and error). A damaged entry is\n"
-    "listed with the line where the fault was found; the others are read on. Indexes count\n"
-    "every entry, damaged ones included, so they never shift.\n"
+    "serial number), and when a segment of it is not a transmitter's own, that its\n"
+    "Segment A is erased or implausible, or its Segment B erased. With --json an array of\n"
+    "objects with the keys index, line, date, damaged, erased, segmentA, segmentB, type,\n"
+    "output, unit, tmin, tmax, display, alarmRelay, serial and word (a damaged entry: index,\n"
+    "line, damaged, damageLine and error). A damaged entry is listed with the line where the\n"
+    "fault was found; the others are read on. Indexes count every entry, damaged ones\n"
+    "included, so they never shift.\n"
     "\n"
     "restore reads the transmitter, checks that its serial number is the entry's, appends\n"
     "the transmitter's present information memory to its own backup file (SavePath, even\n"
@@ -47,8 +52,15 @@ const Command kCommand{
     "  --with-segment-b  also write the entry's Segment B (calibration)\n"
     "  --force-serial    write even when the serial numbers differ; needed when the\n"
     "                    transmitter's Segment A is erased and so has no serial number\n"
+    "  --match-segment-b know the transmitter by its Segment B (calibration), which must be\n"
+    "                    the entry's byte for byte, instead of its serial number: for a\n"
+    "                    transmitter whose Segment A is erased or damaged\n"
     "  --yes             answers the question \"restore the backup of ...?\"\n"
-    "Exits with 0 only when the reread matches the entry.\n",
+    "An entry whose Segment A is erased or implausible is never restored, nor with\n"
+    "--with-segment-b one whose Segment B is erased. Ctrl-C, SIGTERM and SIGHUP are held\n"
+    "from the first erase to the closing line, and honoured right after it.\n"
+    "Exits with 0 only when the reread matches the entry; 1 when nothing was written; 3\n"
+    "when the transmitter is left damaged or unverified (the way back is printed).\n",
     run};
 const CommandRegistrar kRegistrar(kCommand);
 
@@ -84,6 +96,8 @@ bool parseArgs(const std::vector<std::string>& args, Request& r, std::string& er
             r.options.withSegmentB = true;
         } else if (restore && arg == "--force-serial") {
             r.options.forceSerial = true;
+        } else if (restore && arg == "--match-segment-b") {
+            r.options.matchSegmentB = true;
         } else if (r.action.empty() && (arg == "list" || arg == "restore")) {
             r.action = arg;
         } else if (!r.action.empty() && r.file.empty() && !arg.starts_with("--")) {
@@ -93,7 +107,9 @@ bool parseArgs(const std::vector<std::string>& args, Request& r, std::string& er
             return false;
         }
     }
-    if (r.action.empty())
+    if (r.options.forceSerial && r.options.matchSegmentB)
+        error = "--force-serial and --match-segment-b exclude each other";
+    else if (r.action.empty())
         error = "list or restore?";
     else if (r.file.empty())
         error = "which backup file?";
@@ -117,17 +133,24 @@ std::string orDash(const std::string& cp1252) {
     return cp1252.empty() ? "-" : cp1252ToUtf8(cp1252);
 }
 
-// "type KV58-FT; output 0 - 10 V; ..." for an entry's Segment A.
-std::string configurationText(const SegmentData& segmentA) {
+// "type KV58-FT; output 0 - 10 V; ..." for an entry's Segment A, and what is wrong with its
+// segments.
+std::string configurationText(const SegmentData& segmentA, const SegmentData& segmentB) {
+    const std::string b =
+        classifySegmentB(segmentB) == SegmentState::Erased ? "; Segment B erased" : "";
     if (isErased(segmentA))
-        return "Segment A erased";
+        return "Segment A erased" + b;
+    if (classifySegmentA(segmentA) == SegmentState::Implausible)
+        return "Segment A implausible" + b;
     const TransmitterConfig c = decodeSegmentA(segmentA);
     const ConfigTexts t = describeConfigWord(c.nBitMaske, kDegreeSign);
     return strprintf(
-        "type %s; output %s; unit %s; T min %d; T max %d; display %s; relay %s; "
-        "serial %s",
-        orDash(t.type).c_str(), orDash(t.output).c_str(), orDash(t.unit).c_str(), c.nTempVon,
-        c.nTempBis, orDash(t.display).c_str(), orDash(t.relay).c_str(), orDash(c.strID).c_str());
+               "type %s; output %s; unit %s; T min %d; T max %d; display %s; relay %s; "
+               "serial %s",
+               orDash(t.type).c_str(), orDash(t.output).c_str(), orDash(t.unit).c_str(), c.nTempVon,
+               c.nTempBis, orDash(t.display).c_str(), orDash(t.relay).c_str(),
+               orDash(c.strID).c_str()) +
+           b;
 }
 
 std::string damageText(const BackupEntry& e) {
@@ -142,6 +165,9 @@ std::string entryJson(const BackupEntry& e) {
                                e.damageLine, jsonCp1252(e.damage).c_str());
     }
     out += "\"date\": " + jsonString(e.dateTime) + ", \"damaged\": false, ";
+    out += strprintf("\"segmentA\": \"%s\", \"segmentB\": \"%s\", ",
+                     segmentStateName(classifySegmentA(e.segmentA)),
+                     segmentStateName(classifySegmentB(e.segmentB)));
     if (isErased(e.segmentA))
         return out + "\"erased\": true}";
     const TransmitterConfig c = decodeSegmentA(e.segmentA);
@@ -167,8 +193,9 @@ int list(const Context& ctx, const Request& r) {
         std::printf("%s]\n", out.c_str());
     } else {
         for (const BackupEntry& e : entries) {
-            std::printf("%3d  %-16s  %s\n", e.index, e.dateTime.c_str(),
-                        (e.intact() ? configurationText(e.segmentA) : damageText(e)).c_str());
+            std::printf(
+                "%3d  %-16s  %s\n", e.index, e.dateTime.c_str(),
+                (e.intact() ? configurationText(e.segmentA, e.segmentB) : damageText(e)).c_str());
         }
     }
     return kExitOk;
@@ -195,14 +222,18 @@ const BackupEntry* chooseEntry(const std::vector<BackupEntry>& entries, const Re
 
 const char* outcomeText(RestoreOutcome outcome) {
     switch (outcome) {
+        case RestoreOutcome::EntryRefused:
+            return "not restored: the entry's Segment A is not a transmitter's own";
+        case RestoreOutcome::ErasedSegmentB:
+            return "not restored: the entry's Segment B is erased";
         case RestoreOutcome::Declined:
             return "not restored: the question was not answered yes";
         case RestoreOutcome::SerialMismatch:
-            return "not restored: the serial numbers differ";
+            return "not restored: the transmitter is not the entry's";
         case RestoreOutcome::UndoFailed:
             return "not restored: the undo entry could not be written";
         case RestoreOutcome::NotWritten:
-            return "not restored: attempts used up";
+            return "the restore failed: attempts used up";
         case RestoreOutcome::Incomplete:
             return "Segment A restored, Segment B not: attempts used up";
         case RestoreOutcome::RereadFailed:
@@ -210,8 +241,7 @@ const char* outcomeText(RestoreOutcome outcome) {
         case RestoreOutcome::Mismatch:
             return "written, but the reread differs from the backup";
         case RestoreOutcome::ProgramChanged:
-            return "written, but the program changed; the whole transmitter was restored "
-                   "(check it with kv58ctl read)";
+            return "written, but the program changed; the whole transmitter was restored";
         case RestoreOutcome::ProgramUnchecked:
             return "written and matching, but the program could not be checked";
         case RestoreOutcome::Confirmed:
@@ -226,13 +256,19 @@ std::string transmitterSerialText(const RestoreReport& report) {
     return report.transmitterSerial.empty() ? "(none)" : cp1252ToUtf8(report.transmitterSerial);
 }
 
-void explainSerialMismatch(const RestoreReport& report, const BackupEntry& entry) {
+void explainSerialMismatch(const RestoreReport& report, const BackupEntry& entry,
+                           const RestoreOptions& options) {
     const std::string serial = cp1252ToUtf8(serialForDisplay(entry.segmentA));
-    if (report.transmitterErased) {
+    if (options.matchSegmentB) {
+        std::fprintf(stderr,
+                     "kv58ctl: Segment B of the transmitter is not the entry's: it is another "
+                     "transmitter, or its Segment B is damaged too.\n");
+    } else if (report.transmitterErased) {
         std::fprintf(stderr,
                      "kv58ctl: Segment A of the transmitter is erased, so it has no serial number "
-                     "to check. If it is the transmitter of this backup (serial number %s), "
-                     "repeat with --force-serial.\n",
+                     "to check. --match-segment-b knows it by its Segment B; if that is damaged "
+                     "too and it is the transmitter of this backup (serial number %s), repeat "
+                     "with --force-serial.\n",
                      serial.c_str());
     } else {
         std::fprintf(stderr,
@@ -242,9 +278,10 @@ void explainSerialMismatch(const RestoreReport& report, const BackupEntry& entry
     }
 }
 
-void printReport(const RestoreReport& report, const BackupEntry& entry) {
+void printReport(const RestoreReport& report, const BackupEntry& entry,
+                 const RestoreOptions& options) {
     if (report.outcome == RestoreOutcome::SerialMismatch)
-        explainSerialMismatch(report, entry);
+        explainSerialMismatch(report, entry, options);
     if (report.serialForced) {
         std::fprintf(stderr, "kv58ctl: serial number check overridden: transmitter %s, backup %s\n",
                      transmitterSerialText(report).c_str(),
@@ -256,7 +293,6 @@ void printReport(const RestoreReport& report, const BackupEntry& entry) {
                      "to %s\n",
                      cp1252ToUtf8(nativePath(report.undoFile)).c_str());
     }
-    std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(report.outcome));
 }
 
 int restore(Context& ctx, const Request& r) {
@@ -267,7 +303,8 @@ int restore(Context& ctx, const Request& r) {
     if (!entry)
         return kExitFailure;
     std::fprintf(stderr, "kv58ctl: entry %d of %s (line %d): %s\n", entry->index,
-                 entry->dateTime.c_str(), entry->line, configurationText(entry->segmentA).c_str());
+                 entry->dateTime.c_str(), entry->line,
+                 configurationText(entry->segmentA, entry->segmentB).c_str());
     AppSession session(ctx);
     if (const int code = session.start(); code != kExitOk) {
         if (code == kExitFailure)
@@ -278,10 +315,12 @@ int restore(Context& ctx, const Request& r) {
     BackupRestore restorer(dialog.settings(), dialog.link(), *ctx.ui, dialog.run(), dialog.data(),
                            dialog.flows());
     const RestoreReport report = restorer.restore(*entry, r.options);
-    printReport(report, *entry);
+    printReport(report, *entry, r.options);
     if (report.outcome != RestoreOutcome::Confirmed)
-        return kExitFailure;
-    printConfiguration(session.model(), dialog.data().actual.nBitMaske, ctx.json);
+        return reportOutcome(ctx, outcomeText(report.outcome), report.left, true);
+    std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(report.outcome));
+    printConfiguration(session.model(), dialog.data().actual.nBitMaske, ctx.json,
+                       outcomeJson(ctx, report.left));
     return kExitOk;
 }
 

@@ -2,15 +2,20 @@
 #include <cstdio>
 #include <string>
 
+#include "base/critical_section.h"
 #include "base/files.h"
+#include "base/paths.h"
 #include "base/text.h"
+#include "bsl/image_check.h"
 #include "bsl/link_result.h"
 #include "bsl/programming.h"
-#include "bsl/titxt.h"
 #include "command.h"
 #include "console_ui.h"
+#include "device/calibration_guard.h"
 #include "device_command.h"
+#include "kept_information.h"
 #include "link_session.h"
+#include "outcome_output.h"
 
 namespace kv58::cli {
 
@@ -20,37 +25,70 @@ int run(Context& ctx);
 
 const Command kCommand{
     "program", "rewrite the whole transmitter from a TI-TXT image (full programming run)",
-    "Usage: kv58ctl program FILE --yes\n"
+    "Usage: kv58ctl program FILE [--replace-info] --yes\n"
     "\n"
     "Writes the TI-TXT image FILE into the transmitter with a full programming run: the\n"
     "whole flash (program and information memory) is erased, then the image's address\n"
     "ranges are checked to be erased, programmed and verified, and the transmitter is\n"
     "reset into its own program. Everything not in the image stays erased, and the\n"
     "transmitter's password becomes the image's interrupt vectors.\n"
+    "\n"
+    "An image without information memory (nothing at 1000 to 10FF, as kv58ctl dump program\n"
+    "writes one) keeps the transmitter's own: its Segments A (configuration) and B\n"
+    "(calibration) are read first, appended to its backup file (SavePath, whatever SaveData\n"
+    "says), and programmed and verified with the image, from TEMP.TXT, which then holds the\n"
+    "whole transmitter. An image with its own Segment B is not programmed into a\n"
+    "transmitter that holds another, intact one (an image of another transmitter would\n"
+    "replace its calibration; the run checks it before its erase). --replace-info programs\n"
+    "the image as it is.\n"
+    "\n"
+    "Nothing is erased unless the image can be programmed: every address line plain\n"
+    "hexadecimal (\"@F000\", not \"@0x1100\"), every byte inside the flash (1000 to FFFF),\n"
+    "no section running past FFFF. Old boot loaders (1.10 and lower) need the loader patch\n"
+    "PATCH.TXT in the working directory or beside the settings file; the loader's version\n"
+    "can only be read after the erase, so without PATCH.TXT nothing is erased either.\n"
     "Without --yes the command asks on the terminal first and does nothing unless the\n"
-    "answer is yes. Old boot loaders (1.10 and lower) need the loader patch PATCH.TXT in\n"
-    "the working directory or beside the settings file; the loader's version can only be\n"
-    "read after the erase, so without PATCH.TXT nothing is erased or programmed. WaitPrg\n"
-    "of the settings file paces the programming. A progress bar shows on stderr when it is\n"
-    "a terminal.\n",
+    "answer is yes; the question says what happens to Segments A and B. WaitPrg of the\n"
+    "settings file paces the programming. A progress bar shows on stderr when it is a\n"
+    "terminal. Ctrl-C, SIGTERM and SIGHUP are held from the erase to the end of the run.\n"
+    "\n"
+    "Exits with 0 when the run verified the image, 1 when nothing was erased, 3 when the run\n"
+    "failed after its erase (the transmitter may be erased or partly programmed; the line\n"
+    "names the image that puts it back).\n",
     run};
 
 const CommandRegistrar kRegistrar(kCommand);
 
-// The image must open and hold data before the device is erased for it.
-bool checkImage(const std::string& file) {
-    long bytes = 0;
-    const LinkResult rc =
-        readTiTxtFile(file, kMaxImageBlock, [&](uint16_t, std::span<const uint8_t> block) {
-            bytes += static_cast<long>(block.size());
-            return LinkResult::Ok;
-        });
-    if (rc == LinkResult::FileOpenFailed) {
+struct Request {
+    std::string file;
+    bool replaceInfo = false;
+};
+
+bool parseArgs(const std::vector<std::string>& args, Request& r, std::string& error) {
+    for (const std::string& arg : args) {
+        if (arg == "--replace-info") {
+            r.replaceInfo = true;
+        } else if (!arg.empty() && arg[0] != '-' && r.file.empty()) {
+            r.file = arg;
+        } else {
+            error = "unexpected argument " + arg;
+            return false;
+        }
+    }
+    if (r.file.empty())
+        error = "no image file given";
+    return error.empty();
+}
+
+// The image must open, hold data and lie in the flash before the device is erased for it.
+bool checkImage(const std::string& file, ImageLayout& layout) {
+    if (!readImageLayout(file, layout)) {
         std::fprintf(stderr, "kv58ctl: cannot open %s\n", file.c_str());
         return false;
     }
-    if (bytes == 0) {
-        std::fprintf(stderr, "kv58ctl: %s holds no data (not a TI-TXT image?)\n", file.c_str());
+    if (const std::string problem = imageProblem(layout); !problem.empty()) {
+        std::fprintf(stderr, "kv58ctl: %s: %s; nothing programmed\n", file.c_str(),
+                     problem.c_str());
         return false;
     }
     return true;
@@ -69,9 +107,22 @@ bool checkPatch(const std::string& patchFile) {
     return false;
 }
 
-bool confirmed(const Context& ctx, const std::string& file, const std::string& port) {
-    const std::string question = utf8ToCp1252("Erase the whole transmitter on " + port +
-                                              " and program " + file + " into it?");
+// What the run does to Segments A and B, for the question.
+std::string informationText(const ImageLayout& layout, const KeptInformation* kept) {
+    if (kept) {
+        return ", keeping its Segments A and B (configuration and calibration; appended to " +
+               cp1252ToUtf8(nativePath(kept->backupFile)) + " first)";
+    }
+    if (holdsInformationMemory(layout))
+        return ", its information memory (Segments A and B) taken from the image";
+    return ", leaving its Segments A and B (configuration and calibration) erased";
+}
+
+bool confirmed(const Context& ctx, const std::string& file, const std::string& port,
+               const std::string& information) {
+    const std::string question =
+        utf8ToCp1252("Erase the whole transmitter on " + port + " and program " + file +
+                     " into it" + information + "?");
     if (ctx.ui->messageBox(question, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
         return true;
     }
@@ -79,31 +130,69 @@ bool confirmed(const Context& ctx, const std::string& file, const std::string& p
     return false;
 }
 
-int run(Context& ctx) {
-    if (ctx.args.size() != 1 || ctx.args[0].empty() || ctx.args[0][0] == '-') {
-        return usageError(kCommand,
-                          ctx.args.empty() ? "no image file given" : "expected one image file");
+// The run itself, with what it left on the transmitter.
+int programImage(const Context& ctx, BslLink& link, const std::string& image,
+                 const BeforeEraseCheck& check) {
+    Outcome left;
+    left.wayBack.kind = WayBack::Kind::ProgramFile;
+    left.wayBack.file = utf8ToCp1252(image);
+    std::fprintf(stderr, "kv58ctl: should the run be cut off, %s puts the transmitter back\n",
+                 cp1252ToUtf8(wayBackCommand(left.wayBack, wayBackProgram(ctx))).c_str());
+    showProgress(link, *ctx.ui);
+    const uint64_t flashCommands = link.flashCommandsSent();
+    const CriticalSection critical;  // to the closing line
+    const bool programmed = runProgramming(link, ProgrammingMode::FullRun, image, check);
+    ctx.ui->infoClose();
+    if (programmed) {
+        std::printf("%s\n", cp1252ToUtf8(link.message()).c_str());
+        left.state = TransmitterState::Confirmed;
+        return reportOutcome(ctx, "programmed and verified", left, true);
     }
-    const std::string file = ctx.args[0];
-    if (!checkImage(file))
+    printFailure(link);
+    left.state = link.flashCommandsSent() == flashCommands ? TransmitterState::Unchanged
+                                                           : TransmitterState::Unknown;
+    return reportOutcome(ctx, "programming failed", left, true);
+}
+
+int run(Context& ctx) {
+    Request request;
+    std::string error;
+    if (!parseArgs(ctx.args, request, error))
+        return usageError(kCommand, error);
+    ImageLayout layout;
+    if (!checkImage(request.file, layout))
         return kExitFailure;
     LinkSession session(ctx);
     if (!session.loadSettings())
         return kExitSettings;
     BslLink& link = session.link();
     link.setPatchFile(findDataFile(link.patchFile(), ctx.iniPath));
-    if (!checkPatch(link.patchFile()) || !confirmed(ctx, file, link.portName()))
+    if (!checkPatch(link.patchFile()))
         return kExitFailure;
     link.setWaits(session.settings().WaitPrg, session.settings().WaitSeg);
-    showProgress(link, *ctx.ui);
-    const bool programmed = runProgramming(link, ProgrammingMode::FullRun, file);
-    ctx.ui->infoClose();
-    if (!programmed) {
-        printFailure(link);
+    const bool keep = !request.replaceInfo && !holdsInformationMemory(layout);
+    KeptInformation kept;
+    if (keep) {
+        if (!readInformation(link, session.settings(), kept))
+            return kExitFailure;
+        kept.backupFile = backupFilePathFor(session.settings(), kept);
+    }
+    if (!confirmed(ctx, request.file, link.portName(),
+                   informationText(layout, keep ? &kept : nullptr))) {
         return kExitFailure;
     }
-    std::printf("%s\n", cp1252ToUtf8(link.message()).c_str());
-    return kExitOk;
+    if (!keep) {
+        const BeforeEraseCheck check =
+            request.replaceInfo
+                ? BeforeEraseCheck()
+                : sameCalibration(session.settings().passwordFileNames(), request.file);
+        return programImage(ctx, link, request.file, check);
+    }
+    if (!backUpInformation(session.settings(), kept, *ctx.ui) ||
+        !writeImageWithInformation(request.file, kept, link.tempFile())) {
+        return kExitFailure;
+    }
+    return programImage(ctx, link, link.tempFile(), nullptr);
 }
 
 }  // namespace

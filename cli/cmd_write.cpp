@@ -10,6 +10,7 @@
 #include "config_output.h"
 #include "core/dialog_ids.h"
 #include "device/flows.h"
+#include "outcome_output.h"
 
 namespace kv58::cli {
 
@@ -32,7 +33,17 @@ const Command kCommand{
     "values and writes: identity check, backup, Segment A, reread and compare. The question\n"
     "\"write new configuration?\" is answered by --yes, else on the terminal. A choice the\n"
     "transmitter type does not offer is refused with the choices it does offer.\n"
-    "Exits with 0 only when the reread confirmed the new configuration.\n",
+    "A transmitter whose Segment A is erased or damaged is not written (the command names\n"
+    "the backup restore that puts it back).\n"
+    "\n"
+    "Ends with a line that says what the transmitter now holds. Exits with 0 only when the\n"
+    "reread confirmed the new configuration; 1 when the transmitter is unchanged; 3 when it\n"
+    "is damaged (Segment A erased or half-written) or the change could not be verified, with\n"
+    "the command that puts it back (a kv58ctl backup restore of the write's backup entry, or\n"
+    "kv58ctl program of the image that holds the whole transmitter). With --json the object\n"
+    "holds outcome (confirmed, unchanged, segment-a-erased, segment-a-half-written,\n"
+    "not-verified, unknown) and wayBack. Ctrl-C, SIGTERM and SIGHUP are held from the first\n"
+    "erase to that line, and honoured right after it.\n",
     run};
 const CommandRegistrar kRegistrar(kCommand);
 
@@ -126,8 +137,10 @@ const char* outcomeText(WriteOutcome outcome) {
             return "not written: T min or T max out of range";
         case WriteOutcome::IdentityError:
             return "not written: another transmitter is connected";
+        case WriteOutcome::DamagedRefused:
+            return "not written: Segment A of the transmitter is damaged";
         case WriteOutcome::NotSent:
-            return "not written: attempts used up";
+            return "the write failed: attempts used up";
         case WriteOutcome::RereadFailed:
             return "written, but the reread failed";
         case WriteOutcome::Mismatch:
@@ -162,11 +175,13 @@ int run(Context& ctx) {
     if (choices.tMax && !enterTemperature(model, ids::kTMaxEdit, "T max", *choices.tMax))
         return kExitFailure;
     session.command(ids::kMenuWrite);
-    const WriteOutcome outcome = session.dialog().flows().lastWriteOutcome();
-    std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(outcome));
+    const Flows& flows = session.dialog().flows();
+    const WriteOutcome outcome = flows.lastWriteOutcome();
     if (outcome != WriteOutcome::Confirmed)
-        return kExitFailure;
-    printConfiguration(model, session.dialog().data().actual.nBitMaske, ctx.json);
+        return reportOutcome(ctx, outcomeText(outcome), flows.lastOutcome(), true);
+    std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(outcome));
+    printConfiguration(model, session.dialog().data().actual.nBitMaske, ctx.json,
+                       outcomeJson(ctx, flows.lastOutcome()));
     return kExitOk;
 }
 

@@ -12,13 +12,15 @@ namespace kv58::cli {
 class ConsoleUi;
 
 // Exit codes of kv58ctl.
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
+constexpr int kExitOk = 0;        // done; a write confirmed by its reread
+constexpr int kExitFailure = 1;   // failed, and the transmitter is unchanged
 constexpr int kExitSettings = 2;  // settings could not be loaded, as the desktop program
+constexpr int kExitDamaged = 3;   // the transmitter is damaged or its state is unknown
 
 struct Context {
     std::vector<std::string> args;    // arguments after the command name, globals removed
     std::string iniPath;              // --ini, or the desktop program's settings file
+    bool iniGiven = false;            // --ini was on the command line
     std::optional<std::string> port;  // --port
     bool json = false;                // --json
     bool trace = false;               // --trace

@@ -32,7 +32,8 @@ constexpr Field kFields[] = {
 
 }  // namespace
 
-void printConfiguration(const DialogModel& model, int32_t word, bool json) {
+void printConfiguration(const DialogModel& model, int32_t word, bool json,
+                        const std::string& extraJson) {
     if (!json) {
         for (const Field& f : kFields) {
             std::printf("%-20s %s\n", (std::string(f.label) + ":").c_str(),
@@ -49,7 +50,8 @@ void printConfiguration(const DialogModel& model, int32_t word, bool json) {
             "\"%s\": %s, ", f.jsonKey,
             number ? strprintf("%d", leadingInt(value)).c_str() : jsonCp1252(value).c_str());
     }
-    out += strprintf("\"word\": %d}", word);
+    out += strprintf("\"word\": %d", word);
+    out += (extraJson.empty() ? "" : ", " + extraJson) + "}";
     std::printf("%s\n", out.c_str());
 }
 

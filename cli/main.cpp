@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/critical_section.h"
 #include "base/paths.h"
 #include "command.h"
 #include "console_code_page.h"
@@ -27,7 +28,12 @@ const char* const kGlobalHelp =
     "  --trace       print every byte on the link, with its time, on stderr\n"
     "  --yes         answer the program's questions with Yes\n"
     "  --help        this text, or a command's own help after the command\n"
-    "Exit codes: 0 success, 1 failure, 2 settings could not be loaded.\n";
+    "Exit codes:\n"
+    "  0  success (a write, restore or programming run confirmed by its reread)\n"
+    "  1  failure, and the transmitter is unchanged\n"
+    "  2  the settings could not be loaded\n"
+    "  3  the transmitter is damaged or its state is unknown (a segment erased or\n"
+    "     half-written, a change that could not be verified); the way back is printed\n";
 
 void printOverview() {
     std::printf(
@@ -56,6 +62,10 @@ std::string defaultIniPath() {
 int main(int argc, char** argv) {
     const kv58::cli::Utf8Console console;
     kv58::sim::registerSimPortScheme();
+    setHeldInterruptReporter([](const std::string& request) {
+        std::fprintf(stderr, "kv58ctl: %s was held until the transmitter was safe; ending now\n",
+                     request.c_str());
+    });
     Context ctx;
     ctx.iniPath = defaultIniPath();
     bool help = false;
@@ -69,6 +79,7 @@ int main(int argc, char** argv) {
                 return kExitFailure;
             }
             (arg == "--ini" ? ctx.iniPath : ctx.port.emplace()) = argv[++i];
+            ctx.iniGiven |= arg == "--ini";
         } else if (arg == "--json") {
             ctx.json = true;
         } else if (arg == "--trace") {

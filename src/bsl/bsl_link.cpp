@@ -12,6 +12,12 @@ constexpr uint32_t kBaudRates[] = {110,   300,   600,   1200,  2400,   4800,   9
                                    19200, 38400, 56000, 57600, 115200, 128000, 256000};
 constexpr uint32_t kDefaultBaud = 9600;
 constexpr uint8_t kErasedByte = 0xFF;
+constexpr uint16_t kFlashStart = 0x1000;
+
+bool changesFlash(uint8_t command, uint16_t address) {
+    return command == kCmdEraseSegment || command == kCmdMassErase ||
+           (command == kCmdRxDataBlock && address >= kFlashStart);
+}
 
 }  // namespace
 
@@ -98,6 +104,8 @@ LinkResult BslLink::bslCommand(uint8_t command, uint16_t address, uint16_t lengt
 
     if (const LinkResult rc = transport_.synchronize(); failed(rc))
         return rc;
+    if (changesFlash(command, address))
+        ++flashCommandsSent_;
     const LinkResult rc = transport_.exchangeFrame(command, {payload.data(), payloadLength});
     const ReplyFrame& received = transport_.reply();
     if (reply && received.length > 0) {

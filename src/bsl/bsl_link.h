@@ -132,6 +132,10 @@ public:
                           const Block* data = nullptr, Block* reply = nullptr);
     // Data bytes the last bslCommand copied into its reply.
     size_t lastReplyLength() const { return lastReplyLength_; }
+    // Commands that may change the flash (erases, and writes at 0x1000 and above) whose
+    // frames the link began to send since it was made. A caller compares the count before
+    // and after an operation: when it has not moved, the flash cannot have changed.
+    uint64_t flashCommandsSent() const { return flashCommandsSent_; }
 
     // Enters the loader patch before one data command of a block operation when it is
     // active (Load PC 0x0220, data-change warning off); end restores the warning.
@@ -195,6 +199,12 @@ public:
     // The steps of the last programming run (Run* bits); RunResetAtEnd is read by
     // endOperation().
     int runActions() const { return runActions_; }
+    // Whether the last password search of a device operation found a loader that refused the
+    // password of every file it tried: its interrupt vectors are not those of the firmware
+    // the files belong to (erased or half-programmed by a run that was cut off, or another
+    // firmware).
+    bool passwordsRefused() const { return passwordsRefused_; }
+    void notePasswordSearch(bool allRefused) { passwordsRefused_ = allRefused; }
     // The image of the current (or last) programming run.
     const std::string& imageFile() const { return imageFile_; }
 
@@ -227,6 +237,7 @@ private:
     std::string portName_ = "COM1";
     LineSettings line_;
     size_t lastReplyLength_ = 0;
+    uint64_t flashCommandsSent_ = 0;
     ProgressFunction progress_;
     int waitPrg_ = 0;
     int waitSeg_ = 2;
@@ -240,6 +251,7 @@ private:
     LinkResult resultCode_ = LinkResult::Ok;
     std::string failedFile_;
     bool needsPatch_ = false;
+    bool passwordsRefused_ = false;
     bool patchActive_ = false;
     uint16_t loaderVersion_ = 0;
     int runActions_ = 0;

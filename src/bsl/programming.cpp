@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include "base/critical_section.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "bsl/bsl_link.h"
+#include "bsl/image_check.h"
 #include "bsl/titxt.h"
 
 namespace kv58 {
@@ -14,7 +18,7 @@ constexpr const char* kPortOpenFailedText = "ERROR: Opening COM-Port failed!";
 int runActionsFor(ProgrammingMode mode) {
     switch (mode) {
         case ProgrammingMode::SegmentWrite:
-            return RunProgram | RunVerify;
+            return RunEraseCheck | RunProgram | RunVerify;
         case ProgrammingMode::FullRun:
             return RunMassErase | RunEraseCheck | RunProgram | RunVerify | RunResetAtEnd;
     }
@@ -26,15 +30,20 @@ int passesOf(int runActions) {
            ((runActions & RunVerify) != 0);
 }
 
-// Bytes of the image, or -1 when it cannot be opened.
-long imageBytes(const std::string& fileName, int maxBlockSize) {
-    long total = 0;
-    const LinkResult rc =
-        readTiTxtFile(fileName, maxBlockSize, [&](uint16_t, std::span<const uint8_t> bytes) {
-            total += static_cast<long>(bytes.size());
-            return LinkResult::Ok;
-        });
-    return rc == LinkResult::FileOpenFailed ? -1 : total;
+// Bytes of the image, or -1 when it cannot be opened or may not be programmed (the link's
+// outcome then says why).
+long checkedImageBytes(BslLink& link, const std::string& fileName) {
+    ImageLayout layout;
+    if (!readImageLayout(fileName, layout)) {
+        static_cast<void>(link.imageFileMissing(fileName));
+        return -1;
+    }
+    if (const std::string problem = imageProblem(layout); !problem.empty()) {
+        link.setOutcome(LinkResult::FileOpenFailed,
+                        strprintf("ERROR: image \"%s\": %s!", fileName.c_str(), problem.c_str()));
+        return -1;
+    }
+    return layout.bytes;
 }
 
 // The progress of a run as one count over the passes of the image. Each pass of
@@ -82,17 +91,6 @@ LinkResult massErase(BslLink& link) {
     return LinkResult::Ok;
 }
 
-// Reads the loader version and decides about the patch. A failed read changes nothing: the
-// decision of the last run stands.
-void checkLoaderVersion(BslLink& link) {
-    Block version{};
-    const LinkResult rc =
-        link.bslCommand(kCmdTxDataBlock, kLoaderVersionAddress, 2, nullptr, &version);
-    if (failed(rc) || link.lastReplyLength() < 2)
-        return;
-    link.noteLoaderVersion(static_cast<uint16_t>(version[0] << 8 | version[1]));
-}
-
 struct StepFailure {
     LinkResult code = LinkResult::Ok;
     bool passwordStage = false;
@@ -135,9 +133,11 @@ LinkResult imagePasses(BslLink& link, RunProgress& progress) {
     return LinkResult::Ok;
 }
 
-// The run's steps after the port is open; a failure names its step for endOperation.
-StepFailure runSteps(BslLink& link, long bytes) {
-    link.transport().enterBootstrapLoader(true);
+// The run's steps after the port is open (and the loader entered, when `entered`); a failure
+// names its step for endOperation.
+StepFailure runSteps(BslLink& link, long bytes, bool entered) {
+    if (!entered)
+        link.transport().enterBootstrapLoader(true);
     if (link.runActions() & RunMassErase) {
         if (const LinkResult rc = massErase(link); failed(rc))
             return {rc, false};
@@ -145,7 +145,7 @@ StepFailure runSteps(BslLink& link, long bytes) {
     }
     if (const LinkResult rc = link.transmitPassword(link.passwordFile()); failed(rc))
         return {rc, true};
-    checkLoaderVersion(link);
+    static_cast<void>(readLoaderVersion(link));
     RunProgress progress(link, bytes, passesOf(link.runActions()));
     if (link.needsPatch()) {
         if (const StepFailure f = loadPatch(link); failed(f.code))
@@ -161,20 +161,58 @@ bool runProgramming(BslLink& link, ProgrammingMode mode) {
 }
 
 bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile) {
+    return runProgramming(link, mode, imageFile, nullptr);
+}
+
+bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile,
+                    const BeforeEraseCheck& check) {
     link.beginRun(runActionsFor(mode), imageFile);
     // Before the device is touched: a full run would otherwise erase it and then find
-    // nothing to program.
-    const long bytes = imageBytes(imageFile, link.maxBlockSize());
-    if (bytes < 0)
-        return !failed(link.imageFileMissing(imageFile));
+    // nothing it can program.
+    const long bytes = checkedImageBytes(link, imageFile);
+    if (bytes < 0 || !patchAtHand(link))
+        return false;
     link.transport().setDataChangeWarning(true);
     if (const LinkResult rc = link.openPort(); failed(rc)) {
         link.setOutcome(rc, kPortOpenFailedText);
         return false;
     }
+    if (check) {
+        link.transport().enterBootstrapLoader(true);
+        std::string refusal;
+        if (!check(link, refusal)) {
+            static_cast<void>(link.endOperation(LinkResult::VerifyFailed, false));
+            link.setMessage(refusal);
+            return false;
+        }
+    }
+    const CriticalSection critical;
     // endOperation: the message, the reset when the run asks for it, the port closed.
-    const StepFailure f = runSteps(link, bytes);
+    const StepFailure f = runSteps(link, bytes, static_cast<bool>(check));
     return link.endOperation(f.code, f.passwordStage);
+}
+
+bool readLoaderVersion(BslLink& link) {
+    Block version{};
+    const LinkResult rc =
+        link.bslCommand(kCmdTxDataBlock, kLoaderVersionAddress, 2, nullptr, &version);
+    if (failed(rc) || link.lastReplyLength() < 2)
+        return false;
+    link.noteLoaderVersion(static_cast<uint16_t>(version[0] << 8 | version[1]));
+    return true;
+}
+
+bool patchAtHand(BslLink& link) {
+    const uint16_t version = link.loaderVersion();
+    if ((version != 0 && version > kLastPatchedLoader) || fileReadable(link.patchFile()))
+        return true;
+    static_cast<void>(link.imageFileMissing(link.patchFile()));
+    const char* why = version == 0 ? "the loader's version is only known after the first erase, "
+                                     "and one of 1.10 or older needs it"
+                                   : "the loader, 1.10 or older, needs it";
+    link.setMessage(strprintf("ERROR: Unable to open input file \"%s\"! %s: nothing was erased.",
+                              link.patchFile().c_str(), why));
+    return false;
 }
 
 }  // namespace kv58

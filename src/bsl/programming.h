@@ -8,7 +8,9 @@
 //   loader version (2 bytes at 0x0FFA)
 //   [Load PC 0x0C22, password, loader patch "PATCH.TXT" programmed and verified]
 //                                 only for loaders of version 1.10 and lower
-//   [erase check of the image]    full run only
+//   erase check of the image      nothing is programmed over flash that is not erased (a
+//                                 segment write whose erase did not take, or a transmitter
+//                                 exchanged since the erase, is left as it is)
 //   programming pass              paced by WaitPrg; the per-byte delay is 0 afterwards
 //   verification pass             without delay
 //   end                           full run: reset into the device's own program
@@ -24,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kv58 {
@@ -32,7 +35,7 @@ class BslLink;
 
 // The two kinds of run; the numbers are the mode numbers the system has always used.
 enum class ProgrammingMode : int {
-    SegmentWrite = 2,  // program and verify; no mass erase, no reset at the end
+    SegmentWrite = 2,  // erase check, program and verify; no mass erase, no reset at the end
     FullRun = 3,       // mass erase, erase check, program, verify, reset into the program
 };
 
@@ -44,10 +47,31 @@ constexpr int kMassEraseCycles = 20;
 //
 // Returns true on success. On failure BslLink::message() holds the text for the user
 // ("ERROR: Opening COM-Port failed!" or the message of the failing result) and resultCode()
-// the result. An image file that cannot be opened fails the run with FileOpenFailed before
-// the port is opened, so a full run never erases a device it has nothing to program into.
+// the result. Before the port is opened, so that a full run never erases a device it cannot
+// program: an image file that cannot be opened, or whose layout may not be programmed
+// (bsl/image_check.h), fails the run with FileOpenFailed, and so does a loader patch that
+// may be needed and cannot be opened (patchAtHand). From the port's opening to the end of the
+// run, requests to end the program are held (base/critical_section.h).
 [[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode);
 [[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode,
                                   const std::string& imageFile);
+
+// A check made in the run's own port opening, once the loader is entered and before anything
+// is erased, so that the device it checks is the one the run then writes. It may unlock the
+// loader and read; false ends the run there, nothing erased, with `refusal` as its message.
+using BeforeEraseCheck = std::function<bool(BslLink& link, std::string& refusal)>;
+[[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile,
+                                  const BeforeEraseCheck& check);
+
+// Loaders of version 1.10 and older program flash only through the loader patch, and a run
+// learns the version only after its mass erase. So before anything is erased the patch image
+// must open when the loader is one of those or its version is not known yet. False with
+// FileOpenFailed and a message naming the patch image.
+[[nodiscard]] bool patchAtHand(BslLink& link);
+
+// Reads the loader's version (an unlocked loader, in an open operation) and decides about the
+// patch (BslLink::noteLoaderVersion). A failed read changes nothing: the decision of the last
+// run stands. False when it failed.
+bool readLoaderVersion(BslLink& link);
 
 }  // namespace kv58

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/critical_section.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "base/user_interface.h"
@@ -49,21 +50,6 @@ constexpr SegmentInfo kSegmentB{
      "ERROR: send password failed (writing data Segment B)!",
      "ERROR: erase segment B (writing data)!"}};
 
-// Tries the password files in list order until the loader accepts one; BslLink::passwordFile
-// names the accepted file (or the last one tried), resultCode holds the last result.
-// The result of the last attempt (Ok when one was accepted).
-LinkResult searchPassword(BslLink& link, const PasswordFileList& passwordFiles) {
-    LinkResult last = LinkResult::Ok;
-    const size_t count = std::min(passwordFiles.size(), kPasswordSearchLimit);
-    for (size_t i = 0; i < count && !passwordFiles[i].empty(); ++i) {
-        link.setPasswordFile(passwordFiles[i]);
-        last = link.transmitPassword(passwordFiles[i]);
-        if (!failed(last))
-            return last;
-    }
-    return failed(last) ? last : LinkResult::Nak;
-}
-
 // Opens the port, enters the loader and unlocks it. On failure the port is closed again
 // (endOperation after a failed search) and the operation's message is set.
 bool startOperation(BslLink& link, const PasswordFileList& passwordFiles,
@@ -73,7 +59,7 @@ bool startOperation(BslLink& link, const PasswordFileList& passwordFiles,
         return false;
     }
     link.transport().enterBootstrapLoader(true);
-    const LinkResult rc = searchPassword(link, passwordFiles);
+    const LinkResult rc = unlockLoader(link, passwordFiles);
     if (!failed(rc))
         return true;
     static_cast<void>(link.endOperation(rc, true));
@@ -133,8 +119,25 @@ bool writeTemporaryImage(BslLink& link, uint16_t address, std::span<const uint8_
     return false;
 }
 
+// In the opening of a write, before its erase: the transmitter still holds what the caller
+// read from it.
+bool sameTransmitter(BslLink& link, const SameTransmitter& check, const SegmentInfo& segment) {
+    Block reply{};
+    const LinkResult rc = readBlock(link, check.area.address, check.area.length, reply);
+    if (failed(rc))
+        return failTransfer(link, rc, segment.write.transferFailed);
+    if (check.expected.size() <= check.area.length &&
+        std::equal(check.expected.begin(), check.expected.end(), reply.begin()))
+        return true;
+    return failTransfer(link, LinkResult::VerifyFailed,
+                        strprintf("ERROR: Segment %c is not the one read before: another "
+                                  "transmitter is connected (writing data Segment %c)!",
+                                  check.letter, segment.letter));
+}
+
 bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
-                  std::span<const uint8_t> data, UserInterface& ui, const SegmentInfo& segment) {
+                  std::span<const uint8_t> data, UserInterface& ui, const SegmentInfo& segment,
+                  const std::optional<SameTransmitter>& check) {
     if (data.empty() || data.size() > segment.area.length) {
         link.setMessage(strprintf("ERROR: %zu bytes do not fit segment %c (1 to %u)!", data.size(),
                                   segment.letter, segment.area.length));
@@ -144,6 +147,17 @@ bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
         return false;
     if (!startOperation(link, passwordFiles, segment.write))
         return false;
+    if (check && !sameTransmitter(link, *check, segment))
+        return false;
+    // The programming run learns the loader's version only after this erase; an old loader
+    // without its patch at hand would be left with the segment erased.
+    if (link.loaderVersion() == 0)
+        static_cast<void>(readLoaderVersion(link));
+    if (!patchAtHand(link)) {
+        const std::string message = link.message();
+        return failTransfer(link, LinkResult::FileOpenFailed, message);
+    }
+    const CriticalSection critical;
     const LinkResult erase =
         link.bslCommand(kCmdEraseSegment, segment.area.address, kEraseSegmentKey);
     if (failed(erase))
@@ -158,6 +172,26 @@ bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
 }
 
 }  // namespace
+
+LinkResult unlockLoader(BslLink& link, const PasswordFileList& passwordFiles) {
+    LinkResult last = LinkResult::Ok;
+    int refused = 0, other = 0;  // answers of the loader; a file that cannot be opened is neither
+    const size_t count = std::min(passwordFiles.size(), kPasswordSearchLimit);
+    for (size_t i = 0; i < count && !passwordFiles[i].empty(); ++i) {
+        link.setPasswordFile(passwordFiles[i]);
+        last = link.transmitPassword(passwordFiles[i]);
+        if (!failed(last)) {
+            link.notePasswordSearch(false);
+            return last;
+        }
+        if (last == LinkResult::Nak)
+            ++refused;
+        else if (last != LinkResult::FileOpenFailed)
+            ++other;
+    }
+    link.notePasswordSearch(refused > 0 && other == 0);
+    return failed(last) ? last : LinkResult::Nak;
+}
 
 bool readProgram(BslLink& link, const PasswordFileList& passwordFiles,
                  std::span<uint8_t, kProgramArea.length> destination) {
@@ -189,13 +223,15 @@ bool readSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
 }
 
 bool writeSegmentA(BslLink& link, const PasswordFileList& passwordFiles,
-                   std::span<const uint8_t> data, UserInterface& ui) {
-    return writeSegment(link, passwordFiles, data, ui, kSegmentA);
+                   std::span<const uint8_t> data, UserInterface& ui,
+                   const std::optional<SameTransmitter>& check) {
+    return writeSegment(link, passwordFiles, data, ui, kSegmentA, check);
 }
 
 bool writeSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
-                   std::span<const uint8_t> data, UserInterface& ui) {
-    return writeSegment(link, passwordFiles, data, ui, kSegmentB);
+                   std::span<const uint8_t> data, UserInterface& ui,
+                   const std::optional<SameTransmitter>& check) {
+    return writeSegment(link, passwordFiles, data, ui, kSegmentB, check);
 }
 
 }  // namespace kv58

@@ -13,8 +13,13 @@
 //   writes           the data go to "TEMP.TXT" in the working directory as a TI-TXT image
 //                    (byte-exact: "@1080", lines of 16 "%02X " values, "q", CR LF line ends);
 //                    the segment is erased in one operation, then a programming run
-//                    (ProgrammingMode::SegmentWrite) programs and verifies the image, its
-//                    steps up to the programming pass paced by WaitSeg.
+//                    (ProgrammingMode::SegmentWrite) checks that it is erased, programs and
+//                    verifies the image, its steps up to the programming pass paced by
+//                    WaitSeg. Nothing is erased unless the loader patch is at hand where it
+//                    may be needed (patchAtHand) and, when the caller names one, an area of
+//                    the transmitter still holds what the caller read from it (the
+//                    transmitter on the line is the one it checked). From the erase to the
+//                    verified end, requests to end the program are held.
 //
 // All return true on success. On failure BslLink::message holds the text for the user,
 // for example "ERROR: send password failed (reading data Segment A)!". Progress goes to
@@ -23,9 +28,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "bsl/link_result.h"
 
 namespace kv58 {
 
@@ -47,6 +55,12 @@ using PasswordFileList = std::vector<std::string>;
 // The password search tries at most this many files, as many as the settings file has slots.
 constexpr size_t kPasswordSearchLimit = 10;
 
+// Within an open device operation whose loader was entered: tries the password files in
+// list order (up to kPasswordSearchLimit, ending at the first empty name) until the loader
+// accepts one. BslLink::passwordFile names the accepted file (or the last one tried). The
+// result of the last attempt (Ok when one was accepted; Nak when there was none to try).
+LinkResult unlockLoader(BslLink& link, const PasswordFileList& passwordFiles);
+
 // Reads 0xF000–0xFFFF into `destination`. A block that cannot be read fails the operation
 // with a message that names its address; `destination` is then left as it was.
 [[nodiscard]] bool readProgram(BslLink& link, const PasswordFileList& passwordFiles,
@@ -59,12 +73,23 @@ constexpr size_t kPasswordSearchLimit = 10;
 [[nodiscard]] bool readSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
                                 std::span<uint8_t> destination);
 
+// What a segment write checks before its erase: `area` of the transmitter holds `expected`.
+// A segment the write leaves alone serves (Segment B for a write of Segment A): it tells the
+// transmitter apart from one connected in its place since the caller read it.
+struct SameTransmitter {
+    MemoryArea area;
+    std::span<const uint8_t> expected;
+    char letter;  // of the segment, for the message
+};
+
 // Erases the segment and programs `data` (1 … 128 bytes, normally 128) from its start,
 // verified. A temporary image that cannot be created is reported through `ui` in a message
 // box ("Fehler beim Öffnen der Zieldatei <TEMP.TXT>!"); the device is then not touched.
 [[nodiscard]] bool writeSegmentA(BslLink& link, const PasswordFileList& passwordFiles,
-                                 std::span<const uint8_t> data, UserInterface& ui);
+                                 std::span<const uint8_t> data, UserInterface& ui,
+                                 const std::optional<SameTransmitter>& check = std::nullopt);
 [[nodiscard]] bool writeSegmentB(BslLink& link, const PasswordFileList& passwordFiles,
-                                 std::span<const uint8_t> data, UserInterface& ui);
+                                 std::span<const uint8_t> data, UserInterface& ui,
+                                 const std::optional<SameTransmitter>& check = std::nullopt);
 
 }  // namespace kv58

@@ -130,9 +130,17 @@ private:
     uint16_t address_ = 0;
 };
 
+// The text of a line without its line end.
+std::string withoutLineEnd(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return std::string(line);
+}
+
 }  // namespace
 
-LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink) {
+LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink,
+                         const TiTxtSectionSink& sections) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         return LinkResult::FileOpenFailed;
@@ -140,12 +148,17 @@ LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtB
     std::string storage;
     std::string_view line;
     LinkResult rc = LinkResult::Ok;
-    while (rc == LinkResult::Ok && readPiece(file, storage, line)) {
+    int lineNumber = 1;  // of the piece being read; a piece that ends a line moves it on
+    for (int next = 1; rc == LinkResult::Ok && readPiece(file, storage, line); lineNumber = next) {
+        if (!storage.empty() && storage.back() == '\n')
+            ++next;
         if (!line.empty() && line[0] == 'q')
             break;
         if (!line.empty() && line[0] == '@') {
             rc = blocks.flush(false);
             blocks.startSection(addressValue(line));
+            if (sections)
+                sections(lineNumber, withoutLineEnd(line), addressValue(line));
         } else {
             rc = blocks.appendLine(line);
         }

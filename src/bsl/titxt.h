@@ -48,9 +48,15 @@ constexpr int kMaxImageBlock = 248;
 // Receives one block; a failed result stops the reading and is returned by it.
 using TiTxtBlockSink = std::function<LinkResult(uint16_t address, std::span<const uint8_t> bytes)>;
 
-// Reads the file and hands each block to `sink`. Returns Ok, FileOpenFailed, or the first
-// failed result of `sink`. `maxBlockSize` is clamped to 1 … kMaxImageBlock.
-LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink);
+// Receives each address line as it is reached, after the blocks before it: its line number
+// in the file (from 1), its text without the line end, and the address the reader takes.
+using TiTxtSectionSink = std::function<void(int line, const std::string& text, uint16_t address)>;
+
+// Reads the file and hands each block to `sink` (and each address line to `sections`, when
+// given). Returns Ok, FileOpenFailed, or the first failed result of `sink`. `maxBlockSize` is
+// clamped to 1 … kMaxImageBlock.
+LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink,
+                         const TiTxtSectionSink& sections = nullptr);
 
 struct TiTxtSection {
     uint16_t address = 0;

@@ -97,6 +97,9 @@ public:
     // field is empty or the code was rejected (the user was told; the focus is back in the
     // field).
     bool ApplyProductCode();
+    // Whether an accepted product code has chosen the alarm relay in this session: only then
+    // does the relay list's selection go into a written word.
+    bool relayChosenByProductCode() const { return relayChosen_; }
 
     // The control with the input focus (0: none), as the view reports it. Leaving T min or T
     // max runs the range check; leaving the product-code field applies the product code.
@@ -138,6 +141,7 @@ private:
     int32_t tMin_ = 0;
     int32_t tMax_ = 0;
     std::string productCode_;
+    bool relayChosen_ = false;
 };
 
 }  // namespace kv58

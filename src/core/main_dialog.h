@@ -65,6 +65,7 @@ public:
     void takeEntries() override { model_.takeEntries(); }
     void checkTemperatureRange() override { model_.CheckTemperatureRange(); }
     int32_t buildConfigWord() override { return model_.buildConfigWord(); }
+    bool relayChosen() override { return model_.relayChosenByProductCode(); }
     int32_t newTMin() override { return model_.tMin(); }
     int32_t newTMax() override { return model_.tMax(); }
 

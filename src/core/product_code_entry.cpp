@@ -47,6 +47,7 @@ bool DialogModel::ApplyProductCode() {
         .selectString(
             0, displaySearchText(decoder.getDisplay(), settings_.TSym, decoder.getCelsius()));
     list(ids::kRelayList).selectString(0, decoder.getAlarmRelay() == 1 ? "Yes" : "No");
+    relayChosen_ = true;
     tMin_ = decoder.getTempMin();
     tMax_ = decoder.getTempMax();
     showEntries();

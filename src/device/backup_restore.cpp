@@ -6,6 +6,7 @@
 #include "bsl/segments.h"
 #include "device/backup.h"
 #include "device/messages.h"
+#include "device/segment_state.h"
 
 namespace kv58 {
 
@@ -13,10 +14,19 @@ namespace {
 
 constexpr const char* kRestoreQuestion = "restore the backup of %s (serial number %s)?";
 constexpr const char* kIdentMismatch = "%s\n\ntransmitter: %s\nbackup:      %s";
+constexpr const char* kSegmentBMismatch =
+    "%s\n\nSegment B of the transmitter is not the one of the backup of %s.";
 constexpr const char* kWritingSegment = "writing backup data...(segment %c)";
 constexpr const char* kSegmentBNotSent = "WARNING!\n\nSegment A restored, Segment B NOT SENT!";
 constexpr const char* kRestoreDiffers =
     "ERROR: Segment %c differs from the backup at %04X: %02X instead of %02X!";
+constexpr const char* kEntrySegmentA =
+    "The backup of %s cannot be restored: its Segment A (configuration) is %s, and writing it "
+    "would leave the transmitter without its configuration.";
+constexpr const char* kEntrySegmentB =
+    "The backup of %s cannot be restored with its Segment B: that Segment B is erased, and an "
+    "erased Segment B is no calibration. Choose an entry whose Segment B is intact, or restore "
+    "Segment A alone.";
 
 // The first differing byte as an offset, or nothing when the images are equal.
 std::optional<size_t> firstDifference(const SegmentData& read, const SegmentData& expected) {
@@ -24,6 +34,20 @@ std::optional<size_t> firstDifference(const SegmentData& read, const SegmentData
     if (a == read.end())
         return std::nullopt;
     return static_cast<size_t>(a - read.begin());
+}
+
+bool sameSerial(const BackupEntry& entry, const RestoreReport& report) {
+    return !report.transmitterErased && !isErased(entry.segmentA) &&
+           report.transmitterSerial == serialNumberOf(entry.segmentA);
+}
+
+TransmitterState segmentState(char letter, const SegmentData& read) {
+    if (letter == 'A') {
+        return isErased(read) ? TransmitterState::SegmentAErased
+                              : TransmitterState::SegmentAHalfWritten;
+    }
+    return isErased(read) ? TransmitterState::SegmentBErased
+                          : TransmitterState::SegmentBHalfWritten;
 }
 
 }  // namespace
@@ -51,6 +75,8 @@ int BackupRestore::maxAttempts() const {
 
 RestoreReport BackupRestore::restore(const BackupEntry& entry, const RestoreOptions& options) {
     RestoreReport report;
+    if (refuseEntry(entry, options, report))
+        return report;
     const std::string question = strprintf(kRestoreQuestion, entry.dateTime.c_str(),
                                            serialForDisplay(entry.segmentA).c_str());
     if (ui_.messageBox(question, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes) {
@@ -58,9 +84,33 @@ RestoreReport BackupRestore::restore(const BackupEntry& entry, const RestoreOpti
     }
     flows_.beginWrite();
     run_.switchOff();
+    flashCommandsAtStart_ = link_.flashCommandsSent();
+    programUnsure_ = false;
+    otherTransmitter_ = false;
     if (runSteps(entry, options, report))
-        rereadAndCompare(entry, options, report);
+        rereadAndCompare(entry, report);
+    if (report.left.state != TransmitterState::Confirmed)
+        flows_.showOutcome(report.left);
+    critical_.reset();
     return report;
+}
+
+// An entry that must never go into a transmitter is refused before anything else.
+bool BackupRestore::refuseEntry(const BackupEntry& entry, const RestoreOptions& options,
+                                RestoreReport& report) {
+    const SegmentState a = classifySegmentA(entry.segmentA);
+    if (a != SegmentState::Intact) {
+        ui_.messageBox(strprintf(kEntrySegmentA, entry.dateTime.c_str(), segmentStateName(a)),
+                       MsgIcon::Exclamation);
+        report.outcome = RestoreOutcome::EntryRefused;
+        return true;
+    }
+    if (options.withSegmentB && classifySegmentB(entry.segmentB) != SegmentState::Intact) {
+        ui_.messageBox(strprintf(kEntrySegmentB, entry.dateTime.c_str()), MsgIcon::Exclamation);
+        report.outcome = RestoreOutcome::ErasedSegmentB;
+        return true;
+    }
+    return false;
 }
 
 // Identity check, Segment A, Segment B: a failed step is repeated while attempts remain.
@@ -81,10 +131,7 @@ bool BackupRestore::runSteps(const BackupEntry& entry, const RestoreOptions& opt
             continue;
         }
         if (++failures >= maxAttempts()) {
-            ui_.infoClose();
-            const bool aWritten = step == Step::SegmentB;
-            ui_.messageBox(aWritten ? kSegmentBNotSent : text::kDataNotSent, MsgIcon::Exclamation);
-            report.outcome = aWritten ? RestoreOutcome::Incomplete : RestoreOutcome::NotWritten;
+            transfersFailed(step, entry, report);
             return false;
         }
         ui_.infoSetText(
@@ -98,29 +145,53 @@ BackupRestore::StepResult BackupRestore::identityCheck(const BackupEntry& entry,
                                                        RestoreReport& report, int failures) {
     ui_.infoSetText(text::kRereading);
     const PasswordFileList passwords = settings_.passwordFileNames();
-    if (!readSegmentA(link_, passwords, data_.segmentARead) ||
-        !readSegmentB(link_, passwords, data_.segmentBRead)) {
+    // Segment B first: a transmitter exchanged after it gives another Segment A (refused by
+    // its serial number) or, when that check is forced, another Segment B at the erase.
+    if (!readSegmentB(link_, passwords, data_.segmentBRead) ||
+        !readSegmentA(link_, passwords, data_.segmentARead)) {
         ui_.messageBox(strprintf(text::kWriteWarning, failures + 1, settings_.MaxWriteCnt,
                                  link_.message().c_str()),
                        MsgIcon::Exclamation);
         return StepResult::Failed;
     }
+    transmitterB_ = data_.segmentBRead;
     report.transmitterSerial = serialNumberOf(data_.segmentARead);
     report.transmitterErased = isErased(data_.segmentARead);
-    const bool sameSerial = !report.transmitterErased && !isErased(entry.segmentA) &&
-                            report.transmitterSerial == serialNumberOf(entry.segmentA);
-    if (!sameSerial && !options.forceSerial) {
+    if (!sameTransmitter(entry, options, report)) {
         ui_.infoClose();
-        ui_.messageBox(strprintf(kIdentMismatch, text::kIdentError,
-                                 serialForDisplay(data_.segmentARead).c_str(),
-                                 serialForDisplay(entry.segmentA).c_str()),
-                       MsgIcon::Exclamation);
         ui_.messageBox(text::kDataNotSent, MsgIcon::Exclamation);
         report.outcome = RestoreOutcome::SerialMismatch;
         return StepResult::Stop;
     }
-    report.serialForced = !sameSerial;
+    report.serialForced = !options.matchSegmentB && !sameSerial(entry, report);
+    // What the transfers are to put there, for their checks and the reread's.
+    data_.segmentAWrite = entry.segmentA;
+    data_.segmentBSaved = options.withSegmentB ? entry.segmentB : transmitterB_;
     return appendUndoEntry(report) ? StepResult::Ok : StepResult::Stop;
+}
+
+// The transmitter is the entry's: by its serial number, by its Segment B when asked, or by
+// the user's word (forced). Says why not when it is not.
+bool BackupRestore::sameTransmitter(const BackupEntry& entry, const RestoreOptions& options,
+                                    const RestoreReport& report) const {
+    if (options.matchSegmentB) {
+        if (classifySegmentB(transmitterB_) == SegmentState::Intact &&
+            transmitterB_ == entry.segmentB) {
+            return true;
+        }
+        ui_.infoClose();
+        ui_.messageBox(strprintf(kSegmentBMismatch, text::kIdentError, entry.dateTime.c_str()),
+                       MsgIcon::Exclamation);
+        return false;
+    }
+    if (sameSerial(entry, report) || options.forceSerial)
+        return true;
+    ui_.infoClose();
+    ui_.messageBox(
+        strprintf(kIdentMismatch, text::kIdentError, serialForDisplay(data_.segmentARead).c_str(),
+                  serialForDisplay(entry.segmentA).c_str()),
+        MsgIcon::Exclamation);
+    return false;
 }
 
 // The information memory as it is now, so that the restore can be undone. Written whatever
@@ -142,9 +213,16 @@ bool BackupRestore::appendUndoEntry(RestoreReport& report) {
 BackupRestore::StepResult BackupRestore::writeSegment(Step step, const BackupEntry& entry) {
     const bool a = step == Step::SegmentA;
     ui_.infoSetText(strprintf(kWritingSegment, a ? 'A' : 'B'));
+    // From the first transfer to the outcome's sentence.
+    if (!critical_)
+        critical_.emplace();
     const PasswordFileList passwords = settings_.passwordFileNames();
-    const bool written = a ? writeSegmentA(link_, passwords, entry.segmentA, ui_)
-                           : writeSegmentB(link_, passwords, entry.segmentB, ui_);
+    // Before each erase, the other segment tells that the transmitter is still this one:
+    // Segment B as read, or Segment A as just restored.
+    const bool written = a ? writeSegmentA(link_, passwords, entry.segmentA, ui_,
+                                           SameTransmitter{kSegmentBArea, transmitterB_, 'B'})
+                           : writeSegmentB(link_, passwords, entry.segmentB, ui_,
+                                           SameTransmitter{kSegmentAArea, entry.segmentA, 'A'});
     if (written)
         return StepResult::Ok;
     ui_.messageBox(link_.message(), MsgIcon::Exclamation);
@@ -152,25 +230,57 @@ BackupRestore::StepResult BackupRestore::writeSegment(Step step, const BackupEnt
     return StepResult::Failed;
 }
 
+// Attempts used up: what the failed transfers left, from a read of the segment they were
+// writing when anything was sent that may change the flash.
+void BackupRestore::transfersFailed(Step step, const BackupEntry& entry, RestoreReport& report) {
+    const bool segmentB = step == Step::SegmentB;
+    const bool touched = link_.flashCommandsSent() != flashCommandsAtStart_;
+    TransmitterState state = TransmitterState::Unchanged;
+    if (touched) {
+        ui_.infoSetText(text::kRereading);
+        state = segmentB ? flows_.readBackAfterFailure('B', transmitterB_, entry.segmentB,
+                                                       programUnsure_)
+                         : flows_.readBackAfterFailure('A', data_.segmentARead, entry.segmentA,
+                                                       programUnsure_);
+        // Segment A is the entry's by now: Segment B as it was still leaves a restore that
+        // did not do what it was asked.
+        if (segmentB && state == TransmitterState::Unchanged)
+            state = TransmitterState::NotVerified;
+    }
+    ui_.infoClose();
+    ui_.messageBox(segmentB ? kSegmentBNotSent : text::kDataNotSent, MsgIcon::Exclamation);
+    report.outcome = segmentB ? RestoreOutcome::Incomplete : RestoreOutcome::NotWritten;
+    report.left.state = state;
+    report.left.wayBack = flows_.wayBackAfter(state, programUnsure_, entry.segmentA, transmitterB_);
+}
+
 // The application's reread after a write, prepared so that its compare and its full restore
 // (should the program have changed) work with the restored images; then the byte compare.
-void BackupRestore::rereadAndCompare(const BackupEntry& entry, const RestoreOptions& options,
-                                     RestoreReport& report) {
-    data_.segmentAWrite = entry.segmentA;
-    data_.segmentBSaved = options.withSegmentB ? entry.segmentB : data_.segmentBRead;
+void BackupRestore::rereadAndCompare(const BackupEntry& entry, RestoreReport& report) {
     data_.newConfig = decodeSegmentA(entry.segmentA);
     // The plain read took the version of the damaged Segment A (an erased one reads as 0 and
     // would skip the program check); what counts is the software the entry belongs to.
     data_.writeProgram = numericVersion(entry.segmentA) < 100;
     if (!flows_.rereadAfterWrite()) {
         report.outcome = RestoreOutcome::RereadFailed;
-        return;
-    }
-    if (data_.programCheck && data_.referenceValid &&
-        data_.referenceProgram != data_.checkProgram) {
+        report.left.state = TransmitterState::NotVerified;
+        programUnsure_ = true;
+    } else if (data_.programCheck && data_.referenceValid &&
+               data_.referenceProgram != data_.checkProgram) {
         report.outcome = RestoreOutcome::ProgramChanged;
-        return;
+        report.left.state = TransmitterState::NotVerified;
+        programUnsure_ = true;
+    } else {
+        judge(entry, report);
     }
+    if (needsWayBack(report.left.state) && !otherTransmitter_) {
+        report.left.wayBack =
+            flows_.wayBackAfter(report.left.state, programUnsure_, entry.segmentA, transmitterB_);
+    }
+}
+
+// The reread read both segments: compared with what the restore was to put there.
+void BackupRestore::judge(const BackupEntry& entry, RestoreReport& report) {
     struct Compared {
         char letter;
         uint16_t address;
@@ -186,12 +296,21 @@ void BackupRestore::rereadAndCompare(const BackupEntry& entry, const RestoreOpti
                                      c.read[*at], c.expected[*at]),
                            MsgIcon::Exclamation);
             report.outcome = RestoreOutcome::Mismatch;
+            // A Segment B that is neither the transmitter's own nor the one written: another
+            // transmitter is connected, of which nothing is known.
+            const bool other =
+                data_.segmentBRead != transmitterB_ && data_.segmentBRead != data_.segmentBSaved;
+            report.left.state = other ? TransmitterState::Unknown : segmentState(c.letter, c.read);
+            otherTransmitter_ = other;
             return;
         }
     }
     const bool programChecked = data_.programCheck && data_.referenceValid;
     report.outcome = programChecked || data_.writeProgram ? RestoreOutcome::Confirmed
                                                           : RestoreOutcome::ProgramUnchecked;
+    report.left.state = report.outcome == RestoreOutcome::Confirmed ? TransmitterState::Confirmed
+                                                                    : TransmitterState::NotVerified;
+    programUnsure_ = report.outcome != RestoreOutcome::Confirmed;
 }
 
 }  // namespace kv58

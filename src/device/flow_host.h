@@ -23,6 +23,9 @@ public:
     virtual void checkTemperatureRange() = 0;
     // The new configuration word built from the lists' selections.
     virtual int32_t buildConfigWord() = 0;
+    // Whether a product code chose the alarm relay in this session (the relay list is never
+    // open to the user; without a code the transmitter keeps its own relay bit).
+    virtual bool relayChosen() = 0;
     // The new T min and T max as they stand after the range check.
     virtual int32_t newTMin() = 0;
     virtual int32_t newTMax() = 0;

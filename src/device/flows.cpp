@@ -8,8 +8,12 @@
 #include "bsl/segments.h"
 #include "bsl/titxt.h"
 #include "device/backup.h"
+#include "device/calibration_guard.h"
 #include "device/link_settings.h"
 #include "device/messages.h"
+#include "device/restore_image.h"
+#include "device/segment_state.h"
+#include "device/way_back.h"
 
 namespace kv58 {
 
@@ -24,24 +28,19 @@ bool sameData(const TransmitterConfig& a, const TransmitterConfig& b) {
            a.strVersion == b.strVersion;
 }
 
-// The restore image: Segment B, Segment A, program; 16 values a line, no end line.
-std::string restoreImage(const TransmitterData& data) {
-    std::string text = formatTiTxt(
-        {{kSegmentBAddress, {data.segmentBSaved.begin(), data.segmentBSaved.end()}},
-         {kSegmentAAddress, {data.segmentAWrite.begin(), data.segmentAWrite.end()}},
-         {kProgramAddress, {data.referenceProgram.begin(), data.referenceProgram.end()}}},
-        false);
-    std::string out;  // written as a text file: the platform's line ends
-    for (char c : text) {
-        if (c == '\r')
-            continue;
-        if (c == '\n') {
-            out += kTextLineEnd;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+constexpr const char* kPasswordsRefused =
+    "The loader answers, but refuses the password of every password file. The password is the "
+    "transmitter's interrupt vectors: a programming run that was cut off leaves them erased or "
+    "half-written; otherwise the password files belong to another firmware.";
+
+TransmitterState damageOf(SegmentState a, SegmentState b) {
+    if (a != SegmentState::Intact && b != SegmentState::Intact)
+        return TransmitterState::Unknown;
+    if (a == SegmentState::Erased)
+        return TransmitterState::SegmentAErased;
+    if (a == SegmentState::Implausible)
+        return TransmitterState::SegmentAHalfWritten;
+    return TransmitterState::SegmentBErased;
 }
 
 }  // namespace
@@ -86,9 +85,41 @@ bool Flows::ReadDataKV58(bool reread) {
         host_.showActualConfiguration();
     }
     host_.fillTransmitterTypes();
+    if (!reread) {
+        readDamage_.reset();
+        if (ok)
+            judgeRead();
+        else if (link_.passwordsRefused())
+            passwordRefused();
+    }
     if (settings_.AutoDTR)
         run_.switchOn();
     return ok;
+}
+
+// What a plain read found: a segment that is not the transmitter's own is said at once, with
+// the way back, so that nobody takes the configuration it decodes to for the real one.
+void Flows::judgeRead() {
+    const SegmentState a = classifySegmentA(data_.segmentARead);
+    const SegmentState b = classifySegmentB(data_.segmentBRead);
+    if (a == SegmentState::Intact && b == SegmentState::Intact)
+        return;
+    Outcome found;
+    found.state = damageOf(a, b);
+    found.wayBack = wayBackForSegments(settings_, data_.segmentARead, data_.segmentBRead);
+    if (found.wayBack.kind == WayBack::Kind::None)
+        found.wayBack = imageWayBack(link_.tempFile());
+    readDamage_ = found;
+    ui_.messageBox(outcomeSentence(found, wayBackProgram), MsgIcon::Exclamation);
+}
+
+void Flows::passwordRefused() {
+    Outcome found;
+    found.state = TransmitterState::Unknown;
+    found.wayBack = imageWayBack(link_.tempFile());
+    readDamage_ = found;
+    ui_.messageBox(std::string(kPasswordsRefused) + "\n" + outcomeSentence(found, wayBackProgram),
+                   MsgIcon::Exclamation);
 }
 
 bool Flows::readAttempt(bool reread) {
@@ -134,7 +165,8 @@ void Flows::RestoreTransmitter() {
     ui_.infoOpen();
     ui_.infoSetText(text::kReadingUserdata);
     const std::string& file = link_.tempFile();
-    switch (replaceFile(file, restoreImage(data_))) {
+    switch (replaceFile(
+        file, restoreImage(data_.segmentBSaved, data_.segmentAWrite, data_.referenceProgram))) {
         case FileWriteResult::CannotCreate:
             ui_.messageBox(strprintf(text::kErrorOpenFile, file.c_str()), MsgIcon::Exclamation);
             restoreFailed_ = true;
@@ -148,41 +180,13 @@ void Flows::RestoreTransmitter() {
         case FileWriteResult::Ok:
             break;
     }
-    if (!runProgramming(link_, ProgrammingMode::FullRun)) {
+    // A transmitter exchanged since the write began must not receive this one's calibration.
+    if (!runProgramming(link_, ProgrammingMode::FullRun, file,
+                        sameCalibration(settings_.passwordFileNames(), file))) {
         ui_.messageBox(link_.message(), MsgIcon::Exclamation);
         restoreFailed_ = true;
     }
     ui_.infoClose();
-}
-
-void Flows::WriteDataKV58() {
-    host_.takeEntries();
-    if (ui_.messageBox(text::kWriteQuestion, MsgIcon::Question, MsgButtons::YesNo) !=
-        MsgAnswer::Yes) {
-        writeOutcome_ = WriteOutcome::Declined;
-        return;
-    }
-    beginWrite();
-    data_.segmentBSaved = data_.segmentBRead;
-    host_.checkTemperatureRange();
-    const int32_t word = host_.buildConfigWord();
-    data_.newConfig.nTempVon = host_.newTMin();
-    data_.newConfig.nTempBis = host_.newTMax();
-    const auto image = encodeSegmentA(data_.segmentARead, word, data_.actual.nBitMaske,
-                                      data_.newConfig.nTempVon, data_.newConfig.nTempBis);
-    if (!image) {
-        ui_.infoClose();
-        ui_.messageBox(
-            strprintf(text::kRangeNotCodable, kMinCodableTemperature, kMaxCodableTemperature),
-            MsgIcon::Exclamation);
-        writeOutcome_ = WriteOutcome::RangeRefused;
-        return;
-    }
-    data_.segmentAWrite = *image;
-    // The word as written, carried bits included, is what the reread must find.
-    data_.newConfig.nBitMaske = readWord(data_.segmentAWrite, segment_a::kBitMaske);
-    run_.switchOff();
-    runWriteAttempts();
 }
 
 void Flows::beginWrite() {
@@ -190,56 +194,6 @@ void Flows::beginWrite() {
     ui_.infoSetText(text::kReadingUserdata);
     applyPortSettings();
     link_.setWaits(settings_.WaitPrg, settings_.WaitSeg);
-}
-
-void Flows::runWriteAttempts() {
-    const PasswordFileList passwords = settings_.passwordFileNames();
-    bool identityChecked = false;
-    for (int attempt = 0;;) {
-        if (!identityChecked) {
-            ui_.infoSetText(text::kRereading);
-            if (readSegmentA(link_, passwords, data_.segmentARead)) {
-                if (serialNumberOf(data_.segmentARead) != serialNumberOf(data_.segmentAWrite)) {
-                    identityError();
-                    return;
-                }
-                // A backup that cannot be written has been reported to the user by now.
-                static_cast<void>(SaveInfoMemory(settings_, data_.segmentARead, data_.segmentAWrite,
-                                                 data_.segmentBSaved, ui_, now()));
-                identityChecked = true;
-            } else {
-                ui_.messageBox(strprintf(text::kWriteWarning, attempt + 1, settings_.MaxWriteCnt,
-                                         link_.message().c_str()),
-                               MsgIcon::Exclamation);
-            }
-        }
-        if (identityChecked) {
-            ui_.infoSetText(text::kWritingSegmentA);
-            if (writeSegmentA(link_, passwords, data_.segmentAWrite, ui_)) {
-                judgeWrite();
-                return;
-            }
-            ui_.messageBox(link_.message(), MsgIcon::Exclamation);
-            ui_.bringToForeground();
-        }
-        if (++attempt >= settings_.MaxWriteCnt) {
-            ui_.infoClose();
-            ui_.messageBox(text::kDataNotSent, MsgIcon::Exclamation);
-            writeOutcome_ = WriteOutcome::NotSent;
-            return;
-        }
-        ui_.infoSetText(strprintf(text::kTransferProgress, text::kReadingUserdata, attempt,
-                                  settings_.MaxWriteCnt));
-    }
-}
-
-void Flows::identityError() {
-    ui_.messageBox(text::kIdentError, MsgIcon::Exclamation);
-    // Shows the transmitter that is on the line now; whether that read works changes nothing.
-    static_cast<void>(ReadDataKV58(false));
-    ui_.infoClose();
-    ui_.messageBox(text::kDataNotSent, MsgIcon::Exclamation);
-    writeOutcome_ = WriteOutcome::IdentityError;
 }
 
 bool Flows::rereadAfterWrite() {
@@ -253,31 +207,10 @@ bool Flows::rereadAfterWrite() {
     return false;
 }
 
-// The outcome of a configuration write, from its reread.
-void Flows::judgeWrite() {
-    if (!rereadAfterWrite()) {
-        writeOutcome_ = WriteOutcome::RereadFailed;
-    } else if (!segmentBUnchanged() || rereadMismatch_) {
-        writeOutcome_ = WriteOutcome::Mismatch;
-    } else if (restoreFailed_) {
-        writeOutcome_ = WriteOutcome::RestoreFailed;
-    } else if (!(data_.programCheck && data_.referenceValid) && !data_.writeProgram) {
-        // The reread could not read the program (or there was no reference to compare it
-        // with): a change made by the write would have gone unnoticed and unrestored.
-        writeOutcome_ = WriteOutcome::ProgramUnchecked;
-    } else {
-        writeOutcome_ = WriteOutcome::Confirmed;
-    }
-}
-
-bool Flows::segmentBUnchanged() {
-    // The write never touches Segment B: another one after the write means that another
-    // transmitter was connected after the identity check and received this one's Segment A,
-    // serial number included.
-    if (data_.segmentBRead == data_.segmentBSaved)
-        return true;
-    ui_.messageBox(text::kSegmentBChanged, MsgIcon::Exclamation);
-    return false;
+void Flows::showOutcome(const Outcome& outcome) {
+    const std::string sentence = outcomeSentence(outcome, wayBackProgram);
+    if (!sentence.empty())
+        ui_.messageBox(sentence, MsgIcon::Exclamation);
 }
 
 }  // namespace kv58

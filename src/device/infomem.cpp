@@ -56,14 +56,15 @@ int32_t numericVersion(const SegmentData& segmentA) {
 }
 
 std::optional<SegmentData> encodeSegmentA(const SegmentData& readImage, int32_t newWord,
-                                          int32_t actualWord, int32_t tMin, int32_t tMax) {
+                                          int32_t actualWord, int32_t tMin, int32_t tMax,
+                                          bool relayChosen) {
     const auto von = encodeTemperature(tMin);
     const auto bis = encodeTemperature(tMax);
     if (!von || !bis)
         return std::nullopt;
-    constexpr int32_t kCarried = config_bits::kFactoryCalibration | config_bits::kFahrenheit;
-    const auto word =
-        static_cast<uint16_t>((newWord & 0xFFFF & ~kCarried) | (actualWord & kCarried));
+    const int32_t carried = config_bits::kFactoryCalibration | config_bits::kFahrenheit |
+                            (relayChosen ? 0 : config_bits::kRelay);
+    const auto word = static_cast<uint16_t>((newWord & 0xFFFF & ~carried) | (actualWord & carried));
     SegmentData image = readImage;
     writeWord(image, segment_a::kBitMaske, word);
     writeWord(image, segment_a::kTempVon, *von);

@@ -91,11 +91,14 @@ TransmitterConfig decodeSegmentA(const SegmentData& segmentA);
 // the serial number that follows never join in.
 int32_t numericVersion(const SegmentData& segmentA);
 
-// The Segment A write image: a copy of the read image with the new configuration word (bits
-// 14 and 15 carried over from the actual word: factory calibration and temperature unit are
-// never chosen in the Configurator) and the new temperature range. Nothing when T min or T max
-// cannot be coded (see encodeTemperature); the image is then left untouched.
+// The Segment A write image: a copy of the read image with the new configuration word and the
+// new temperature range. Bits 14 and 15 come from the actual word (factory calibration and
+// temperature unit are never chosen in the Configurator), and so does the alarm relay unless
+// `relayChosen` (a product code chose it: the relay list is never open to the user, and the
+// text it keeps from an earlier transmitter must not be written to this one). Nothing when
+// T min or T max cannot be coded (see encodeTemperature); the image is then left untouched.
 std::optional<SegmentData> encodeSegmentA(const SegmentData& readImage, int32_t newWord,
-                                          int32_t actualWord, int32_t tMin, int32_t tMax);
+                                          int32_t actualWord, int32_t tMin, int32_t tMax,
+                                          bool relayChosen);
 
 }  // namespace kv58

@@ -254,6 +254,7 @@ TransmitterRecipe SimDevice::nextTransmitter() const {
 
 void SimDevice::swapTransmitter(const TransmitterRecipe& recipe) {
     installTransmitter(memory_, recipe);
+    swappedIn_ = recipe;
     scrambleRam(memory_, options_.seed + ++powerUps_);
     loader_.restart();
     saveStateIfChanged();

@@ -102,6 +102,8 @@ public:
     const DeviceOptions& options() const { return options_; }
     // Replaces the transmitter by another one with these factory contents (fresh RAM too).
     void swapTransmitter(const TransmitterRecipe& recipe);
+    // The transmitter the last swap put in, as it came from its factory; none before a swap.
+    const std::optional<TransmitterRecipe>& swappedIn() const { return swappedIn_; }
     // The transmitter that swap faults put in: the options' one with the next serial number.
     TransmitterRecipe nextTransmitter() const;
     // Power fails now: RAM lost, silent until the next reset.
@@ -144,6 +146,7 @@ private:
     Mode mode_ = Mode::Reset;
     bool dtr_ = false, rts_ = false;  // levels at the device, after the adapter
     int testPulses_ = 0;
+    std::optional<TransmitterRecipe> swappedIn_;
     uint64_t loaderStarts_ = 0, powerUps_ = 0;
     std::deque<WireByte> toDevice_, toHost_;
     int64_t toDeviceFree_ = 0, toHostFree_ = 0;

@@ -137,8 +137,9 @@ TEST_P(StuckCellTest, SegmentWriteOnFlashThatWillNotProgramFails) {
 TEST_F(SegmentsTest, SegmentWritePacing) {
     link.setWaits(1, 2);
     ASSERT_TRUE(writeSegmentB(link, passwords, pattern(0x77), ui)) << link.message();
-    // Password search and erase: no delay. The run: password and version read at WaitSeg,
-    // the data at WaitPrg, the verification without delay.
+    // Password search, the first loader-version read (it decides whether the patch must be at
+    // hand before the erase) and the erase: no delay. The run: password, version read and
+    // erase check at WaitSeg, the data at WaitPrg, the verification without delay.
     const std::vector<SentFrame> passwordsSent = framesOf(0x10);
     ASSERT_EQ(passwordsSent.size(), 2u);
     EXPECT_EQ(passwordsSent[0].delayedBytes, 0u);
@@ -146,12 +147,16 @@ TEST_F(SegmentsTest, SegmentWritePacing) {
     EXPECT_EQ(passwordsSent[1].delayedBytes, 42u);
     EXPECT_EQ(passwordsSent[1].delayUs, 2000);
     const std::vector<SentFrame> reads = framesOf(0x14);
-    ASSERT_EQ(reads.size(), 2u);
+    ASSERT_EQ(reads.size(), 4u);
     EXPECT_EQ(reads[0].text(), "14@0FFA+2");
-    EXPECT_EQ(std::make_pair(reads[0].delayedBytes, reads[0].delayUs),
+    EXPECT_EQ(reads[0].delayedBytes, 0u);
+    EXPECT_EQ(reads[1].text(), "14@0FFA+2");
+    EXPECT_EQ(std::make_pair(reads[1].delayedBytes, reads[1].delayUs),
               std::make_pair(size_t{10}, int64_t{2000}));
-    EXPECT_EQ(reads[1].text(), "14@1000+128");
-    EXPECT_EQ(reads[1].delayedBytes, 0u);
+    EXPECT_EQ(reads[2].text(), "14@1000+128");
+    EXPECT_EQ(reads[2].delayedBytes, 10u);
+    EXPECT_EQ(reads[3].text(), "14@1000+128");
+    EXPECT_EQ(reads[3].delayedBytes, 0u);
     const SentFrame write = framesOf(0x12).at(0);
     EXPECT_EQ(std::make_pair(write.delayedBytes, write.delayUs),
               std::make_pair(size_t{138}, int64_t{1000}));
@@ -164,7 +169,7 @@ TEST_F(SegmentsTest, SegmentWriteAfterAFullRunResetsTheDeviceAfterTheErase) {
     const auto erase = std::find(sent.log.begin(), sent.log.end(), "16@1080+42242");
     ASSERT_LT(erase + 5, sent.log.end());
     EXPECT_EQ(Strings(erase + 1, erase + 5), (Strings{"DTR on", "RTS on", "DTR off", "DTR on"}));
-    EXPECT_EQ(link.runActions(), RunProgram | RunVerify);
+    EXPECT_EQ(link.runActions(), RunEraseCheck | RunProgram | RunVerify);
 }
 
 TEST_F(SegmentsTest, FailedProgramBlockFailsTheReadAndLeavesTheDestination) {
@@ -192,7 +197,7 @@ TEST_F(SegmentsTest, FailedSegmentTransfersNameTheirSegment) {
 
     // The erase of a Segment A write refused (its address byte flipped, as below).
     sent.clear();
-    device().faults().corruptSent(43 + 1 + 5);
+    device().faults().corruptSent(43 + 11 + 1 + 5);
     EXPECT_FALSE(writeSegmentA(link, passwords, pattern(0x42), ui));
     EXPECT_EQ(link.message(), "ERROR: erase segment A (writing data)!");
     EXPECT_TRUE(framesOf(0x12).empty());
@@ -225,8 +230,9 @@ TEST_F(SegmentsTest, EveryOperationNamesItselfWhenItCannotStart) {
 
 TEST_F(SegmentsTest, SegmentWriteFailures) {
     // The erase refused: flip the address byte of its frame (after the password search's
-    // 43 bytes and the synchronisation byte: header, command, two lengths, address).
-    device().faults().corruptSent(43 + 1 + 5);
+    // 43 bytes, the loader-version read's 11 and the synchronisation byte: header, command,
+    // two lengths, address).
+    device().faults().corruptSent(43 + 11 + 1 + 5);
     EXPECT_FALSE(writeSegmentB(link, passwords, pattern(0x42), ui));
     EXPECT_EQ(link.message(), "ERROR: erase segment B (writing data)!");
     EXPECT_TRUE(framesOf(0x12).empty());

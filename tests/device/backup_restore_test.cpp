@@ -75,7 +75,7 @@ TEST_F(BackupRestoreTest, ErasedSegmentAIsRefusedWithoutForceAndRestoredExactlyW
                   "restore the backup of " + entry.dateTime + " (serial number K58-104711)?",
                   "ERROR: Identnumber Error!\n\ntransmitter: (Segment A erased)\n"
                   "backup:      K58-104711",
-                  "WARNING!\n\nDATA NOT SENT!"}));
+                  "WARNING!\n\nDATA NOT SENT!", "The transmitter is unchanged."}));
     EXPECT_EQ(deviceSegment(kSegmentAAddress), erased());
     EXPECT_EQ(entries().size(), 1u);  // nothing written, nothing to undo
 
@@ -179,9 +179,14 @@ TEST_P(SegmentBRestore, SegmentBOnlyWhenAskedAndFailedWritesUseTheAttempts) {
     EXPECT_EQ(restore(entryOf(segA, segB), {.withSegmentB = true}).outcome,
               RestoreOutcome::Incomplete);
     const std::vector<std::string> shown = ui.texts();
-    ASSERT_EQ(shown.size(), 5u);  // question, three failed writes, the end
-    EXPECT_EQ(shown[1], dialog->link().message());
+    ASSERT_EQ(shown.size(), 6u);  // question, three failed writes, the end, what is left
+    EXPECT_EQ(shown[1], "ERROR: Verification failed!");
     EXPECT_EQ(shown[4], "WARNING!\n\nSegment A restored, Segment B NOT SENT!");
+    EXPECT_EQ(shown[5].rfind("Segment B (calibration) of the transmitter is half-written or "
+                             "damaged.\nTo put it back:\n",
+                             0),
+              0u)
+        << shown[5];
     EXPECT_EQ(entries().size(), 3u);  // one undo entry per restore
 }
 
@@ -194,7 +199,8 @@ TEST_F(BackupRestoreTest, NothingIsWrittenWhenTheUndoEntryCannotBe) {
     ui.clear();
     EXPECT_EQ(restore(entryOf(other, deviceSegment(kSegmentBAddress))).outcome,
               RestoreOutcome::UndoFailed);
-    EXPECT_EQ(ui.texts().back(), "WARNING!\n\nDATA NOT SENT!");
+    EXPECT_EQ(ui.texts().end()[-2], "WARNING!\n\nDATA NOT SENT!");
+    EXPECT_EQ(ui.texts().back(), "The transmitter is unchanged.");
     EXPECT_EQ(deviceSegment(kSegmentAAddress), before);
 }
 
@@ -237,11 +243,13 @@ TEST_F(BackupRestoreTest, RereadOfAnotherTransmitterIsAMismatch) {
     ui.clear();
     const RestoreReport report = restore(entry);
     EXPECT_EQ(report.outcome, RestoreOutcome::Mismatch);
-    EXPECT_EQ(ui.texts().back(),
+    EXPECT_EQ(ui.texts().end()[-2],
               strprintf("ERROR: Segment A differs from the backup at %04X: "
                         "%02X instead of %02X!",
                         report.differenceAddress, deviceSegment(report.differenceAddress)[0],
                         entry.segmentA[report.differenceAddress - 0x1080]));
+    // Of the transmitter now connected nothing is known.
+    EXPECT_EQ(report.left.state, TransmitterState::Unknown);
 }
 
 }  // namespace

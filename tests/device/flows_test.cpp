@@ -101,8 +101,9 @@ TEST_F(FlowTest, SwappedTransmitterIsNeverWritten) {
     ui.clear();
     writeFromMenu();
     EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::IdentityError);
-    EXPECT_THAT(ui.texts(), ElementsAre("write new configuration?", "ERROR: Identnumber Error!",
-                                        "WARNING!\n\nDATA NOT SENT!"));
+    EXPECT_THAT(ui.texts(),
+                ElementsAre("write new configuration?", "ERROR: Identnumber Error!",
+                            "WARNING!\n\nDATA NOT SENT!", "The transmitter is unchanged."));
     // The dialog shows the transmitter now connected; nothing was backed up.
     EXPECT_EQ(dialog->model().control(ids::kSerialText).text,
               serialNumberOf(deviceSegment(kSegmentAAddress)));
@@ -145,8 +146,15 @@ TEST_P(StuckCellFlow, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
     ui.clear();
     writeFromMenu();
     EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::NotSent);
-    EXPECT_THAT(ui.texts(), ElementsAre("write new configuration?", GetParam().second,
-                                        "WARNING!\n\nDATA NOT SENT!"));
+    // Segment A was erased and written with one bit that would not program: "DATA NOT SENT"
+    // is followed by what the transmitter holds now, and the way back.
+    EXPECT_THAT(ui.texts(),
+                ElementsAre("write new configuration?", GetParam().second,
+                            "WARNING!\n\nDATA NOT SENT!",
+                            "Segment A (configuration) of the transmitter is half-written or "
+                            "damaged.\nTo put it back:\nkv58ctl backup restore "
+                            "./backup/K58-104711.dat --entry 1 --match-segment-b --yes"));
+    EXPECT_EQ(dialog->flows().lastOutcome().state, TransmitterState::SegmentAHalfWritten);
     EXPECT_EQ(ui.foregroundCalls, 1);
     EXPECT_FALSE(ui.infoIsOpen);
 }
@@ -189,10 +197,11 @@ TEST_F(FlowTest, ZeroAttemptsStillWritesOnce) {
     ui.clear();
     writeFromMenu();
     EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::NotSent);
-    ASSERT_EQ(ui.messages.size(), 3u);
+    ASSERT_EQ(ui.messages.size(), 4u);
     EXPECT_EQ(ui.messages[1].text.rfind("WARNING!\n(test 1 / 0)\n\nERROR: ", 0), 0u)
         << ui.messages[1].text;
     EXPECT_EQ(ui.messages[2].text, "WARNING!\n\nDATA NOT SENT!");
+    EXPECT_EQ(ui.messages[3].text, "The transmitter is unchanged.");
 }
 
 TEST_F(FlowTest, NoTransmitterReportsEachAttempt) {
@@ -254,8 +263,10 @@ TEST_F(FlowTest, UncodableRangeIsRefused) {
     ui.clear();
     writeFromMenu();
     EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::RangeRefused);
-    EXPECT_EQ(ui.messages.back().text,
-              "T min and T max must lie between -40 and 615!\n\nDATA NOT SENT!");
+    EXPECT_THAT(ui.texts(),
+                testing::Contains(std::string(
+                    "T min and T max must lie between -40 and 615!\n\nDATA NOT SENT!")));
+    EXPECT_EQ(ui.messages.back().text, "The transmitter is unchanged.");
     EXPECT_EQ(deviceSegment(kSegmentAAddress), before);
 }
 

@@ -91,7 +91,7 @@ TEST(NumericVersion, OnlyTheVersionFieldCounts) {
 
 TEST(EncodeSegmentA, KeepsEverythingButWordAndRange) {
     const auto read = segmentWith(0x8FFB, 2000, 12000, "0102", "SN-1");
-    const auto image = encodeSegmentA(read, 0x3133, 0x8FFB, -40, 100);
+    const auto image = encodeSegmentA(read, 0x3133, 0x8FFB, -40, 100, false);
     ASSERT_TRUE(image);
     // Meaningless bits 3, 6, 7, 9-11 are cleared; bit 15 and the unit bit come from the device.
     EXPECT_EQ(readWord(*image, segment_a::kBitMaske), 0xB133);
@@ -108,15 +108,28 @@ TEST(EncodeSegmentA, KeepsEverythingButWordAndRange) {
 
 TEST(EncodeSegmentA, FahrenheitTransmitterStaysFahrenheit) {
     const auto read = segmentWith(0x4013, 4000, 20000, "0102", "F1");
-    const auto image = encodeSegmentA(read, 0x0033, 0x4013, 32, 160);
+    const auto image = encodeSegmentA(read, 0x0033, 0x4013, 32, 160, false);
     ASSERT_TRUE(image);
     EXPECT_EQ(readWord(*image, segment_a::kBitMaske), 0x4033);
 }
 
+TEST(EncodeSegmentA, RelayBitIsTheTransmittersUnlessAProductCodeChoseIt) {
+    const auto read = segmentWith(0x0013, 4000, 20000, "0102", "R1");  // relay No
+    // The relay list still shows "Yes" from an earlier transmitter: its bit is in the word.
+    EXPECT_EQ(readWord(*encodeSegmentA(read, 0x0133, 0x0013, 0, 80, false), segment_a::kBitMaske),
+              0x0033);
+    EXPECT_EQ(readWord(*encodeSegmentA(read, 0x0133, 0x0013, 0, 80, true), segment_a::kBitMaske),
+              0x0133);
+    const auto withRelay = segmentWith(0x0113, 4000, 20000, "0102", "R2");
+    EXPECT_EQ(
+        readWord(*encodeSegmentA(withRelay, 0x0013, 0x0113, 0, 80, false), segment_a::kBitMaske),
+        0x0113);
+}
+
 TEST(EncodeSegmentA, RefusesUncodableRange) {
     const auto read = segmentWith(0x0013, 4000, 20000, "0102", "X");
-    EXPECT_FALSE(encodeSegmentA(read, 0x0013, 0x0013, -41, 80));
-    EXPECT_FALSE(encodeSegmentA(read, 0x0013, 0x0013, 0, 616));
+    EXPECT_FALSE(encodeSegmentA(read, 0x0013, 0x0013, -41, 80, false));
+    EXPECT_FALSE(encodeSegmentA(read, 0x0013, 0x0013, 0, 616, false));
 }
 
 }  // namespace

@@ -59,7 +59,12 @@ TEST_F(DumpProgramCli, ProgramRewritesTheTransmitterOnlyWhenConfirmed) {
     r = ctl({"dump", "A"});
     EXPECT_EQ(r.out, formatTiTxt({{0x1080, bytesOf(sim::buildSegmentA({}))}}, true)) << r.err;
 
+    // The image is another transmitter's: its calibration would replace this one's.
     r = ctl({"program", "image.txt", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "the image belongs to another transmitter; nothing was erased"))
+        << r.err;
+    r = ctl({"program", "image.txt", "--replace-info", "--yes"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Programming completed!\n");
     r = ctl({"dump", "B", "--out", "b.txt"});
@@ -95,6 +100,58 @@ TEST_F(DumpProgramCli, FailuresNameWhatIsMissing) {
               "kv58ctl: ERROR: send password failed (reading data Segment B)!\n"
               "kv58ctl: ERROR: Unable to open input file \"NOPE.TXT\"!\n");
     EXPECT_TRUE(r.out.empty());
+}
+
+// "dump program --out p.txt" then "program p.txt --yes" left Segments A and B erased, with
+// no backup and no word of it in the question.
+TEST_F(DumpProgramCli, ImageWithoutInformationMemoryKeepsTheTransmittersOwn) {
+    ASSERT_EQ(ctl({"dump", "program", "--out", "p.txt"}).exitCode, 0);
+    ProgramRun r = ctl({"program", "p.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err,
+                         "and program p.txt into it, keeping its Segments A and B "
+                         "(configuration and calibration; appended to "
+                         "./K58-104711.dat first)? no"))
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("K58-104711.dat")));
+
+    r = ctl({"program", "p.txt", "--yes"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "should the run be cut off, kv58ctl --ini " + ini +
+                                    " program TEMP.TXT --yes puts the transmitter back"))
+        << r.err;
+    r = ctl({"dump", "A"});
+    EXPECT_EQ(r.out, formatTiTxt({{0x1080, bytesOf(sim::buildSegmentA({}))}}, true)) << r.err;
+    r = ctl({"dump", "B"});
+    EXPECT_EQ(r.out, formatTiTxt({{0x1000, bytesOf(sim::buildSegmentB({}))}}, true)) << r.err;
+    EXPECT_TRUE(contains(readFile(dir.file("K58-104711.dat")), "----- Segment B -----"));
+
+    r = ctl({"program", "p.txt", "--replace-info", "--yes"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(contains(r.err,
+                         "leaving its Segments A and B (configuration and calibration) "
+                         "erased? yes"))
+        << r.err;
+    r = ctl({"dump", "A"});
+    EXPECT_EQ(r.out, formatTiTxt({{0x1080, std::vector<uint8_t>(128, 0xFF)}}, true)) << r.err;
+}
+
+// Each of these ended in "ERROR: Erase check failed!" with the transmitter blank.
+TEST_F(DumpProgramCli, ImagesThatCannotBeProgrammedAreRefusedBeforeAnyErase) {
+    const std::string values = "00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF\n";
+    const std::string full = values + values + values;
+    for (const auto& [image, problem] : std::vector<std::pair<std::string, std::string>>{
+             {"@0x1100\n" + full, "line 1: the address \"@0x1100\" is not plain hexadecimal"},
+             {"@FFF0\n" + full, "line 1 (\"@FFF0\"): the section runs past FFFF"},
+             {"@0200\n" + full,
+              "line 1 (\"@0200\"): bytes at 0200 to 022F lie outside the flash (1000 to FFFF)"},
+         }) {
+        writeFile(dir.file("odd.txt"), image);
+        const ProgramRun r = ctl({"program", "odd.txt", "--yes"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "kv58ctl: odd.txt: " + problem + "; nothing programmed\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("sim.state"))) << "the transmitter was opened";
 }
 
 }  // namespace

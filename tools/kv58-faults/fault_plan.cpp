@@ -84,7 +84,8 @@ void addFault(Prng& rng, FaultPlan& plan) {
 }  // namespace
 
 size_t FaultPlan::count() const {
-    return items.size() + (silentFrom ? 1 : 0) + (powerOffAt ? 1 : 0);
+    return items.size() + (silentFrom ? 1 : 0) + (powerOffAt ? 1 : 0) +
+           contractFaultItems(*this).size();
 }
 
 std::string FaultPlan::describe() const {
@@ -98,6 +99,8 @@ std::string FaultPlan::describe() const {
     }
     if (powerOffAt)
         add("power-off@" + std::to_string(*powerOffAt));
+    for (const std::string& item : contractFaultItems(*this))
+        add(item);
     return out.empty() ? "none" : out;
 }
 
@@ -128,10 +131,11 @@ FaultPlan planFaults(uint64_t seed) {
     const uint32_t faults = 1 + rng.below(3);
     for (uint32_t i = 0; i < faults; ++i)
         addFault(rng, plan);
-    // Drawn last, so that the draws above stay those of earlier campaigns.
+    // Drawn after the faults of the wire and the flash, so that those draws stay as they were.
     plan.writeCheck = rng.below(2) ? "nak" : "ack";
     plan.frameGap = rng.below(2) ? "wait" : "drop";
     plan.ftgKhz = static_cast<int>(between(rng, sim::kFtgMinKhz, sim::kFtgMaxKhz));
+    addContractFaults(rng, plan);
     return plan;
 }
 

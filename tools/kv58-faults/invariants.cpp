@@ -52,6 +52,8 @@ void checkBackup(const SessionFacts& f, std::vector<std::string>& out) {
                           e.damage);
         }
     }
+    if (f.kind != SessionKind::Write)
+        return;  // a restore appends its undo entry, a programming run its kept segments
     const size_t expected = f.identityPassed ? 1 : 0;
     if (f.newEntries.size() != expected) {
         out.push_back(strprintf("%zu new backup entries for %zu passed identity checks",
@@ -63,7 +65,7 @@ void checkBackup(const SessionFacts& f, std::vector<std::string>& out) {
     const BackupEntry& e = f.newEntries.front();
     if (e.segmentA != f.writeImage)
         out.push_back("the backup entry's Segment A is not the one written");
-    if (e.segmentB != f.before.segmentB)
+    if (e.segmentB != f.original.segmentB)
         out.push_back("the backup entry's Segment B is not the one read");
 }
 
@@ -79,6 +81,8 @@ const char* outcomeName(WriteOutcome o) {
             return "range refused";
         case WriteOutcome::IdentityError:
             return "identity error";
+        case WriteOutcome::DamagedRefused:
+            return "damaged refused";
         case WriteOutcome::NotSent:
             return "not sent";
         case WriteOutcome::RereadFailed:
@@ -95,11 +99,20 @@ const char* outcomeName(WriteOutcome o) {
     return "?";
 }
 
+std::string firstDifferenceText(const DeviceImage& a, const DeviceImage& b) {
+    if (a.segmentA != b.segmentA)
+        return firstDifference(a.segmentA, b.segmentA, kSegmentAAddress);
+    if (a.segmentB != b.segmentB)
+        return firstDifference(a.segmentB, b.segmentB, kSegmentBAddress);
+    return firstDifference(a.flash, b.flash, 0x1100);
+}
+
 std::vector<std::string> checkInvariants(const SessionFacts& facts) {
     std::vector<std::string> out;
     checkSuccess(facts, out);
     checkProgramChange(facts, out);
     checkBackup(facts, out);
+    checkContract(facts, out);
     if (facts.virtualUs > kMaxSessionUs) {
         out.push_back(strprintf("the write took %lld s on the virtual clock",
                                 static_cast<long long>(facts.virtualUs / 1'000'000)));

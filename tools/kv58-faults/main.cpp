@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "device/outcome.h"
 #include "invariants.h"
 #include "session.h"
 #include "tool_command_line.h"
@@ -48,12 +49,20 @@ void printHelp() {
         "Runs randomised configuration writes against the simulated transmitter on the\n"
         "virtual clock, each with one to three faults (lost and corrupted bytes, no answer,\n"
         "refused password, flash cells that will not program, program flash disturbed by the\n"
-        "write, the transmitter swapped, power lost), against loaders that refuse a block\n"
-        "that did not program or acknowledge it, that drop a frame a silence interrupts or\n"
-        "wait for its rest, with a flash clock across its range, and checks after each\n"
-        "session that:\n"
+        "write, the transmitter swapped, power lost, the program killed at a random byte, the\n"
+        "loader patch missing for a 1.10 loader, a Segment A erased before the write), against\n"
+        "loaders that refuse a block that did not program or acknowledge it, that drop a frame\n"
+        "a silence interrupts or wait for its rest, with a flash clock across its range; and\n"
+        "restores of backup entries (some with an erased Segment B) and programming runs of\n"
+        "images (some that no run may program), and checks after each session that:\n"
         "  - a write is reported as confirmed only when the transmitter holds exactly the new\n"
         "    Segment A, the old Segment B and the old program;\n"
+        "  - what a command says the transmitter holds never claims less damage than there\n"
+        "    is (\"unchanged\" means Segment A, Segment B and the program as they were);\n"
+        "  - a damaged transmitter is put back by running the way back that was named;\n"
+        "  - after a kill, the next read reports what the kill left;\n"
+        "  - nothing is written over an erased Segment A, and an image or entry that must be\n"
+        "    refused changes nothing;\n"
         "  - a changed program memory never goes unreported;\n"
         "  - the backup holds exactly one new, intact entry per identity check that passed;\n"
         "  - the session ends in bounded time.\n"
@@ -154,6 +163,40 @@ void countVariants(const SessionResult& r, std::map<std::string, VariantCount>& 
     }
 }
 
+// Sessions by kind, claims, damage and ways back run; and the confirmed share of the writes
+// that faced only the faults of earlier campaigns, which must not drop.
+struct ContractCounts {
+    std::map<std::string, uint64_t> kinds, claims;
+    uint64_t damaged = 0, wayBacksRun = 0, earlierWrites = 0, earlierConfirmed = 0;
+
+    void add(const SessionResult& r) {
+        ++kinds[kindName(r.plan.kind)];
+        ++claims[r.claim ? stateKey(r.claim->state) : "none (killed)"];
+        damaged += r.damaged;
+        wayBacksRun += r.wayBackRan;
+        if (r.plan.onlyEarlierFaults()) {
+            ++earlierWrites;
+            earlierConfirmed += r.outcome == WriteOutcome::Confirmed;
+        }
+    }
+    void print() const {
+        std::printf("sessions by kind:\n");
+        for (const auto& [kind, n] : kinds)
+            std::printf("  %-18s %" PRIu64 "\n", kind.c_str(), n);
+        std::printf("what the commands said the transmitter holds:\n");
+        for (const auto& [claim, n] : claims)
+            std::printf("  %-22s %" PRIu64 "\n", claim.c_str(), n);
+        std::printf("left damaged: %" PRIu64 ", ways back run: %" PRIu64 "\n", damaged,
+                    wayBacksRun);
+        std::printf(
+            "writes with only earlier faults: %" PRIu64 ", confirmed %" PRIu64 " (%.1f %%)\n",
+            earlierWrites, earlierConfirmed,
+            earlierWrites
+                ? 100.0 * static_cast<double>(earlierConfirmed) / static_cast<double>(earlierWrites)
+                : 0.0);
+    }
+};
+
 void countFaults(const FaultPlan& plan, std::map<std::string, uint64_t>& kinds) {
     for (const std::string& item : plan.items)
         ++kinds[faultKind(item)];
@@ -168,14 +211,22 @@ int replay(uint64_t seed) {
     const SessionResult r = runner.run(seed);
     const FaultPlan& p = r.plan;
     std::printf("session seed 0x%016" PRIx64 "\n", seed);
-    std::printf("transmitter %s, loader %s (%s), %d baud, MaxWriteCnt %d\n", p.serial.c_str(),
-                p.loader.c_str(), p.loaderOptions().c_str(), p.baud, p.maxWriteCnt);
+    std::printf("%s session; transmitter %s, loader %s (%s), %d baud, MaxWriteCnt %d\n",
+                kindName(p.kind), p.serial.c_str(), p.loader.c_str(), p.loaderOptions().c_str(),
+                p.baud, p.maxWriteCnt);
     std::printf("new configuration: output item %d, T %d to %d\n", p.outputChoice, p.tMin, p.tMax);
     std::printf("faults: %s\n", p.describe().c_str());
     for (const std::string& text : r.shown)
         std::printf("shown: %s\n", text.c_str());
     std::printf("outcome: %s after %.3f s\n", outcomeName(r.outcome),
                 static_cast<double>(r.virtualUs) / 1e6);
+    if (r.claim) {
+        std::printf("said: %s%s%s\n", stateKey(r.claim->state),
+                    r.claim->wayBack.file.empty() ? "" : "; way back: ",
+                    wayBackCommand(r.claim->wayBack, "kv58ctl").c_str());
+    }
+    std::printf("left damaged: %s; way back run: %s\n", r.damaged ? "yes" : "no",
+                r.wayBackRan ? "yes" : "no");
     for (const std::string& v : r.violations)
         std::printf("violation: %s\n", v.c_str());
     std::printf("violations: %zu\n", r.violations.size());
@@ -188,6 +239,7 @@ int campaign(const Options& o) {
     uint64_t faults = 0, violations = 0;
     std::map<std::string, uint64_t> kinds, outcomes;
     std::map<std::string, VariantCount> variants;
+    ContractCounts contract;
     for (uint64_t i = 0; i < o.sessions; ++i) {
         const uint64_t seed = sessionSeed(o.seed, i);
         watch.begin(seed);
@@ -196,6 +248,7 @@ int campaign(const Options& o) {
         faults += r.plan.count();
         countFaults(r.plan, kinds);
         countVariants(r, variants);
+        contract.add(r);
         ++outcomes[outcomeName(r.outcome)];
         for (const std::string& v : r.violations) {
             ++violations;
@@ -220,6 +273,7 @@ int campaign(const Options& o) {
     for (const auto& [outcome, n] : outcomes) {
         std::printf("  %-18s %" PRIu64 "\n", outcome.c_str(), n);
     }
+    contract.print();
     std::printf("violations: %" PRIu64 "\n", violations);
     return violations == 0 ? kExitOk : kExitViolations;
 }

@@ -15,6 +15,7 @@
 #include "base/clock.h"
 #include "core/dialog_ids.h"
 #include "desktop_program.h"
+#include "device/flows.h"
 #include "sim/sim_port.h"
 #include "support/scripted_messages.h"
 
@@ -141,6 +142,33 @@ private Q_SLOTS:
         program.reset();
         QVERIFY(start(bench));
         QCOMPARE(shown(ids::kOutputText), QStringLiteral("4 - 20 mA"));
+    }
+
+    // The close box while a write is between its erase and its verified end: the window stays
+    // until the write has ended, then closes.
+    void theCloseBoxWaitsForTheEndOfAWrite() {
+        // The first flash write loses power half-way: Segment A is erased when the error is
+        // shown, and the next attempt writes it.
+        Bench bench(QStringLiteral("sim:closebox?serial=K58-TEST&fault=power-loss:1"));
+        QVERIFY(start(bench));
+        showActive();
+        QComboBox* outputs = widget<QComboBox>(ids::kOutputList);
+        outputs->setCurrentIndex(outputs->findText(QStringLiteral("4 - 20 mA")));
+        std::vector<std::string> texts;
+        bool openAfterTheClose = false;
+        ui->scriptedMessages = [&](const std::string& text, MsgIcon, MsgButtons buttons) {
+            texts.push_back(text);
+            if (text.rfind("ERROR", 0) == 0) {
+                program->window().close();
+                openAfterTheClose = program->window().isVisible();
+            }
+            return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+        };
+        program->window().menuAction(ids::kMenuWrite)->trigger();
+        QTRY_VERIFY(!program->window().isVisible());
+        QVERIFY(openAfterTheClose);
+        QCOMPARE(texts.size(), size_t{2});  // the question and the failed attempt's error
+        QCOMPARE(program->dialog().flows().lastWriteOutcome(), WriteOutcome::Confirmed);
     }
 
     void aDeclinedWriteLeavesTheTransmitterAlone() {

@@ -24,14 +24,17 @@ TEST(FaultPlan, TheSeedDecidesEverything) {
 }
 
 TEST(FaultPlan, PlansCoverEveryFaultWithinTheSettingsLimits) {
-    std::set<std::string> kinds, loaders;
+    std::set<std::string> kinds, contract, sessionKinds, loaders;
     for (uint64_t i = 0; i < 2000; ++i) {
         const FaultPlan p = planFaults(sessionSeed(7, i));
         loaders.insert(p.writeCheck + "," + p.frameGap);
         ASSERT_GE(p.ftgKhz, 257);
         ASSERT_LE(p.ftgKhz, 476);
+        // One to three faults of the wire and the flash (fewer after a kill, which keeps only
+        // those of the wire), and at most one of the safety contract.
+        ASSERT_LE(p.count(), 4u);
+        ASSERT_LE(contractFaultItems(p).size(), 1u);
         ASSERT_GE(p.count(), 1u);
-        ASSERT_LE(p.count(), 3u);
         ASSERT_GE(p.tMin, -40);
         ASSERT_LE(p.tMax, 120);
         ASSERT_GE(p.tMax - p.tMin, 20);
@@ -42,7 +45,13 @@ TEST(FaultPlan, PlansCoverEveryFaultWithinTheSettingsLimits) {
             kinds.insert("silent");
         if (p.powerOffAt)
             kinds.insert("power-off");
+        for (const std::string& item : contractFaultItems(p))
+            contract.insert(item.substr(0, item.find_first_of(":@")));
+        sessionKinds.insert(kindName(p.kind));
     }
+    EXPECT_EQ(contract, (std::set<std::string>{"entry-with-erased-segment-b", "erased-segment-a",
+                                               "kill", "odd-image", "patch-missing"}));
+    EXPECT_EQ(sessionKinds, (std::set<std::string>{"program", "restore", "write"}));
     EXPECT_EQ(kinds, (std::set<std::string>{"answer-from", "corrupt-rate", "corrupt-reply",
                                             "corrupt-sent", "lose-rate", "lose-reply", "lose-sent",
                                             "power-loss", "power-off", "program-change",

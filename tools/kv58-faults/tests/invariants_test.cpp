@@ -8,6 +8,7 @@
 namespace kv58::faults {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -30,7 +31,10 @@ SessionFacts confirmedWrite() {
     f.writeImage.fill(0x33);
     f.after = f.before;
     f.after.segmentA = f.writeImage;
+    f.original = f.before;
+    f.target = f.after;
     f.outcome = WriteOutcome::Confirmed;
+    f.claim = Outcome{TransmitterState::Confirmed, {}};
     f.identityPassed = true;
     f.newEntries = f.entriesAfter = {entry(f.writeImage, f.before.segmentB)};
     return f;
@@ -40,36 +44,115 @@ TEST(Invariants, ACleanConfirmedWritePasses) {
     EXPECT_THAT(checkInvariants(confirmedWrite()), IsEmpty());
 }
 
+// A session whose transmitter is damaged, with a way back that put it back: only the
+// invariant under test can fail.
+SessionFacts repaired(SessionFacts f) {
+    WayBack way;
+    way.kind = WayBack::Kind::ProgramFile;
+    way.file = "TEMP.TXT";
+    f.wayBack = way;
+    f.afterWayBack = f.before;
+    return f;
+}
+
 TEST(Invariants, ConfirmedMeansNewSegmentAOldSegmentBOldProgram) {
     SessionFacts f = confirmedWrite();
     f.after.segmentA[5] = 0x00;
-    EXPECT_THAT(checkInvariants(f),
-                ElementsAre(HasSubstr("Segment A differs from the one written at 0x1085")));
+    EXPECT_THAT(checkInvariants(repaired(f)),
+                Contains(HasSubstr("Segment A differs from the one written at 0x1085")));
     f = confirmedWrite();
     f.after.segmentB[0x7F] = 0x00;
-    EXPECT_THAT(checkInvariants(f),
-                ElementsAre(HasSubstr("Segment B differs from the old one at 0x107F")));
+    EXPECT_THAT(checkInvariants(repaired(f)),
+                Contains(HasSubstr("Segment B differs from the old one at 0x107F")));
     f = confirmedWrite();
     f.after.flash[0xF400 - 0x1100] = 0x00;
     f.failureReported = true;
-    EXPECT_THAT(checkInvariants(f),
-                ElementsAre(HasSubstr(
-                    "program memory differs from the old one at 0xF400 (00, expected FF)")));
+    EXPECT_THAT(
+        checkInvariants(repaired(f)),
+        Contains(HasSubstr("program memory differs from the old one at 0xF400 (00, expected FF)")));
 }
 
 TEST(Invariants, AChangedProgramMustNotGoUnreported) {
     SessionFacts f = confirmedWrite();
     f.outcome = WriteOutcome::NotSent;
+    f.claim = Outcome{TransmitterState::Unknown, {}};
     f.after.flash[0] = 0x00;
-    EXPECT_THAT(checkInvariants(f),
+    EXPECT_THAT(checkInvariants(repaired(f)),
                 ElementsAre(HasSubstr("without a failure shown (outcome: not sent)")));
     f.failureReported = true;
-    EXPECT_THAT(checkInvariants(f), IsEmpty());
+    EXPECT_THAT(checkInvariants(repaired(f)), IsEmpty());
     // A failed write that left the program alone needs no message for this invariant.
     f = confirmedWrite();
     f.outcome = WriteOutcome::NotSent;
+    f.claim = Outcome{TransmitterState::SegmentAErased, {}};
     f.after.segmentA.fill(0xFF);
+    EXPECT_THAT(checkInvariants(repaired(f)), IsEmpty());
+}
+
+TEST(Contract, AClaimNeverNamesLessDamageThanThereIs) {
+    SessionFacts f = confirmedWrite();
+    f.outcome = WriteOutcome::NotSent;
+    f.claim = Outcome{TransmitterState::Unchanged, {}};
+    EXPECT_THAT(checkInvariants(repaired(f)),
+                ElementsAre("said unchanged, but the transmitter differs at 0x1080 (33, "
+                            "expected 11)"));
+    f.after = f.before;
     EXPECT_THAT(checkInvariants(f), IsEmpty());
+    // Segment A named, the program damaged.
+    f.claim = Outcome{TransmitterState::SegmentAErased, {}};
+    f.after.segmentA.fill(0xFF);
+    f.after.flash[0x100] = 0x00;
+    f.failureReported = true;
+    EXPECT_THAT(checkInvariants(repaired(f)),
+                ElementsAre(HasSubstr("said segment-a-erased, but the damage is elsewhere")));
+    // Not verified covers all of it.
+    f.claim = Outcome{TransmitterState::NotVerified, {}};
+    EXPECT_THAT(checkInvariants(repaired(f)), IsEmpty());
+    // Confirmed must be exactly the target.
+    f = confirmedWrite();
+    f.after.segmentA[0] = 0x00;
+    EXPECT_THAT(checkInvariants(repaired(f)), Contains(HasSubstr("said confirmed, but")));
+}
+
+TEST(Contract, ADamagedTransmitterNeedsAWayBackThatPutsItBack) {
+    SessionFacts f = confirmedWrite();
+    f.outcome = WriteOutcome::NotSent;
+    f.claim = Outcome{TransmitterState::SegmentAErased, {}};
+    f.after.segmentA.fill(0xFF);
+    EXPECT_THAT(checkInvariants(f), ElementsAre(HasSubstr("and no way back was named")));
+    SessionFacts g = repaired(f);
+    g.afterWayBack->segmentA[3] = 0x00;
+    EXPECT_THAT(checkInvariants(g), ElementsAre(HasSubstr("left the transmitter damaged")));
+    g.afterWayBack = f.target;  // put back as the write meant it: fine too
+    EXPECT_THAT(checkInvariants(g), IsEmpty());
+    // Each part as it was or as meant is no damage.
+    f.after = f.before;
+    f.after.segmentB = f.target.segmentB;
+    EXPECT_THAT(checkInvariants(f), IsEmpty());
+}
+
+TEST(Contract, AfterAKillTheNextReadFindsTheDamage) {
+    SessionFacts f = confirmedWrite();
+    f.killed = true;
+    f.outcome = WriteOutcome::NotSent;
+    f.claim.reset();
+    f.after.segmentA.fill(0xFF);
+    EXPECT_THAT(checkInvariants(repaired(f)),
+                ElementsAre(HasSubstr("after the kill the next read found nothing wrong")));
+    f.nextReadDamage = Outcome{TransmitterState::SegmentAErased, {}};
+    EXPECT_THAT(checkInvariants(repaired(f)), IsEmpty());
+}
+
+TEST(Contract, NothingIsWrittenOverAnErasedSegmentANorByARefusedCommand) {
+    SessionFacts f = confirmedWrite();
+    f.before.segmentA.fill(0xFF);
+    f.erasedSegmentAAtStart = true;
+    f.target = f.after;
+    EXPECT_THAT(checkInvariants(f), Contains(HasSubstr("written over an erased Segment A")));
+    f = confirmedWrite();
+    f.mustRefuse = true;
+    EXPECT_THAT(checkInvariants(f),
+                Contains(HasSubstr("an image or entry that must be refused changed")));
 }
 
 TEST(Invariants, OneIntactBackupEntryPerPassedIdentityCheck) {
@@ -82,6 +165,7 @@ TEST(Invariants, OneIntactBackupEntryPerPassedIdentityCheck) {
     f = confirmedWrite();
     f.identityPassed = false;
     f.outcome = WriteOutcome::IdentityError;
+    f.claim = Outcome{TransmitterState::Unchanged, {}};
     f.after = f.before;
     EXPECT_THAT(checkInvariants(f),
                 ElementsAre("1 new backup entries for 0 passed identity checks"));

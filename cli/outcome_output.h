@@ -1,0 +1,30 @@
+// How kv58ctl reports what a command left on the transmitter: the exit code of its state, a
+// closing line on stderr, and the outcome's keys in --json output.
+#pragma once
+
+#include <string>
+
+#include "command.h"
+#include "device/outcome.h"
+
+namespace kv58::cli {
+
+// 0 confirmed, 1 unchanged, 3 anything else (damage, or a change nobody could check).
+int exitCodeOf(TransmitterState state);
+
+// "kv58ctl", with the --ini and --port of this run: the front of a way back's command line.
+std::string wayBackProgram(const Context& ctx);
+
+// "the transmitter is unchanged", "Segment A is erased", ... (empty for Confirmed).
+const char* stateSummary(TransmitterState state);
+
+// The JSON members of an outcome, without braces:
+// "outcome": "segment-a-erased", "wayBack": "kv58ctl backup restore ..." (or null).
+std::string outcomeJson(const Context& ctx, const Outcome& outcome);
+
+// Prints "kv58ctl: <what happened>; <stateSummary>" on stderr and, with --json and unless
+// the command prints its own object, {<outcomeJson>} on stdout. Returns the exit code.
+int reportOutcome(const Context& ctx, const std::string& whatHappened, const Outcome& outcome,
+                  bool printJson);
+
+}  // namespace kv58::cli

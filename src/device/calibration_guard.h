@@ -1,0 +1,24 @@
+// Before an image that brings its own Segment B (calibration) is programmed into a
+// transmitter: it must be that transmitter's. An image of one transmitter programmed into
+// another would replace a calibration only its factory can make.
+#pragma once
+
+#include <string>
+
+#include "bsl/programming.h"
+#include "bsl/segments.h"
+
+namespace kv58 {
+
+// The check of a full programming run (runProgramming's BeforeEraseCheck), made in the run's
+// own port opening so that no other transmitter can be connected between the check and the
+// erase. It passes when the image holds nothing of Segment B; when the transmitter's Segment B
+// is that same one (what the image leaves there, its missing bytes erased) or erased; when its
+// intact Segment A has the serial number of the image's Segment A (the same transmitter, its
+// calibration being rewritten); and when the transmitter cannot be read (a run cut off leaves the
+// loader's password erased, and the image is then the way back). It refuses a transmitter that
+// holds another, intact Segment B.
+BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles,
+                                 const std::string& imageFile);
+
+}  // namespace kv58
