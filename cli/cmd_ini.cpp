@@ -97,7 +97,9 @@ int runSet(std::vector<std::string> args) {
                             utf8ToCp1252(args[3]))) {
         std::fprintf(stderr,
                      "kv58ctl: cannot write [%s] %s to %s (the folder must exist and be "
-                     "writable; names must not be empty, values hold no line ends)\n",
+                     "writable; names must not be empty, values hold no line ends; a "
+                     "Windows-1252 file is left alone where the write would make its other "
+                     "lines read as UTF-8: save it as UTF-8 first)\n",
                      args[1].c_str(), args[2].c_str(), args[0].c_str());
         return kExitFailure;
     }

@@ -31,6 +31,21 @@ inline void writeInput(const std::string& path, const uint8_t* data, size_t size
     std::fclose(f);
 }
 
+// The whole file at `path`; false when it cannot be read.
+inline bool readInput(const std::string& path, std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    bytes.clear();
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
 // A property of the code under test that does not hold: a finding.
 #define KV58_FUZZ_CHECK(condition)                                                             \
     do {                                                                                       \

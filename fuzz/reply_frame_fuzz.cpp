@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BslLink link(clock);
     link.transport().setWarningSink([](const std::string&) {});
     link.setPortName("fuzz:");
-    if (link.openPort() != 0)
+    if (link.openPort() != LinkResult::Ok)
         std::abort();
     for (int commands = 0; !wire.empty() && commands < 64; ++commands) {
         Block reply{};
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto address = static_cast<uint16_t>(0x1000 + (choice & 0x7F) * 2);
         if (choice & 0x80) {
             link.dataBlock().fill(wire.next());
-            if (link.verifyBlock(address, length, BlockVerify) == 0 && length > 0) {
+            if (link.verifyBlock(address, length, BlockVerify) == LinkResult::Ok && length > 0) {
                 // A verified block arrived whole and matches, byte for byte.
                 const size_t offset = address & 1u;
                 KV58_FUZZ_CHECK(link.lastReplyLength() >= offset + length);
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             continue;
         }
-        const int rc = link.bslCommand(kCmdTxDataBlock, address, length, nullptr, &reply);
+        const LinkResult rc = link.bslCommand(kCmdTxDataBlock, address, length, nullptr, &reply);
         const ReplyFrame& frame = link.transport().reply();
         KV58_FUZZ_CHECK(frame.length <= kBlockCapacity);
         // Without synchronisation nothing was sent and the transport keeps its last reply.
@@ -112,9 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::equal(reply.begin(), reply.begin() + frame.length, frame.data.begin()));
         KV58_FUZZ_CHECK(std::all_of(reply.begin() + frame.length, reply.end(),
                                     [](uint8_t b) { return b == 0xEE; }));
-        if (rc == 0)
+        if (rc == LinkResult::Ok)
             KV58_FUZZ_CHECK((frame.header & 0xF0) == 0x80 || (frame.header & 0xF0) == 0x90);
     }
-    link.closePort();
+    static_cast<void>(link.closePort());
     return 0;
 }

@@ -101,8 +101,10 @@ def main():
     enter_loader(port)
     synchronised(port, "after the entry sequence")
     print("synchronisation answered")
-    # Mass erase: afterwards the password is 32 bytes 0xFF and Segment A reads 0xFF.
-    command(port, "mass erase", frame(0x18, 0xFFFE, 0xA506))
+    # Mass erase, repeated as flash needs it (200 ms in all): afterwards the password is
+    # 32 bytes 0xFF and Segment A reads 0xFF.
+    for _ in range(20):
+        command(port, "mass erase", frame(0x18, 0xFFFE, 0xA506))
     command(port, "erased-device password", frame(0x10, 0xFFE0, 32, b"\xff" * 32))
     command(port, "read of erased Segment A", frame(0x14, 0x1080, 128),
             with_checksum(bytes([0x80, 0x00, 0x80, 0x80]) + b"\xff" * 128))

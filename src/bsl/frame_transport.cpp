@@ -12,6 +12,7 @@ namespace {
 
 constexpr int64_t kSyncTimeoutMs = 100;
 constexpr int kSyncAttempts = 3;
+constexpr uint8_t kNotAFrameStart = 0x00;
 constexpr int64_t kEntryWaitMs = 250;
 constexpr const char* kEntryWaitText = "reset sequence";
 // Frames whose checksum points below this address may change data on old loaders.
@@ -231,6 +232,12 @@ LinkResult FrameTransport::synchronize() {
             uint8_t answer = 0;
             if (readBytes(&answer, 1) == 1 && answer == kAck)
                 return LinkResult::Ok;
+        } else if (attempt + 1 < kSyncAttempts) {
+            // No answer: the acknowledge may have been lost, and a loader without a time-out
+            // between a frame's bytes now waits for a frame whose header is 0x80 as well; a
+            // bare second 0x80 would become that header. A byte that cannot start a frame
+            // sends it back to waiting for a synchronisation (an idle loader ignores it).
+            sendByte(kNotAFrameStart);
         }
     }
     return LinkResult::NoSync;

@@ -94,7 +94,8 @@ public:
     void enterBootstrapLoader(bool invoke);
 
     // Up to three attempts of sending 0x80 and waiting 100 ms for exactly 0x90: 0 or 99.
-    // Leaves transportStatus() unchanged.
+    // After an attempt without any answer the next starts with 0x00, which no frame starts
+    // with. Leaves transportStatus() unchanged.
     LinkResult synchronize();
 
     // Sends one command frame and waits for the single reply: 0, 1, 6, 7 or 9 (also stored in

@@ -47,15 +47,17 @@ size_t skipSpace(std::string_view line, size_t pos) {
     return pos;
 }
 
-// Whether the field at `pos` is one of the line's values. Fields that start before the last
-// three characters always are (even without a digit); the one field after them only when a
-// value stands there: a line's last value must not depend on whether the writing tool put
-// a space or a carriage return behind it, while a line end or trailing blank is no value.
+// Whether the field at `pos` is one of the line's values. Blanks that run to the end of the
+// line are none, however many fields they span: a tool that pads its lines must not shift
+// every later byte of the section. Other fields that start before the last three characters
+// are values (a field of junk gives 0xFF); the one field after them only when a value stands
+// there: a line's last value must not depend on whether the writing tool put a space or a
+// carriage return behind it.
 bool isValueField(std::string_view line, size_t pos) {
-    if (pos + kFieldWidth < line.size())
-        return true;
     const size_t first = skipSpace(line, pos);
-    return pos < line.size() && first < line.size() && hexDigitValue(line[first]) >= 0;
+    if (first >= line.size())
+        return false;
+    return pos + kFieldWidth < line.size() || hexDigitValue(line[first]) >= 0;
 }
 
 // A field at `pos`: optional white space, then up to three hexadecimal digits.
@@ -105,8 +107,10 @@ public:
 
     LinkResult appendLine(std::string_view line) {
         for (size_t pos = 0; isValueField(line, pos); pos += kFieldWidth) {
-            if (length_ == limit_) {
-                // A line with more values than fit: split it rather than overrun the block.
+            // A line with more values than fit: split it rather than overrun the block. A
+            // block never runs past 0xFFFF either: the next byte's address wraps to 0x0000,
+            // and a device command cannot say that.
+            if (length_ == limit_ || address_ + length_ > 0xFFFF) {
                 if (const LinkResult rc = flush(true); failed(rc))
                     return rc;
             }

@@ -12,7 +12,8 @@
 //   length), and at the last position before the end when a value stands there. So
 //   "01 02 03 \n", "01 02 03\r\n", "01 02 03\n" and a last line "01 02 03" without a line
 //   end all give three bytes: the last value of a line is never lost, whatever line ends
-//   the writing tool used.
+//   the writing tool used. Blanks that run to the end of a line are no value:
+//   "01 02 03    \n" gives three bytes too.
 // - A field is read as optional white space then up to three hexadecimal digits; the byte is
 //   the low 8 bits of the value. A field without any hexadecimal digit gives 0xFF (the value
 //   of erased flash, so a damaged field never clears a bit when programmed).
@@ -20,7 +21,9 @@
 //   data line has made it longer than maxBlockSize − 16, at an address line and at the end.
 //   With 16 values a line that gives blocks of 240 bytes. Sections are never merged. A block
 //   never exceeds maxBlockSize (at most 248): a line with more values than fit is split,
-//   the rest starting a new block at the following address.
+//   the rest starting a new block at the following address. A block never runs past
+//   0xFFFF: the address of the byte after 0xFFFF is 0x0000 (only 16 bits), where a new
+//   block starts. Whether such an image may be programmed is the caller's judgement.
 // - An address line without hexadecimal digits gives address 0.
 //
 // Writing: every file the program writes has the address line "@%04X", lines of 16 values

@@ -63,12 +63,10 @@ std::string appendSection(const std::string& bytes, const std::string& sectionLi
     return edited;
 }
 
-// The file's bytes with `key` of `section` set to `value`; every other byte stays.
-std::string withValue(const std::string& bytes, std::string_view section, std::string_view key,
-                      std::string_view value) {
-    // A file that is plain ASCII so far has no encoding of its own; like Windows, it then
-    // takes Windows-1252 bytes.
-    const Encoding encoding = profile::detectEncoding(bytes);
+// The file's bytes, in `encoding`, with `key` of `section` set to `value`; every other byte
+// stays.
+std::string withValue(const std::string& bytes, Encoding encoding, std::string_view section,
+                      std::string_view key, std::string_view value) {
     const std::vector<Line> lines = profile::scanLines(bytes, profile::contentStart(encoding));
     const Location where = profile::locate(lines, encoding, section, key);
     const std::string encodedValue = profile::encode(value, encoding);
@@ -83,6 +81,22 @@ std::string withValue(const std::string& bytes, std::string_view section, std::s
     }
     const std::string sectionLine = "[" + profile::encode(section, encoding) + "]";
     return appendSection(bytes, sectionLine, keyLine, eol, encoding);
+}
+
+// The file as the reader sees it: Windows-1252 text without a byte-order mark.
+std::string readingOf(std::string_view bytes) {
+    const Encoding encoding = profile::detectEncoding(bytes);
+    return profile::decode(bytes.substr(profile::contentStart(encoding)), encoding);
+}
+
+// Whether the edited file reads as the edit meant: the text read before with the one value
+// set. The encoding is told from the whole file, so an edit can change how other lines read:
+// a Windows-1252 file whose only bytes that are not UTF-8 stood in the old value would read
+// as UTF-8 afterwards, and a value whose Windows-1252 bytes look like UTF-8 would not read
+// back.
+bool readsAsMeant(const std::string& before, const std::string& after, std::string_view section,
+                  std::string_view key, std::string_view value) {
+    return readingOf(after) == withValue(readingOf(before), Encoding::Cp1252, section, key, value);
 }
 
 }  // namespace
@@ -111,7 +125,13 @@ bool writeProfileString(const std::string& path, std::string_view section, std::
     std::string bytes;
     if (readWholeFile(path, bytes) == ReadResult::Failed)
         return false;
-    return replaceFile(path, withValue(bytes, section, key, value)) == FileWriteResult::Ok;
+    // A file that is plain ASCII so far has no encoding of its own; like Windows, it then
+    // takes Windows-1252 bytes.
+    const std::string edited =
+        withValue(bytes, profile::detectEncoding(bytes), section, key, value);
+    if (!readsAsMeant(bytes, edited, section, key, value))
+        return false;
+    return replaceFile(path, edited) == FileWriteResult::Ok;
 }
 
 }  // namespace kv58

@@ -17,7 +17,9 @@ size_t getProfileString(const std::string& path, std::string_view section, std::
 
 // Writes `value` (Windows-1252) to `key` of `section`, creating the file and the section when
 // missing and keeping every other byte of the file. Writes through a temporary file and an
-// atomic rename. Returns false when the file cannot be written.
+// atomic rename. Returns false when the file cannot be written, and leaves the file as it is
+// when it would no longer read as meant: a Windows-1252 file whose other lines would then
+// read as UTF-8, or a value that would not read back.
 [[nodiscard]] bool writeProfileString(const std::string& path, std::string_view section,
                                       std::string_view key, std::string_view value);
 

@@ -1,6 +1,7 @@
 #include "sim/device_options.h"
 
 #include <functional>
+#include <initializer_list>
 
 #include "base/text.h"
 #include "sim/faults.h"
@@ -22,6 +23,17 @@ template <typename T, typename V>
 bool store(T& target, V value) {
     target = static_cast<T>(value);
     return true;
+}
+
+// Stores the value named `text` (in any case).
+template <typename T>
+bool oneOf(const std::string& text, std::initializer_list<std::pair<const char*, T>> names,
+           T& target) {
+    for (const auto& [name, value] : names) {
+        if (equalsIgnoreCase(text, name))
+            return store(target, value);
+    }
+    return false;
 }
 
 std::string squeeze(const std::string& text) {
@@ -193,6 +205,25 @@ const std::vector<OptionEntry>& table() {
          }},
         {{"gap", "MS", "silence inside a frame that makes the loader abandon it (default 50)"},
          [](DeviceOptions& o, const std::string& v) { return setMs(o.gapUs, v, 1, 600000); }},
+        {{"frame-gap", "drop|wait",
+          "a frame interrupted by that silence: dropped (default), or the loader waits for its "
+          "rest and takes the next bytes, a synchronisation too, as that rest"},
+         [](DeviceOptions& o, const std::string& v) {
+             return oneOf(v, {{"drop", FrameGap::Drop}, {"wait", FrameGap::Wait}}, o.frameGap);
+         }},
+        {{"write-check", "ack|nak",
+          "a data block into flash cells that do not take it: acknowledged (default), or refused "
+          "(0xA0) as by loaders that read back what they program"},
+         [](DeviceOptions& o, const std::string& v) {
+             return oneOf(v, {{"ack", WriteCheck::Ack}, {"nak", WriteCheck::Nak}}, o.writeCheck);
+         }},
+        {{"ftg", "257..476",
+          "flash timing generator clock in kHz (default 366): sets the erase and "
+          "programming times; a mass erase is complete only after 200 ms of them"},
+         [](DeviceOptions& o, const std::string& v) {
+             long khz = 0;
+             return parseInt(v, kFtgMinKhz, kFtgMaxKhz, khz) && store(o.ftgKhz, khz);
+         }},
         {{"line", "BAUD[,8E1]",
           "the device's own line settings; a host configured otherwise gets nothing through "
           "(default: whatever the host configures)"},

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "serial/serial_port.h"
+#include "sim/flash_timing.h"
+#include "sim/frame_receiver.h"
+#include "sim/rom_loader.h"
 #include "sim/transmitter_contents.h"
 
 namespace kv58::sim {
@@ -28,9 +31,12 @@ struct DeviceOptions {
     bool invertDtr = false;
     bool invertRts = false;
     StartMode start = StartMode::Reset;
-    int64_t quietResetUs = 0;          // silence that restarts the loader; 0 = never
-    int64_t latencyUs = 100;           // processing time before each reply
-    int64_t gapUs = 50'000;            // silence that abandons a frame
+    int64_t quietResetUs = 0;            // silence that restarts the loader; 0 = never
+    int64_t latencyUs = 100;             // processing time before each reply
+    int64_t gapUs = 50'000;              // silence that abandons a frame
+    FrameGap frameGap = FrameGap::Drop;  // whether that silence abandons it at all
+    WriteCheck writeCheck = WriteCheck::Ack;
+    uint32_t ftgKhz = kFtgDefaultKhz;  // flash timing generator clock
     std::optional<LineSettings> line;  // the device's own line; none = whatever the host sets
     uint64_t seed = 1;
 };

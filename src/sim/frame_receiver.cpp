@@ -11,7 +11,7 @@ uint16_t frameChecksum(std::span<const uint8_t> bytes) {
 }
 
 FrameReceiver::Event FrameReceiver::onByte(uint8_t byte, int64_t t) {
-    if (state_ != State::Idle && t - lastByteUs_ > gapUs_)
+    if (gap_ == FrameGap::Drop && state_ != State::Idle && t - lastByteUs_ > gapUs_)
         state_ = State::Idle;
     lastByteUs_ = t;
     switch (state_) {
@@ -42,6 +42,8 @@ FrameReceiver::Event FrameReceiver::onByte(uint8_t byte, int64_t t) {
         case State::Body:
             return onBodyByte(byte);
         case State::Discard:
+            if (gap_ == FrameGap::Wait && --discardLeft_ == 0)
+                state_ = State::Idle;
             return Event::None;
     }
     return Event::None;
@@ -52,6 +54,7 @@ FrameReceiver::Event FrameReceiver::onHeaderComplete() {
     if (frame_[3] != length || length % 2 != 0 || length > kMaxFramePayload ||
         !acceptsHeader_(frame_[1], length)) {
         state_ = State::Discard;
+        discardLeft_ = length + 2u;
         return Event::Refuse;
     }
     received_ = 4;

@@ -11,9 +11,17 @@
 // have, an unknown command), and a complete frame whose checksum is wrong; after an early
 // refusal it ignores the rest of the frame until the line has been quiet for the gap time.
 //
-// Silence inside a frame longer than the gap time-out abandons the frame (and a
-// synchronisation that no frame followed), so a host that retries its synchronisation after
-// a lost byte finds the loader waiting for one again.
+// Silence inside a frame, and after a synchronisation that no frame followed, is handled in
+// one of two ways, as loaders differ:
+//   drop  silence longer than the gap time abandons the frame, so a host that retries its
+//         synchronisation after a lost byte finds the loader waiting for one again; after
+//         an early refusal the rest of the frame is ignored until the line is quiet that long;
+//   wait  there is no timer: the loader waits for the rest of the frame however long the line
+//         stays quiet, and takes whatever comes next as that rest (the next synchronisation
+//         byte too); after an early refusal it skips as many bytes as the frame's L1 and
+//         checksum announce.
+// In both, a byte other than 0x80 where a frame's header belongs sends the loader back to
+// waiting for a synchronisation.
 #pragma once
 
 #include <array>
@@ -32,13 +40,15 @@ constexpr size_t kMaxFramePayload = 254;
 // The 16-bit frame checksum: low byte first on the wire.
 uint16_t frameChecksum(std::span<const uint8_t> bytes);
 
+enum class FrameGap { Drop, Wait };
+
 class FrameReceiver {
 public:
     enum class Event { None, Sync, Refuse, Frame };
 
     // `acceptsHeader(command, length)` says whether a frame may start like that.
-    FrameReceiver(int64_t gapUs, std::function<bool(uint8_t, uint8_t)> acceptsHeader)
-        : gapUs_(gapUs), acceptsHeader_(std::move(acceptsHeader)) {}
+    FrameReceiver(FrameGap gap, int64_t gapUs, std::function<bool(uint8_t, uint8_t)> acceptsHeader)
+        : gap_(gap), gapUs_(gapUs), acceptsHeader_(std::move(acceptsHeader)) {}
 
     // One byte that arrived at time `t` (µs).
     Event onByte(uint8_t byte, int64_t t);
@@ -55,12 +65,14 @@ private:
     Event onHeaderComplete();
     Event onBodyByte(uint8_t byte);
 
+    FrameGap gap_;
     int64_t gapUs_;
     std::function<bool(uint8_t, uint8_t)> acceptsHeader_;
     State state_ = State::Idle;
     int64_t lastByteUs_ = 0;
     std::array<uint8_t, 4 + kMaxFramePayload + 2> frame_{};
     size_t received_ = 0;
+    size_t discardLeft_ = 0;  // bytes of a refused frame still to skip (wait)
 };
 
 }  // namespace kv58::sim

@@ -10,12 +10,18 @@
 //                  holds 256 bytes); the interrupt vectors at 0xFFE0–0xFFFF
 //
 // Flash behaves like flash: an erase sets a whole segment to 0xFF, programming can only clear
-// bits (a 1 written over a 0 leaves the 0, which a later verification notices).
+// bits (a 1 written over a 0 leaves the 0, which a later verification notices). A segment
+// erase is complete in one cycle; a mass erase only once its cycles add up to the cumulative
+// mass-erase time (flash_timing.h). Before that each programmed bit reads erased only once
+// its byte has had the erase time that this bit needs: a share of the cumulative time,
+// drawn for every bit from the erase seed, and counted afresh whenever the byte is
+// programmed again.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace kv58::sim {
 
@@ -67,8 +73,14 @@ public:
 
     // Erases the segment that holds `address` (nothing outside flash).
     void eraseSegment(uint16_t address);
-    // Erases all main flash segments; with `includeInfo` the information memory as well.
+    // Erases all main flash segments at once and for certain; with `includeInfo` the
+    // information memory as well (building contents, loading a state file).
     void eraseMain(bool includeInfo);
+    // One mass-erase cycle of `cycleUs` over the main flash, with `includeInfo` over the
+    // information memory as well: the bits whose erase time is reached read erased.
+    void massEraseCycle(bool includeInfo, int64_t cycleUs);
+    // Chooses which bits need how much erase time.
+    void setEraseSeed(uint64_t seed) { eraseSeed_ = seed; }
 
     // Counts every change of a flash byte, so that a state file is written only after real
     // changes.
@@ -82,8 +94,13 @@ public:
 private:
     void eraseRange(uint32_t first, uint32_t last);
     void setFlash(uint16_t address, uint8_t value);
+    // The bits of the byte at `address` whose erase time is reached after `erasedUs`.
+    uint8_t bitsErasedAfter(uint16_t address, int64_t erasedUs) const;
 
     std::array<uint8_t, 0x10000> bytes_{};
+    // Mass-erase time each flash byte has had since it was last programmed (µs).
+    std::vector<int64_t> eraseUs_ = std::vector<int64_t>(0x10000, 0);
+    uint64_t eraseSeed_ = 1;
     uint64_t flashChanges_ = 0;
 };
 

@@ -88,13 +88,21 @@ LoaderOutcome RomLoader::writeBlock(uint16_t address, std::span<const uint8_t> d
         outcome = {{}, 0, LoaderOutcome::Then::PowerLost};
     }
     const bool skipOddWords = touchesFlash && defective() && !viaPatch;
+    // A loader that loses its power half-way answers nothing, checked or not.
+    const bool check =
+        traits_.writeCheck == WriteCheck::Nak && outcome.then == LoaderOutcome::Then::Listen;
     for (size_t i = 0; i < count; ++i) {
         const auto target = static_cast<uint16_t>(address + i);
         if (skipOddWords && isFlash(target) && (i / 2) % 2 == 1)
             continue;
         env_.writeByte(target, data[i]);
-        if (isFlash(target))
-            outcome.workUs += kProgramByteUs;
+        if (!isFlash(target))
+            continue;
+        outcome.workUs += traits_.programByteUs();
+        if (check && env_.memory().read(target) != data[i]) {
+            outcome.reply = nak().reply;
+            break;
+        }
     }
     return outcome;
 }
@@ -121,13 +129,13 @@ LoaderOutcome RomLoader::erase(uint16_t address, uint16_t key, bool massEraseCom
             if (massEraseCommand)
                 return nak();
             env_.memory().eraseSegment(address);
-            outcome.workUs = kSegmentEraseUs;
+            outcome.workUs = traits_.segmentEraseUs();
             env_.segmentErased();
             break;
         case kEraseMainKey:
         case kEraseAllKey:
-            env_.memory().eraseMain(key == kEraseAllKey);
-            outcome.workUs = kMassEraseUs;
+            outcome.workUs = traits_.massEraseUs();
+            env_.memory().massEraseCycle(key == kEraseAllKey, outcome.workUs);
             break;
         default:
             return nak();

@@ -9,8 +9,16 @@
 //   0x1A Load PC       0x0C22 restarts the loader, 0x0220 enters the loader patch, any other
 //                      address starts the code there (the device then leaves the loader)
 // Everything but the password and the mass erase is refused (0xA0) until the right password
-// arrived; a wrong password is refused and leaves the loader locked. After a mass erase the
-// vectors read 0xFF, so the erased-device password (32 × 0xFF) opens it.
+// arrived; a wrong password is refused and leaves the loader locked. After mass erases that
+// add up to the cumulative erase time the vectors read 0xFF, so the erased-device password
+// (32 × 0xFF) opens it; after fewer, some of their bits may still be programmed.
+//
+// A data block into flash cells that do not take its bytes (a cell that will not program,
+// a 1 over a programmed 0) is, by the write check chosen, acknowledged all the same, or
+// refused (0xA0) as loaders that read back what they program do: such a loader checks each
+// byte as it programs it and stops at the first that did not take.
+//
+// Flash work takes the time of the flash timing generator's cycles (flash_timing.h).
 //
 // Old loaders (version 1.10 and lower) carry a defect in their flash write routine: when a
 // data block is written into flash directly, only every other word of it is programmed (the
@@ -24,6 +32,7 @@
 #include <span>
 #include <vector>
 
+#include "sim/flash_timing.h"
 #include "sim/msp430_memory.h"
 
 namespace kv58::sim {
@@ -44,10 +53,18 @@ constexpr uint16_t kPatchEntryAddress = 0x0220;
 constexpr uint16_t kLastDefectiveLoader = 0x0110;
 constexpr size_t kMaxDataBlock = 250;
 
-// Time the loader needs for the flash work of a command, before it answers.
-constexpr int64_t kProgramByteUs = 75;
-constexpr int64_t kSegmentEraseUs = 15'000;
-constexpr int64_t kMassEraseUs = 30'000;
+enum class WriteCheck { Ack, Nak };
+
+// How this loader behaves where loaders differ.
+struct LoaderTraits {
+    WriteCheck writeCheck = WriteCheck::Ack;
+    uint32_t ftgKhz = kFtgDefaultKhz;
+
+    // Time the loader needs for the flash work of a command, before it answers.
+    int64_t programByteUs() const { return ftgCyclesUs(kProgramCycles, ftgKhz); }
+    int64_t segmentEraseUs() const { return ftgCyclesUs(kSegmentEraseCycles, ftgKhz); }
+    int64_t massEraseUs() const { return ftgCyclesUs(kMassEraseCycles, ftgKhz); }
+};
 
 // What the loader needs from the device around it.
 class LoaderEnvironment {
@@ -71,7 +88,7 @@ struct LoaderOutcome {
 
 class RomLoader {
 public:
-    explicit RomLoader(LoaderEnvironment& env) : env_(env) {}
+    RomLoader(LoaderEnvironment& env, LoaderTraits traits) : env_(env), traits_(traits) {}
 
     // Loader start (after the entry sequence or Load PC 0x0C22): locked, no patch entered.
     void restart() {
@@ -94,6 +111,7 @@ private:
     bool defective() { return env_.memory().loaderVersion() <= kLastDefectiveLoader; }
 
     LoaderEnvironment& env_;
+    LoaderTraits traits_;
     bool unlocked_ = false;
     bool patchEntered_ = false;
 };

@@ -11,8 +11,8 @@ namespace kv58::sim {
 SimDevice::SimDevice(const DeviceOptions& options)
     : options_(options),
       faults_(options.seed),
-      loader_(*this),
-      receiver_(options.gapUs, &RomLoader::acceptsHeader),
+      loader_(*this, LoaderTraits{options.writeCheck, options.ftgKhz}),
+      receiver_(options.frameGap, options.gapUs, &RomLoader::acceptsHeader),
       hostLine_(options.line.value_or(LineSettings{})) {}
 
 std::unique_ptr<SimDevice> SimDevice::create(const DeviceOptions& options, std::string& error) {
@@ -22,6 +22,7 @@ std::unique_ptr<SimDevice> SimDevice::create(const DeviceOptions& options, std::
             return nullptr;
     }
     Msp430Memory& memory = device->memory_;
+    memory.setEraseSeed(options.seed);
     installLoaderRom(memory, options.loaderVersion);
     scrambleRam(memory, options.seed);
     const StateLoad load = options.statePath.empty()

@@ -111,7 +111,7 @@ TEST_F(BslLinkTest, FailedSynchronisationSendsNoCommandAndKeepsTheReply) {
     Block reply{};
     reply.fill(0x5A);
     EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), LinkResult::NoSync);
-    EXPECT_EQ(hex(wire->written), "80 80 80");
+    EXPECT_EQ(hex(wire->written), "80 00 80 00 80");
     EXPECT_EQ(reply[0], 0x5A);
     EXPECT_EQ(reply[127], 0x5A);
 }

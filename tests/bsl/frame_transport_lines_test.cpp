@@ -46,7 +46,7 @@ TEST_F(FrameTransportTest, SynchronizeGivesUpAfterThreeSilentAttemptsOf100Ms) {
     const int64_t start = clock.nowUs();
     EXPECT_EQ(transport.synchronize(), LinkResult::NoSync);
     EXPECT_EQ(elapsedUs(start), 300'000);
-    EXPECT_EQ(hex(wire->written), "80 80 80");
+    EXPECT_EQ(hex(wire->written), "80 00 80 00 80");
 }
 
 TEST_F(FrameTransportTest, SynchronizeCountsOnlyTheExactAcknowledge) {
@@ -60,10 +60,19 @@ TEST_F(FrameTransportTest, SynchronizeCountsOnlyTheExactAcknowledge) {
 
 TEST_F(FrameTransportTest, SynchronizeSucceedsOnALaterAttempt) {
     wire->step(1, {});
-    wire->step(1, {0x90}, 40'000);
+    wire->step(2, {0x90}, 40'000);
     const int64_t start = clock.nowUs();
     EXPECT_EQ(transport.synchronize(), LinkResult::Ok);
     EXPECT_EQ(elapsedUs(start), 140'000);
+}
+
+TEST_F(FrameTransportTest, AfterASilentAttemptTheNextStartsWithAByteNoFrameStartsWith) {
+    // A loader whose acknowledge was lost waits for a frame, and 0x80 would be its header.
+    wire->step(1, {});
+    wire->step(2, {0xA0});
+    wire->step(1, {0x90});
+    EXPECT_EQ(transport.synchronize(), LinkResult::Ok);
+    EXPECT_EQ(hex(wire->written), "80 00 80 80") << "no 0x00 after an answer, if a wrong one";
 }
 
 TEST_F(FrameTransportTest, SynchronizeLeavesTheTransportStatus) {

@@ -105,13 +105,33 @@ TEST_F(SegmentsTest, SegmentWriteProgramsAByteExactImageAndVerifiesIt) {
     EXPECT_EQ(readFile("TEMP.TXT"), expected + "q\r\n");
 }
 
-TEST_F(SegmentsTest, SegmentWriteOnFlashThatWillNotProgramFailsVerification) {
+// Flash that will not program, behind a loader that acknowledges such a block (the
+// verification then finds it) and behind one that refuses it.
+struct WriteCheckCase {
+    const char* option;
+    LinkResult result;
+    const char* message;
+};
+
+class StuckCellTest : public SegmentsTest, public ::testing::WithParamInterface<WriteCheckCase> {};
+
+INSTANTIATE_TEST_SUITE_P(WriteCheck, StuckCellTest,
+                         ::testing::Values(WriteCheckCase{"ack", LinkResult::VerifyFailed,
+                                                          "ERROR: Verification failed!"},
+                                           WriteCheckCase{"nak", LinkResult::Nak,
+                                                          "ERROR: Communication Error!"}),
+                         [](const auto& test) { return std::string(test.param.option); });
+
+TEST_P(StuckCellTest, SegmentWriteOnFlashThatWillNotProgramFails) {
+    link.setPortName(std::string("sim:?write-check=") + GetParam().option);
     Bytes data = pattern(0x21);
     data[5] = 0x00;
     device().faults().stickCell(0x1085);
     EXPECT_FALSE(writeSegmentA(link, passwords, data, ui));
-    EXPECT_EQ(link.resultCode(), LinkResult::VerifyFailed);
-    EXPECT_EQ(link.message(), "ERROR: Verification failed!");
+    EXPECT_EQ(link.resultCode(), GetParam().result);
+    EXPECT_EQ(link.message(), GetParam().message);
+    EXPECT_EQ(at(0x1085), 0xFF);
+    EXPECT_EQ(memoryAt(0x1080, 5), Bytes(data.begin(), data.begin() + 5));
 }
 
 TEST_F(SegmentsTest, SegmentWritePacing) {

@@ -91,6 +91,15 @@ TEST_F(TiTxtReaderTest, LastValueOfALineIsKeptWhateverEndsTheLine) {
     EXPECT_EQ(hex(read("@0200\r\n\r\n\n01 \r\n").all()), "01") << "empty lines give nothing";
 }
 
+TEST_F(TiTxtReaderTest, TrailingBlanksAreNoValueHoweverManyFieldsTheySpan) {
+    EXPECT_EQ(hex(read("@0200\n01 02 03    \n04 05 \n").all()), "01 02 03 04 05");
+    EXPECT_EQ(hex(read("@0200\r\n01 02 03 \t      \r\n04 \r\n").all()), "01 02 03 04");
+    EXPECT_EQ(read("@0200\r\n01         ").summary(), (Strings{"0200:1"})) << "no line end";
+    EXPECT_EQ(read("@0200\r\n            \r\n").summary(), Strings{}) << "a blank line";
+    // Inside the line a field without a digit is still a value.
+    EXPECT_EQ(hex(read("@0200\n01 ?? 03    \n").all()), "01 FF 03");
+}
+
 TEST_F(TiTxtReaderTest, LineFeedFilesKeepEveryByteAtItsAddress) {
     // As tools write TI-TXT on Unix: LF line ends, no blank after the last value.
     std::string text = "@F000\n";
@@ -160,6 +169,12 @@ TEST_F(TiTxtReaderTest, LongLinesAreSplitSoThatNoBlockExceedsTheLimit) {
     }
     EXPECT_EQ(total, 12u * 41u);
     EXPECT_EQ(b.summary().front(), "4000:240");
+}
+
+TEST_F(TiTxtReaderTest, NoBlockRunsPastTheTopOfTheAddressSpace) {
+    const Blocks b = read("@FFF0\r\n" + lines(48) + "@FFFF\r\n01 02 \r\n");
+    EXPECT_EQ(b.summary(), (Strings{"FFF0:16", "0000:32", "FFFF:1", "0000:1"}));
+    EXPECT_EQ(hex(b.blocks[1].second).substr(0, 8), "10 11 12");
 }
 
 TEST_F(TiTxtReaderTest, BlockLimitIsClampedToWhatTheBufferTakes) {

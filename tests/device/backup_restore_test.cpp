@@ -154,7 +154,15 @@ TEST_F(BackupRestoreTest, UndoEntryIsAppendedEvenWithoutSaveDataAndUndoesTheRest
     EXPECT_EQ(entries().size(), 2u);
 }
 
-TEST_F(BackupRestoreTest, SegmentBOnlyWhenAskedAndFailedWritesUseTheAttempts) {
+// Failed writes of Segment B come from a cell that will not program, behind a loader that
+// acknowledges the block and behind one that refuses it.
+class SegmentBRestore : public BackupRestoreTest,
+                        public ::testing::WithParamInterface<const char*> {};
+
+INSTANTIATE_TEST_SUITE_P(WriteCheck, SegmentBRestore, ::testing::Values("ack", "nak"));
+
+TEST_P(SegmentBRestore, SegmentBOnlyWhenAskedAndFailedWritesUseTheAttempts) {
+    writeSettings(std::string("write-check=") + GetParam());
     ASSERT_TRUE(start());
     const SegmentData segA = deviceSegment(kSegmentAAddress);
     const SegmentData segB = deviceSegment(kSegmentBAddress);

@@ -129,8 +129,17 @@ TEST_F(FlowTest, IdentityReadsShareTheAttemptBudget) {
               texts.end());
 }
 
-TEST_F(FlowTest, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
-    writeSettings("", "", "MaxWriteCnt=1\r\n");
+// A cell that will not program, behind a loader that acknowledges the block (the
+// verification finds it) and behind one that refuses it.
+class StuckCellFlow : public FlowTest,
+                      public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+INSTANTIATE_TEST_SUITE_P(WriteCheck, StuckCellFlow,
+                         ::testing::Values(std::pair{"ack", "ERROR: Verification failed!"},
+                                           std::pair{"nak", "ERROR: Communication Error!"}));
+
+TEST_P(StuckCellFlow, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
+    writeSettings(std::string("write-check=") + GetParam().first, "", "MaxWriteCnt=1\r\n");
     ASSERT_TRUE(start());
     choose(ids::kOutputList, "4 - 20 mA");
     device().faults().stickCell(kSegmentAAddress + segment_a::kBitMaske);
@@ -140,7 +149,7 @@ TEST_F(FlowTest, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
     // Segment A was erased and written with one bit that would not program: "DATA NOT SENT"
     // is followed by what the transmitter holds now, and the way back.
     EXPECT_THAT(ui.texts(),
-                ElementsAre("write new configuration?", "ERROR: Verification failed!",
+                ElementsAre("write new configuration?", GetParam().second,
                             "WARNING!\n\nDATA NOT SENT!",
                             "Segment A (configuration) of the transmitter is half-written or "
                             "damaged.\nTo put it back:\nkv58ctl backup restore "
@@ -148,6 +157,30 @@ TEST_F(FlowTest, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
     EXPECT_EQ(dialog->flows().lastOutcome().state, TransmitterState::SegmentAHalfWritten);
     EXPECT_EQ(ui.foregroundCalls, 1);
     EXPECT_FALSE(ui.infoIsOpen);
+}
+
+// A byte lost on its way to the loader, behind a loader that drops the interrupted frame and
+// one that waits for its rest: the attempt fails, the next one starts afresh.
+class LostByteFlow : public FlowTest, public ::testing::WithParamInterface<const char*> {};
+
+INSTANTIATE_TEST_SUITE_P(FrameGap, LostByteFlow, ::testing::Values("drop", "wait"));
+
+TEST_P(LostByteFlow, ALostByteCostsOneAttempt) {
+    writeSettings(std::string("frame-gap=") + GetParam());
+    ASSERT_TRUE(start());
+    choose(ids::kOutputList, "4 - 20 mA");
+    // A byte of the identity check's password, and one of the segment write's data.
+    for (const auto& [byte, shown] :
+         {std::pair{5,
+                    "WARNING!\n(test 1 / 3)\n\nERROR: send password failed (reading data "
+                    "Segment A)!"},
+          std::pair{300, "ERROR: Communication Error!"}}) {
+        device().faults().loseSent(byte);
+        ui.clear();
+        writeFromMenu();
+        EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::Confirmed) << byte;
+        EXPECT_THAT(ui.texts(), ElementsAre("write new configuration?", shown));
+    }
 }
 
 TEST_F(FlowTest, ZeroAttemptsStillReadsOnce) {

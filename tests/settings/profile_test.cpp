@@ -181,6 +181,26 @@ TEST_F(ProfileWrite, ReplacesInPlaceAndKeepsEveryOtherByte) {
     EXPECT_EQ(get(ini, "COM", "Port"), "COM3");
 }
 
+TEST_F(ProfileWrite, AWriteThatWouldChangeHowOtherLinesReadLeavesTheFile) {
+    // Windows-1252: the degree sign alone is no UTF-8, so "\xC3\xA9" reads as two characters.
+    const std::string cp1252 = "[Program]\r\nName=\xC3\xA9\r\n[COM]\r\nPort=\xB0\r\n";
+    writeFile(ini, cp1252);
+    ASSERT_EQ(get(ini, "Program", "Name"), "\xC3\xA9");
+    // Without the degree sign the whole file would be UTF-8 and Name would read as one.
+    EXPECT_FALSE(writeProfileString(ini, "COM", "Port", "COM3"));
+    EXPECT_EQ(readFile(ini), cp1252);
+    EXPECT_TRUE(writeProfileString(ini, "COM", "Port", "\xB0\xB0"));
+    EXPECT_EQ(get(ini, "Program", "Name"), "\xC3\xA9");
+    // A value whose Windows-1252 bytes would read as UTF-8 in a file of plain ASCII.
+    writeFile(ini, "[A]\r\nk=1\r\n");
+    EXPECT_FALSE(writeProfileString(ini, "A", "k", "\xC3\xA9"));
+    EXPECT_EQ(get(ini, "A", "k"), "1");
+    // In a UTF-8 file the same value is written as UTF-8 and reads back.
+    writeFile(ini, "[A]\r\nk=\xC2\xB0\r\n");
+    EXPECT_TRUE(writeProfileString(ini, "A", "k", "\xC3\xA9"));
+    EXPECT_EQ(get(ini, "A", "k"), "\xC3\xA9");
+}
+
 TEST_F(ProfileWrite, NewKeyGoesAfterTheLastKeyOfItsSection) {
     writeFile(ini,
               "[COM]\n"

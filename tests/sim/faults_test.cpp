@@ -67,6 +67,19 @@ TEST_F(Faulty, StuckCellKeepsItsBits) {
     EXPECT_EQ(host.readBlock(0x1080, 2), (Bytes{0x12, 0xFF}));
 }
 
+TEST(WriteCheck, ABlockThatDidNotTakeIsRefusedFromTheFailingByteOn) {
+    SimHost host("sim:checking?write-check=nak");
+    host.enterLoader();
+    host.device->faults().stickCell(0x1082);
+    ASSERT_TRUE(host.unlock(devicePassword()));
+    ASSERT_EQ(host.command(0x16, 0x1080, 0xA502), Bytes{0x90});
+    EXPECT_EQ(host.command(0x12, 0x1080, 4, {0x12, 0x34, 0x56, 0x78}), Bytes{0xA0});
+    EXPECT_EQ(host.readBlock(0x1080, 4), (Bytes{0x12, 0x34, 0xFF, 0xFF}));
+    EXPECT_EQ(host.command(0x12, 0x1080, 2, {0x12, 0x34}), Bytes{0x90}) << "what took";
+    EXPECT_EQ(host.command(0x12, 0x1080, 2, {0xFF, 0x34}), Bytes{0xA0}) << "a 1 over a 0";
+    EXPECT_EQ(host.command(0x12, 0x0300, 2, {0xAB, 0xCD}), Bytes{0x90}) << "RAM";
+}
+
 TEST_F(Faulty, SegmentEraseChangesTheProgramOnce) {
     ASSERT_TRUE(host.unlock(password()));
     const Bytes program = host.readBlock(0xF400, 2);

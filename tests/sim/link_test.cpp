@@ -201,15 +201,29 @@ TEST_F(LinkAgainstDevice, A128ByteReadTakesTheLineTime) {
     static_cast<void>(link.closePort());
 }
 
-TEST_F(LinkAgainstDevice, LostAndCorruptedBytes) {
-    use("sim:link-wire");
+// The link's recovery from lost bytes, against both ways a loader treats a frame that a
+// silence interrupts.
+class LostBytes : public LinkAgainstDevice, public ::testing::WithParamInterface<const char*> {
+protected:
+    void useWire() { use(std::string("sim:link-wire?frame-gap=") + GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(FrameGap, LostBytes, ::testing::Values("drop", "wait"));
+
+TEST_P(LostBytes, LostAndCorruptedBytes) {
+    useWire();
     begin();
+    // The acknowledge of the first synchronisation is lost: the second attempt is answered.
     device->faults().loseReply(1);
-    EXPECT_EQ(link.transport().synchronize(), LinkResult::Ok) << "the second attempt";
     ASSERT_EQ(link.transmitPassword(std::string(kPasswordFileName)), LinkResult::Ok);
     device->faults().corruptReply(1 + 1 + 40);  // sync answer, then a byte of the data
     EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply),
               LinkResult::InvalidReply);
+    // A byte of a frame's payload is lost: no answer; the next command is carried out.
+    device->faults().loseSent(1 + 6);
+    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1000, 2, nullptr, &reply), LinkResult::NoReply);
+    EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1000, 2, nullptr, &reply), LinkResult::Ok);
+    EXPECT_EQ(link.lastReplyLength(), 2u);
     device->faults().loseSent(2);  // the frame header after the synchronisation
     EXPECT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1000, 2, nullptr, &reply), LinkResult::NoReply);
     // Without its header the frame is noise to the loader, but a 0x80 inside it (the address
@@ -242,12 +256,22 @@ TEST_F(LinkAgainstDevice, RefusedPassword) {
     EXPECT_EQ(link.message(), "ERROR: send password failed (reading data Segment A)!");
 }
 
-TEST_F(LinkAgainstDevice, CellThatWillNotProgramFailsVerification) {
-    use("sim:link-stuck?fault=stuck:1090");
+// A cell that will not program, behind a loader that acknowledges the block (the
+// verification finds it) and behind one that refuses it; either way the write fails.
+class StuckCell : public LinkAgainstDevice,
+                  public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+INSTANTIATE_TEST_SUITE_P(WriteCheck, StuckCell,
+                         ::testing::Values(std::pair{"ack", "ERROR: Verification failed!"},
+                                           std::pair{"nak", "ERROR: Communication Error!"}));
+
+TEST_P(StuckCell, CellThatWillNotProgramFailsTheWrite) {
+    use(std::string("sim:link-stuck?fault=stuck:1090&write-check=") + GetParam().first);
     auto a = readA();
     a[0x10] = 0x00;
     EXPECT_FALSE(writeSegmentA(link, kPasswords, a, ui));
-    EXPECT_EQ(link.message(), "ERROR: Verification failed!");
+    EXPECT_EQ(link.message(), GetParam().second);
+    EXPECT_NE(readA(), a);
 }
 
 TEST_F(LinkAgainstDevice, SegmentWriteThatChangesTheProgram) {

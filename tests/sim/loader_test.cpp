@@ -7,11 +7,6 @@
 namespace kv58::sim::test {
 namespace {
 
-Bytes devicePassword() {
-    const auto p = firmwarePassword();
-    return Bytes(p.begin(), p.end());
-}
-
 class LoaderTest : public ::testing::Test {
 protected:
     void SetUp() override { host.enterLoader(); }
@@ -74,7 +69,8 @@ TEST_F(LoaderTest, WriteEraseAndReadBackFollowFlashRules) {
 }
 
 TEST_F(LoaderTest, MassEraseIsUnprotectedAndTheErasedPasswordOpensTheDevice) {
-    EXPECT_EQ(host.command(0x18, 0xFF00, 0xA506), Bytes{0x90});
+    for (int cycle = 0; cycle < 20; ++cycle)
+        ASSERT_EQ(host.command(0x18, 0xFF00, 0xA506), Bytes{0x90});
     EXPECT_FALSE(host.unlock(devicePassword()));
     EXPECT_TRUE(host.unlock(erasedPassword()));
     EXPECT_EQ(host.readBlock(0x1000, 128), Bytes(128, 0xFF));  // information memory too
@@ -118,6 +114,49 @@ TEST_F(LoaderTest, SilenceInsideAFrameAbandonsIt) {
     host.send({0x80, 0x14, 0x04});  // the rest of the frame is lost
     EXPECT_TRUE(host.receive(1, 300).empty());
     EXPECT_TRUE(host.sync()) << "the loader waits for a synchronisation again";
+}
+
+// A loader without a time-out between a frame's bytes (frame-gap=wait).
+class WaitingLoader : public ::testing::Test {
+protected:
+    void SetUp() override { host.enterLoader(); }
+    SimHost host{"sim:waiting?frame-gap=wait"};
+};
+
+TEST_F(WaitingLoader, AFrameInterruptedBySilenceIsCompletedByTheNextBytes) {
+    ASSERT_TRUE(host.unlock(devicePassword()));
+    ASSERT_TRUE(host.sync());
+    const Bytes frame = commandFrame(0x14, 0x1080, 2);
+    host.send({frame.begin(), frame.begin() + 3});
+    EXPECT_TRUE(host.receive(1, 300).empty());
+    const Bytes reply = host.exchange({frame.begin() + 3, frame.end()}, 8);
+    ASSERT_EQ(reply.size(), 8u);
+    EXPECT_EQ(reply[0], 0x80);
+}
+
+TEST_F(WaitingLoader, AnUnansweredSynchronisationTurnsTheNextIntoAFrameHeader) {
+    ASSERT_TRUE(host.sync());
+    host.clock.sleepMs(500);
+    EXPECT_FALSE(host.sync());
+    host.clock.sleepMs(500);
+    EXPECT_FALSE(host.sync()) << "the command byte of that frame";
+}
+
+TEST_F(WaitingLoader, AByteThatCannotBeAHeaderEndsTheWaitForAFrame) {
+    ASSERT_TRUE(host.sync());
+    host.clock.sleepMs(500);
+    host.send({0x00});
+    EXPECT_TRUE(host.sync());
+}
+
+TEST_F(WaitingLoader, ARefusedFrameIsSkippedAsItsLengthAnnouncesIt) {
+    ASSERT_TRUE(host.sync());
+    EXPECT_EQ(host.exchange({0x80, 0x3C, 0x04, 0x04}, 1), Bytes{0xA0}) << "unknown command";
+    host.clock.sleepMs(500);
+    // Four payload bytes and two checksum bytes follow the header, whatever arrives as them.
+    EXPECT_TRUE(host.exchange(Bytes(5, 0x80), 1, 100).empty());
+    EXPECT_FALSE(host.sync());
+    EXPECT_TRUE(host.sync());
 }
 
 TEST_F(LoaderTest, LoadPcToTheLoaderRestartLocksItAgain) {

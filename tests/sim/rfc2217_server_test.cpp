@@ -140,7 +140,8 @@ TEST_F(NetworkServing, FullReadAndSegmentWriteThroughTheNetworkPort) {
 TEST_F(NetworkServing, ErasedDevicePasswordAndErasedFlashPassBothWays) {
     ASSERT_EQ(link.openPort(), LinkResult::Ok) << link.transport().lastError();
     link.transport().enterBootstrapLoader(true);
-    ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFFFE, 0xA506), LinkResult::Ok);
+    for (int cycle = 0; cycle < 20; ++cycle)
+        ASSERT_EQ(link.bslCommand(kCmdMassErase, 0xFFFE, 0xA506), LinkResult::Ok);
     ASSERT_EQ(link.transmitPassword(std::nullopt), LinkResult::Ok);
     Block reply{};
     ASSERT_EQ(link.bslCommand(kCmdTxDataBlock, 0x1080, 128, nullptr, &reply), LinkResult::Ok);

@@ -12,6 +12,7 @@
 #include "base/clock.h"
 #include "serial/serial_port.h"
 #include "sim/sim_port.h"
+#include "sim/transmitter_contents.h"
 
 namespace kv58::sim::test {
 
@@ -45,6 +46,12 @@ inline Bytes commandFrame(uint8_t command, uint16_t address, uint16_t length,
 
 inline Bytes erasedPassword() {
     return Bytes(32, 0xFF);
+}
+
+// The interrupt vectors of the simulated transmitter's own firmware.
+inline Bytes devicePassword() {
+    const auto p = firmwarePassword();
+    return Bytes(p.begin(), p.end());
 }
 
 class SimHost {

@@ -44,6 +44,23 @@ TEST(SimNames, BadValuesNameTheExpectedForm) {
     for (const char* badEscape : {"sim:?state=a%2", "sim:?state=a%g1", "sim:?state=%"})
         EXPECT_NE(openError(badEscape).find("is not key=value"), std::string::npos) << badEscape;
     EXPECT_NE(openError("sim:a/b").find("expected sim:[NAME]"), std::string::npos);
+    EXPECT_EQ(openError("sim:?ftg=256"),
+              "sim:?ftg=256: bad value '256' for ftg (expected 257..476)");
+    EXPECT_NE(openError("sim:?ftg=477").find("for ftg"), std::string::npos);
+    EXPECT_NE(openError("sim:?frame-gap=keep").find("(expected drop|wait)"), std::string::npos);
+    EXPECT_NE(openError("sim:?write-check=yes").find("(expected ack|nak)"), std::string::npos);
+}
+
+TEST(SimNames, TheLoadersWaysAndItsFlashClock) {
+    DeviceOptions o;
+    std::string error;
+    EXPECT_EQ(o.frameGap, FrameGap::Drop);
+    EXPECT_EQ(o.writeCheck, WriteCheck::Ack);
+    EXPECT_EQ(o.ftgKhz, 366u);
+    ASSERT_TRUE(parseSimName("sim:?frame-gap=WAIT&write-check=nak&ftg=257", o, error)) << error;
+    EXPECT_EQ(o.frameGap, FrameGap::Wait);
+    EXPECT_EQ(o.writeCheck, WriteCheck::Nak);
+    EXPECT_EQ(o.ftgKhz, 257u);
 }
 
 TEST(SimNames, OptionsShapeTheDevice) {

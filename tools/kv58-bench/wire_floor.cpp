@@ -18,10 +18,12 @@ constexpr size_t kCommandArguments = 4;  // address and length words of the payl
 
 DeviceTiming simulatedDeviceTiming() {
     DeviceTiming t;
-    t.latencyUs = sim::DeviceOptions{}.latencyUs;
-    t.segmentEraseUs = sim::kSegmentEraseUs;
-    t.massEraseUs = sim::kMassEraseUs;
-    t.programByteUs = sim::kProgramByteUs;
+    const sim::DeviceOptions options;
+    const sim::LoaderTraits loader{options.writeCheck, options.ftgKhz};
+    t.latencyUs = options.latencyUs;
+    t.segmentEraseUs = loader.segmentEraseUs();
+    t.massEraseUs = loader.massEraseUs();
+    t.programByteUs = loader.programByteUs();
     return t;
 }
 

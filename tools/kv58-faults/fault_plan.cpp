@@ -1,6 +1,7 @@
 #include "fault_plan.h"
 
 #include "base/text.h"
+#include "sim/flash_timing.h"
 #include "sim/prng.h"
 
 namespace kv58::faults {
@@ -103,6 +104,11 @@ std::string FaultPlan::describe() const {
     return out.empty() ? "none" : out;
 }
 
+std::string FaultPlan::loaderOptions() const {
+    return strprintf("write-check=%s&frame-gap=%s&ftg=%d", writeCheck.c_str(), frameGap.c_str(),
+                     ftgKhz);
+}
+
 uint64_t sessionSeed(uint64_t campaignSeed, uint64_t index) {
     Prng rng(campaignSeed ^ (index * 0xD1B54A32D192ED03ull));
     return rng.next();
@@ -125,6 +131,10 @@ FaultPlan planFaults(uint64_t seed) {
     const uint32_t faults = 1 + rng.below(3);
     for (uint32_t i = 0; i < faults; ++i)
         addFault(rng, plan);
+    // Drawn after the faults of the wire and the flash, so that those draws stay as they were.
+    plan.writeCheck = rng.below(2) ? "nak" : "ack";
+    plan.frameGap = rng.below(2) ? "wait" : "drop";
+    plan.ftgKhz = static_cast<int>(between(rng, sim::kFtgMinKhz, sim::kFtgMaxKhz));
     addContractFaults(rng, plan);
     return plan;
 }

@@ -4,7 +4,9 @@
 // Faults are those of the simulated transmitter (sim/faults.h), armed when the write starts,
 // plus two that follow the host's bytes: the transmitter falls silent for a stretch of the
 // transfer, or loses its power at a given byte. The session's own settings (baud rate,
-// attempts, loader version, the configuration chosen) come from the same seed.
+// attempts, loader version, the configuration chosen) come from the same seed, and so do the
+// ways of the transmitter's loader where loaders differ: whether it refuses a block that did
+// not program, whether it drops a frame that a silence interrupts, and the clock of its flash.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +33,11 @@ struct FaultPlan {
     std::string serial;
     int outputChoice = 0;  // index into the output list, taken modulo its length
     int tMin = 0, tMax = 0;
+
+    // The loader's ways (options of the simulated transmitter).
+    std::string writeCheck = "ack";  // ack | nak
+    std::string frameGap = "drop";   // drop | wait
+    int ftgKhz = 366;                // 257 … 476
 
     // Items for Faults::arm, armed when the write starts ("lose-reply:37").
     std::vector<std::string> items;
@@ -60,6 +67,8 @@ struct FaultPlan {
     size_t count() const;
     // "lose-reply:37, silent@120..900, power-off@1200" (or "none").
     std::string describe() const;
+    // "write-check=nak&frame-gap=wait&ftg=301", as the options of a sim: name.
+    std::string loaderOptions() const;
     // Whether only faults of campaigns before the safety contract's were drawn: such
     // sessions are those earlier campaigns ran.
     bool onlyEarlierFaults() const;

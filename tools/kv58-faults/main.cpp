@@ -50,7 +50,9 @@ void printHelp() {
         "virtual clock, each with one to three faults (lost and corrupted bytes, no answer,\n"
         "refused password, flash cells that will not program, program flash disturbed by the\n"
         "write, the transmitter swapped, power lost, the program killed at a random byte, the\n"
-        "loader patch missing for a 1.10 loader, a Segment A erased before the write), and\n"
+        "loader patch missing for a 1.10 loader, a Segment A erased before the write), against\n"
+        "loaders that refuse a block that did not program or acknowledge it, that drop a frame\n"
+        "a silence interrupts or wait for its rest, with a flash clock across its range; and\n"
         "restores of backup entries (some with an erased Segment B) and programming runs of\n"
         "images (some that no run may program), and checks after each session that:\n"
         "  - a write is reported as confirmed only when the transmitter holds exactly the new\n"
@@ -147,6 +149,20 @@ std::string faultKind(const std::string& item) {
     return item.substr(0, item.find_first_of(":@"));
 }
 
+// Sessions and confirmed writes per way of the loader ("write-check=nak", "frame-gap=drop").
+struct VariantCount {
+    uint64_t sessions = 0;
+    uint64_t confirmed = 0;
+};
+
+void countVariants(const SessionResult& r, std::map<std::string, VariantCount>& variants) {
+    for (const std::string& way :
+         {"write-check=" + r.plan.writeCheck, "frame-gap=" + r.plan.frameGap}) {
+        ++variants[way].sessions;
+        variants[way].confirmed += r.outcome == WriteOutcome::Confirmed;
+    }
+}
+
 // Sessions by kind, claims, damage and ways back run; and the confirmed share of the writes
 // that faced only the faults of earlier campaigns, which must not drop.
 struct ContractCounts {
@@ -195,8 +211,9 @@ int replay(uint64_t seed) {
     const SessionResult r = runner.run(seed);
     const FaultPlan& p = r.plan;
     std::printf("session seed 0x%016" PRIx64 "\n", seed);
-    std::printf("%s session; transmitter %s, loader %s, %d baud, MaxWriteCnt %d\n",
-                kindName(p.kind), p.serial.c_str(), p.loader.c_str(), p.baud, p.maxWriteCnt);
+    std::printf("%s session; transmitter %s, loader %s (%s), %d baud, MaxWriteCnt %d\n",
+                kindName(p.kind), p.serial.c_str(), p.loader.c_str(), p.loaderOptions().c_str(),
+                p.baud, p.maxWriteCnt);
     std::printf("new configuration: output item %d, T %d to %d\n", p.outputChoice, p.tMin, p.tMax);
     std::printf("faults: %s\n", p.describe().c_str());
     for (const std::string& text : r.shown)
@@ -221,6 +238,7 @@ int campaign(const Options& o) {
     HangWatch watch;
     uint64_t faults = 0, violations = 0;
     std::map<std::string, uint64_t> kinds, outcomes;
+    std::map<std::string, VariantCount> variants;
     ContractCounts contract;
     for (uint64_t i = 0; i < o.sessions; ++i) {
         const uint64_t seed = sessionSeed(o.seed, i);
@@ -229,6 +247,7 @@ int campaign(const Options& o) {
         watch.end();
         faults += r.plan.count();
         countFaults(r.plan, kinds);
+        countVariants(r, variants);
         contract.add(r);
         ++outcomes[outcomeName(r.outcome)];
         for (const std::string& v : r.violations) {
@@ -246,6 +265,10 @@ int campaign(const Options& o) {
                 o.seed, o.sessions, faults);
     for (const auto& [kind, n] : kinds)
         std::printf("  %-18s %" PRIu64 "\n", kind.c_str(), n);
+    std::printf("loaders (sessions, confirmed):\n");
+    for (const auto& [variant, n] : variants) {
+        std::printf("  %-18s %" PRIu64 " %" PRIu64 "\n", variant.c_str(), n.sessions, n.confirmed);
+    }
     std::printf("outcomes:\n");
     for (const auto& [outcome, n] : outcomes) {
         std::printf("  %-18s %" PRIu64 "\n", outcome.c_str(), n);

@@ -52,9 +52,10 @@ private:
 };
 
 std::string simName(const FaultPlan& plan) {
-    return strprintf("sim:s%016llx?serial=%s&loader=%s&seed=%llu",
+    return strprintf("sim:s%016llx?serial=%s&loader=%s&seed=%llu&%s",
                      static_cast<unsigned long long>(plan.seed), plan.serial.c_str(),
-                     plan.loader.c_str(), static_cast<unsigned long long>(plan.seed & 0xFFFFFFFF));
+                     plan.loader.c_str(), static_cast<unsigned long long>(plan.seed & 0xFFFFFFFF),
+                     plan.loaderOptions().c_str());
 }
 
 void chooseConfiguration(MainDialog& dialog, const FaultPlan& plan) {

@@ -17,15 +17,19 @@ TEST(FaultPlan, TheSeedDecidesEverything) {
     EXPECT_EQ(a.describe(), b.describe());
     EXPECT_EQ(a.serial, b.serial);
     EXPECT_EQ(a.baud, b.baud);
+    EXPECT_EQ(a.loaderOptions(), b.loaderOptions());
     EXPECT_NE(a.describe() + a.serial, c.describe() + c.serial);
     EXPECT_NE(sessionSeed(1, 0), sessionSeed(1, 1));
     EXPECT_NE(sessionSeed(1, 0), sessionSeed(2, 0));
 }
 
 TEST(FaultPlan, PlansCoverEveryFaultWithinTheSettingsLimits) {
-    std::set<std::string> kinds, contract, sessionKinds;
+    std::set<std::string> kinds, contract, sessionKinds, loaders;
     for (uint64_t i = 0; i < 2000; ++i) {
         const FaultPlan p = planFaults(sessionSeed(7, i));
+        loaders.insert(p.writeCheck + "," + p.frameGap);
+        ASSERT_GE(p.ftgKhz, 257);
+        ASSERT_LE(p.ftgKhz, 476);
         // One to three faults of the wire and the flash (fewer after a kill, which keeps only
         // those of the wire), and at most one of the safety contract.
         ASSERT_LE(p.count(), 4u);
@@ -52,6 +56,7 @@ TEST(FaultPlan, PlansCoverEveryFaultWithinTheSettingsLimits) {
                                             "corrupt-sent", "lose-rate", "lose-reply", "lose-sent",
                                             "power-loss", "power-off", "program-change",
                                             "refuse-password", "silent", "stuck", "swap"}));
+    EXPECT_EQ(loaders, (std::set<std::string>{"ack,drop", "ack,wait", "nak,drop", "nak,wait"}));
 }
 
 TEST(Session, SessionsHoldTheirInvariantsAndReplayExactly) {
