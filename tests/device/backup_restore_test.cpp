@@ -180,7 +180,8 @@ TEST_P(SegmentBRestore, SegmentBOnlyWhenAskedAndFailedWritesUseTheAttempts) {
               RestoreOutcome::Incomplete);
     const std::vector<std::string> shown = ui.texts();
     ASSERT_EQ(shown.size(), 6u);  // question, three failed writes, the end, what is left
-    EXPECT_EQ(shown[1], "ERROR: Verification failed!");
+    EXPECT_EQ(shown[1], std::string(GetParam()) == "ack" ? "ERROR: Verification failed!"
+                                                         : "ERROR: Communication Error!");
     EXPECT_EQ(shown[4], "WARNING!\n\nSegment A restored, Segment B NOT SENT!");
     EXPECT_EQ(shown[5].rfind("Segment B (calibration) of the transmitter is half-written or "
                              "damaged.\nTo put it back:\n",
