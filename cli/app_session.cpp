@@ -27,6 +27,7 @@ AppSession::~AppSession() {
 SettingsLoadOptions AppSession::loadOptions() {
     SettingsLoadOptions options;
     options.port = ctx_.port;
+    options.logFile = ctx_.logFile;
     options.failure = &failure_;
     return options;
 }
@@ -43,6 +44,8 @@ int AppSession::start() {
         return kExitOk;
     if (dialog_->settingsFailed())
         return reportSettingsFailure();
+    if (!dialog_->logFailure().empty())
+        return kExitFailure;  // the message has been shown; nothing was started
     reportReadFailure();
     return kExitFailure;
 }
@@ -63,6 +66,10 @@ void AppSession::command(int id) {
         posted_.pop_front();
         dialog_->onCommand(next);
     }
+}
+
+int AppSession::finish(int code) const {
+    return code == kExitOk && !dialog_->logFailure().empty() ? kExitFailure : code;
 }
 
 void AppSession::showAbout() {

@@ -9,6 +9,7 @@
 #include "bsl/titxt.h"
 #include "command.h"
 #include "console_ui.h"
+#include "device/production_log.h"
 #include "device_command.h"
 #include "link_session.h"
 
@@ -88,8 +89,8 @@ int run(Context& ctx) {
     if (!checkImage(file))
         return kExitFailure;
     LinkSession session(ctx);
-    if (!session.loadSettings())
-        return kExitSettings;
+    if (const int code = session.start(); code != kExitOk)
+        return code;
     BslLink& link = session.link();
     link.setPatchFile(findDataFile(link.patchFile(), ctx.iniPath));
     if (!checkPatch(link.patchFile()) || !confirmed(ctx, file, link.portName()))
@@ -98,12 +99,18 @@ int run(Context& ctx) {
     showProgress(link, *ctx.ui);
     const bool programmed = runProgramming(link, ProgrammingMode::FullRun, file);
     ctx.ui->infoClose();
+    LogRecord record;
+    record.operation = "program";
+    record.attempts = 1;
+    record.outcome = programmed ? "programmed from " + file
+                                : "not programmed from " + file + ": " + failureText(link);
+    const int code = session.finish(record, programmed ? kExitOk : kExitFailure);
     if (!programmed) {
         printFailure(link);
-        return kExitFailure;
+        return code;
     }
     std::printf("%s\n", cp1252ToUtf8(link.message()).c_str());
-    return kExitOk;
+    return code;
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ int run(Context& ctx) {
     if (const int code = session.start(); code != kExitOk)
         return code;
     printConfiguration(session.model(), session.dialog().data().actual.nBitMaske, ctx.json);
-    return kExitOk;
+    return session.finish(kExitOk);
 }
 
 const Command kCommand{

@@ -9,7 +9,7 @@
 #include "command.h"
 #include "config_output.h"
 #include "core/dialog_ids.h"
-#include "device/flows.h"
+#include "device/outcomes.h"
 
 namespace kv58::cli {
 
@@ -116,32 +116,6 @@ bool enterTemperature(DialogModel& model, int editId, const char* what, const st
     return true;
 }
 
-const char* outcomeText(WriteOutcome outcome) {
-    switch (outcome) {
-        case WriteOutcome::Confirmed:
-            return "written and confirmed";
-        case WriteOutcome::Declined:
-            return "not written: the question was not answered yes";
-        case WriteOutcome::RangeRefused:
-            return "not written: T min or T max out of range";
-        case WriteOutcome::IdentityError:
-            return "not written: another transmitter is connected";
-        case WriteOutcome::NotSent:
-            return "not written: attempts used up";
-        case WriteOutcome::RereadFailed:
-            return "written, but the reread failed";
-        case WriteOutcome::Mismatch:
-            return "written, but the reread shows other data";
-        case WriteOutcome::RestoreFailed:
-            return "written, the program changed and its restore failed";
-        case WriteOutcome::ProgramUnchecked:
-            return "written, but the program could not be read back for its check";
-        case WriteOutcome::NotStarted:
-            break;
-    }
-    return "not written";
-}
-
 int run(Context& ctx) {
     Choices choices;
     std::string error;
@@ -162,12 +136,12 @@ int run(Context& ctx) {
     if (choices.tMax && !enterTemperature(model, ids::kTMaxEdit, "T max", *choices.tMax))
         return kExitFailure;
     session.command(ids::kMenuWrite);
-    const WriteOutcome outcome = session.dialog().flows().lastWriteOutcome();
-    std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(outcome));
-    if (outcome != WriteOutcome::Confirmed)
-        return kExitFailure;
+    const OutcomeReport outcome = describeOutcome(session.dialog().flows().lastWriteOutcome());
+    std::fprintf(stderr, "kv58ctl: %s\n", outcome.text);
+    if (outcome.exitCode != kExitOk)
+        return outcome.exitCode;
     printConfiguration(model, session.dialog().data().actual.nBitMaske, ctx.json);
-    return kExitOk;
+    return session.finish(kExitOk);
 }
 
 }  // namespace

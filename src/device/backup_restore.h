@@ -66,6 +66,7 @@ struct RestoreReport {
     std::string undoFile;            // the file the undo entry went to (Windows-style path)
     // The first byte of the reread that differs from the entry (Mismatch).
     uint16_t differenceAddress = 0;
+    int attempts = 0;  // of the identity check and the transfers, from 1 once started
 };
 
 class BackupRestore {

@@ -71,7 +71,7 @@ bool Flows::ReadDataKV58(bool reread) {
     applyPortSettings();
     const int attempts = std::max(1, settings_.MaxWriteCnt);
     bool ok = false;
-    for (int attempt = 0; attempt < attempts && !ok; ++attempt)
+    for (readAttempts_ = 0; readAttempts_ < attempts && !ok; ++readAttempts_)
         ok = readAttempt(reread);
     ui_.infoClose();
     if (ok) {
@@ -156,6 +156,8 @@ void Flows::RestoreTransmitter() {
 }
 
 void Flows::WriteDataKV58() {
+    writeAttempts_ = 0;
+    backupFile_.clear();
     host_.takeEntries();
     if (ui_.messageBox(text::kWriteQuestion, MsgIcon::Question, MsgButtons::YesNo) !=
         MsgAnswer::Yes) {
@@ -196,6 +198,7 @@ void Flows::runWriteAttempts() {
     const PasswordFileList passwords = settings_.passwordFileNames();
     bool identityChecked = false;
     for (int attempt = 0;;) {
+        writeAttempts_ = attempt + 1;
         if (!identityChecked) {
             ui_.infoSetText(text::kRereading);
             if (readSegmentA(link_, passwords, data_.segmentARead)) {
@@ -204,8 +207,11 @@ void Flows::runWriteAttempts() {
                     return;
                 }
                 // A backup that cannot be written has been reported to the user by now.
-                static_cast<void>(SaveInfoMemory(settings_, data_.segmentARead, data_.segmentAWrite,
-                                                 data_.segmentBSaved, ui_, now()));
+                if (SaveInfoMemory(settings_, data_.segmentARead, data_.segmentAWrite,
+                                   data_.segmentBSaved, ui_, now()) &&
+                    settings_.SaveData) {
+                    backupFile_ = backupFilePath(settings_.SavePath, data_.segmentARead);
+                }
                 identityChecked = true;
             } else {
                 ui_.messageBox(strprintf(text::kWriteWarning, attempt + 1, settings_.MaxWriteCnt,

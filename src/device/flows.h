@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <functional>
+#include <string>
 
 #include "base/clock.h"
 #include "base/user_interface.h"
@@ -61,6 +62,12 @@ public:
     [[nodiscard]] bool rereadAfterWrite();
 
     WriteOutcome lastWriteOutcome() const { return writeOutcome_; }
+    // Attempts the last read (a write's reread included) and the last write's identity check
+    // and transfer took, and the backup file the last write appended its entry to ("" when
+    // none was written): what the production log records besides the outcome.
+    int lastReadAttempts() const { return readAttempts_; }
+    int lastWriteAttempts() const { return writeAttempts_; }
+    const std::string& lastBackupFile() const { return backupFile_; }
 
     // The local time of backup entries; tests fix it.
     std::function<std::tm()> now;
@@ -85,6 +92,9 @@ private:
     WriteOutcome writeOutcome_ = WriteOutcome::NotStarted;
     bool rereadMismatch_ = false;
     bool restoreFailed_ = false;
+    int readAttempts_ = 0;
+    int writeAttempts_ = 0;
+    std::string backupFile_;
 };
 
 }  // namespace kv58
