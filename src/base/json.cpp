@@ -110,8 +110,7 @@ private:
             case 't':
                 return literal("true") ? std::optional(JsonValue::boolean(true)) : fail("true?");
             case 'f':
-                return literal("false") ? std::optional(JsonValue::boolean(false))
-                                        : fail("false?");
+                return literal("false") ? std::optional(JsonValue::boolean(false)) : fail("false?");
             case 'n':
                 return literal("null") ? std::optional(JsonValue()) : fail("null?");
             default:
@@ -195,10 +194,9 @@ private:
         if (peek() == '.' && !digitsAfter(1))
             return fail("digits expected after '.'");
         if (peek() == 'e' || peek() == 'E') {
-            size_t sign = (pos_ + 1 < text_.size() && (text_[pos_ + 1] == '+' ||
-                                                       text_[pos_ + 1] == '-'))
-                              ? 1
-                              : 0;
+            size_t sign =
+                (pos_ + 1 < text_.size() && (text_[pos_ + 1] == '+' || text_[pos_ + 1] == '-')) ? 1
+                                                                                                : 0;
             if (!digitsAfter(1 + sign))
                 return fail("digits expected in the exponent");
         }

@@ -30,10 +30,9 @@ bool AppendFile::open(const std::string& path, std::string& reason) {
     close();
     // Append-only access: every write goes to the end of the file as one piece, whatever
     // other processes append meanwhile. Others may read, write and append too.
-    const HANDLE file =
-        CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         reason = systemText(GetLastError());
         return false;

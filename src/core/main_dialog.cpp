@@ -50,7 +50,7 @@ void describeWrite(LogRecord& record, const Flows& flows, const TransmitterData&
                         outcome == WriteOutcome::ProgramUnchecked;
     if (reread)
         record.after = loggedConfiguration(data.actual, degreeSign);
-    record.backupFile = cp1252ToUtf8(flows.lastBackupFile());
+    record.backupFile = cp1252ToUtf8(nativePath(flows.lastBackupFile()));
     if (!flows.lastBackupFile().empty())
         record.backupEntry = backupEntryCount(flows.lastBackupFile());
 }

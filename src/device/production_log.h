@@ -110,7 +110,7 @@ private:
 constexpr size_t kMaxLogLineLength = 64 * 1024;
 
 struct LogFilter {
-    std::optional<std::string> serial;  // exact serial number
+    std::optional<std::string> serial;   // exact serial number
     std::optional<int64_t> sinceUnixMs;  // records at or after this moment
 };
 

@@ -61,8 +61,9 @@ std::vector<const SerialPortInfo*> withSerial(const std::vector<const SerialPort
 bool resolveSerial(const std::vector<const SerialPortInfo*>& adapters, const std::string& serial,
                    std::string& device, std::string& error) {
     if (serial.empty()) {
-        error = "usb: needs the adapter's USB serial number, as in usb:A12345 (kv58ctl ports "
-                "shows them)";
+        error =
+            "usb: needs the adapter's USB serial number, as in usb:A12345 (kv58ctl ports "
+            "shows them)";
         return false;
     }
     const std::vector<const SerialPortInfo*> found = withSerial(adapters, serial);
@@ -99,8 +100,7 @@ bool resolvePortNameAmong(const std::string& name, const std::vector<SerialPortI
     const std::vector<const SerialPortInfo*> adapters = usbAdapters(ports);
     if (equalsIgnoreCase(name, kAutoPortName))
         return resolveAuto(adapters, device, error);
-    return resolveSerial(adapters, name.substr(std::string(kUsbPortPrefix).size()), device,
-                         error);
+    return resolveSerial(adapters, name.substr(std::string(kUsbPortPrefix).size()), device, error);
 }
 
 bool resolvePortName(const std::string& name, std::string& device, std::string& error) {
