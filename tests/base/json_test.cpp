@@ -10,13 +10,23 @@ namespace {
 
 TEST(JsonString, EscapesQuotesBackslashesAndControlCharacters) {
     EXPECT_EQ(jsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\u000a\\u0001\"");
-    EXPECT_EQ(jsonString("\xC2\xB0" "C"), "\"\xC2\xB0" "C\"") << "UTF-8 passes unchanged";
-    EXPECT_EQ(jsonCp1252("\xB0" "F"), "\"\xC2\xB0" "F\"") << "Windows-1252 becomes UTF-8";
+    EXPECT_EQ(jsonString("\xC2\xB0"
+                         "C"),
+              "\"\xC2\xB0"
+              "C\"")
+        << "UTF-8 passes unchanged";
+    EXPECT_EQ(jsonCp1252("\xB0"
+                         "F"),
+              "\"\xC2\xB0"
+              "F\"")
+        << "Windows-1252 becomes UTF-8";
 }
 
 TEST(JsonString, BytesThatAreNotUtf8BecomeTheReplacementCharacter) {
     const std::string fffd = "\xEF\xBF\xBD";
-    EXPECT_EQ(jsonString("a\xFF" "b"), "\"a" + fffd + "b\"");
+    EXPECT_EQ(jsonString("a\xFF"
+                         "b"),
+              "\"a" + fffd + "b\"");
     EXPECT_EQ(jsonString("\xC0\xAF"), "\"" + fffd + fffd + "\"") << "overlong form";
     EXPECT_EQ(jsonString("\xED\xA0\x80"), "\"" + fffd + fffd + fffd + "\"") << "a surrogate";
     EXPECT_EQ(jsonString("\xE2\x82"), "\"" + fffd + fffd + "\"") << "cut off";
@@ -75,8 +85,8 @@ TEST(JsonReader, RefusesWhatIsNotJsonSayingWhere) {
 }
 
 TEST(JsonReader, NestingIsBounded) {
-    EXPECT_TRUE(parseJson(std::string(kMaxJsonDepth - 1, '[') +
-                          std::string(kMaxJsonDepth - 1, ']')));
+    EXPECT_TRUE(
+        parseJson(std::string(kMaxJsonDepth - 1, '[') + std::string(kMaxJsonDepth - 1, ']')));
     std::string error;
     EXPECT_FALSE(parseJson(std::string(100'000, '['), &error)) << "no stack overflow";
     EXPECT_EQ(error, "at 33: nested too deeply");

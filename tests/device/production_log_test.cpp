@@ -10,8 +10,8 @@
 #include "base/json.h"
 #include "base/timestamp.h"
 #include "core/dialog_ids.h"
-#include "device/flows.h"
 #include "device/flow_fixture.h"
+#include "device/flows.h"
 #include "support/temp_dir.h"
 
 namespace kv58 {
@@ -31,8 +31,16 @@ LogRecord sampleWrite() {
     r.serial = "K58-104711";
     r.type = "KV58-FT";
     r.softwareVersion = "01.02";
-    r.before = LoggedConfiguration{45075, -20, 80, "0 - 10 V", "\xC2\xB0" "C",
-                                   "%RH / \xC2\xB0" "C", "No", true};
+    r.before = LoggedConfiguration{45075,
+                                   -20,
+                                   80,
+                                   "0 - 10 V",
+                                   "\xC2\xB0"
+                                   "C",
+                                   "%RH / \xC2\xB0"
+                                   "C",
+                                   "No",
+                                   true};
     r.after = r.before;
     r.after->word = 45107;
     r.after->output = "4 - 20 mA";
@@ -51,10 +59,14 @@ TEST(ProductionLogLine, HasTheDocumentedFormAndReadsBack) {
               "\"program\": \"kv58ctl 2.08.000\", \"operation\": \"write\", \"port\": "
               "\"/dev/ttyUSB0\", \"serial\": \"K58-104711\", \"type\": \"KV58-FT\", "
               "\"softwareVersion\": \"01.02\", \"before\": {\"word\": 45075, \"output\": \"0 - 10 "
-              "V\", \"unit\": \"\xC2\xB0" "C\", \"tmin\": -20, \"tmax\": 80, \"display\": \"%RH / "
-              "\xC2\xB0" "C\", \"alarmRelay\": \"No\", \"factoryCalibration\": true}, \"after\": "
-              "{\"word\": 45107, \"output\": \"4 - 20 mA\", \"unit\": \"\xC2\xB0" "C\", \"tmin\": "
-              "-20, \"tmax\": 80, \"display\": \"%RH / \xC2\xB0" "C\", \"alarmRelay\": \"No\", "
+              "V\", \"unit\": \"\xC2\xB0"
+              "C\", \"tmin\": -20, \"tmax\": 80, \"display\": \"%RH / "
+              "\xC2\xB0"
+              "C\", \"alarmRelay\": \"No\", \"factoryCalibration\": true}, \"after\": "
+              "{\"word\": 45107, \"output\": \"4 - 20 mA\", \"unit\": \"\xC2\xB0"
+              "C\", \"tmin\": "
+              "-20, \"tmax\": 80, \"display\": \"%RH / \xC2\xB0"
+              "C\", \"alarmRelay\": \"No\", "
               "\"factoryCalibration\": true}, \"outcome\": \"written and confirmed\", "
               "\"exitCode\": 0, \"attempts\": 2, \"durationMs\": 10383, \"backupFile\": "
               "\"backup\\\\K58\\\"1.dat\", \"backupEntry\": 3}\n");
@@ -87,7 +99,7 @@ TEST(ProductionLogLine, ALineThatIsNotARecordSaysWhy) {
         {without("\"attempts\": 2", "\"attempts\": \"2\""), "\"attempts\" of the wrong type"},
         {without("\"attempts\": 2", "\"attempts\": 2.5"), "\"attempts\" a whole number"},
         {without("\"word\": 45075", "\"word\": true"), "\"before\" \"word\" of the wrong type"},
-        {without("\"after\": {", "\"after\": [{") , "not JSON (at 545: ',' or ']' expected)"},
+        {without("\"after\": {", "\"after\": [{"), "not JSON (at 545: ',' or ']' expected)"},
     };
     for (const auto& c : cases) {
         LogRecord record;
@@ -226,8 +238,7 @@ protected:
         EXPECT_TRUE(readProductionLog(
             dir.file("production.log"), {},
             [&](const LogRecord& r, std::string_view) { out.push_back(r); },
-            [](long n, const std::string& fault) { ADD_FAILURE() << n << ": " << fault; },
-            error))
+            [](long n, const std::string& fault) { ADD_FAILURE() << n << ": " << fault; }, error))
             << error;
         return out;
     }

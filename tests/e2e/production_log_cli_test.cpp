@@ -92,7 +92,8 @@ TEST_F(ProductionLogCli, LogPrintsFiltersAndExportsWhatWasLogged) {
     const ProgramRun all = ctl({"log", log});
     EXPECT_EQ(all.exitCode, 0);
     EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 2) << all.out;
-    EXPECT_TRUE(contains(all.out, "  read         sim:?serial=AB-1  AB-1  - -> B013  read (exit 0)"))
+    EXPECT_TRUE(
+        contains(all.out, "  read         sim:?serial=AB-1  AB-1  - -> B013  read (exit 0)"))
         << all.out;
     EXPECT_TRUE(contains(all.err, "line 3 is not an operation of the log")) << all.err;
 
@@ -100,7 +101,8 @@ TEST_F(ProductionLogCli, LogPrintsFiltersAndExportsWhatWasLogged) {
     EXPECT_EQ(one.exitCode, 0);
     ASSERT_EQ(std::count(one.out.begin(), one.out.end(), '\n'), 2) << one.out;
     EXPECT_EQ(one.out.substr(0, 5), "time,");
-    EXPECT_TRUE(contains(one.out, ",read,sim:?serial=CD-2,CD-2,KV58-FT,01.02,,,,,,,,,B013,0 - 10 V,"))
+    EXPECT_TRUE(
+        contains(one.out, ",read,sim:?serial=CD-2,CD-2,KV58-FT,01.02,,,,,,,,,B013,0 - 10 V,"))
         << one.out;
 
     const ProgramRun json = ctl({"log", log, "--since", "2000-01-01", "--json"});
@@ -113,9 +115,10 @@ TEST_F(ProductionLogCli, LogPrintsFiltersAndExportsWhatWasLogged) {
 
 TEST_F(ProductionLogCli, ALogThatCannotBeWrittenStopsTheCommandBeforeTheDevice) {
     const std::string state = dir.file("sim.state");
-    for (const std::vector<std::string>& command :
-         {std::vector<std::string>{"read"}, {"write", "--output", "4 - 20 mA", "--yes"},
-          {"dump", "A"}, {"probe"}}) {
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"read"},
+                                                    {"write", "--output", "4 - 20 mA", "--yes"},
+                                                    {"dump", "A"},
+                                                    {"probe"}}) {
         std::vector<std::string> args = {"--log", dir.path(), "--port", "sim:?state=" + state};
         args.insert(args.end(), command.begin(), command.end());
         const ProgramRun r = ctl(args);

@@ -65,7 +65,8 @@ TEST(PortResolution, UsbSerialFindsTheAdapterWhereverItIsPluggedIn) {
                                                usb("/dev/ttyUSB1", "FTB9X2"), native("/dev/ttyS0")};
     EXPECT_EQ(resolve("usb:FTB9X2", ports).device, "/dev/ttyUSB1");
     EXPECT_EQ(resolve("USB:ftb9x2", ports).device, "/dev/ttyUSB1") << "case folded when unique";
-    const std::vector<SerialPortInfo> cased = {usb("/dev/ttyUSB0", "ab"), usb("/dev/ttyUSB1", "AB")};
+    const std::vector<SerialPortInfo> cased = {usb("/dev/ttyUSB0", "ab"),
+                                               usb("/dev/ttyUSB1", "AB")};
     EXPECT_EQ(resolve("usb:AB", cased).device, "/dev/ttyUSB1") << "an exact match first";
 
     const Resolved missing = resolve("usb:Z9", ports);
@@ -78,7 +79,8 @@ TEST(PortResolution, UsbSerialFindsTheAdapterWhereverItIsPluggedIn) {
               "usb:Z9: no USB serial adapter with serial number \"Z9\" is connected (none is "
               "connected)");
 
-    const Resolved twins = resolve("usb:A1", {usb("/dev/ttyUSB0", "A1"), usb("/dev/ttyUSB1", "A1")});
+    const Resolved twins =
+        resolve("usb:A1", {usb("/dev/ttyUSB0", "A1"), usb("/dev/ttyUSB1", "A1")});
     EXPECT_FALSE(twins.ok);
     EXPECT_NE(twins.error.find("2 USB serial adapters have serial number \"A1\""),
               std::string::npos)
@@ -121,8 +123,8 @@ TEST(UsbInstance, ReadsIdsAndSerialNumbersAsTheDeviceTreeNamesThem) {
     EXPECT_EQ(id.productId, 0x6010);
     EXPECT_EQ(id.serialNumber, "FT4XQ9") << "without the port letter";
 
-    for (const char* bad : {"", "ROOT_HUB20", "VID_04G3&PID_6001", "VID_0403-PID_6001",
-                            "VID_0403&PID_60"}) {
+    for (const char* bad :
+         {"", "ROOT_HUB20", "VID_04G3&PID_6001", "VID_0403-PID_6001", "VID_0403&PID_60"}) {
         EXPECT_FALSE(parseUsbInstance(bad, "A1", id)) << bad;
     }
 }
