@@ -1,20 +1,23 @@
 # Build helpers shared by the library layers, the programs and the tests.
 
+# The options are the C++ compiler's: a Windows resource script in the same target goes to the
+# resource compiler without them.
 add_library(kv58_options INTERFACE)
-target_compile_options(kv58_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
-                       -Wno-sign-conversion)
+set(kv58_warnings -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+target_compile_options(kv58_options INTERFACE "$<$<COMPILE_LANGUAGE:CXX>:${kv58_warnings}>")
 if(KV58_WERROR)
-  target_compile_options(kv58_options INTERFACE -Werror)
+  target_compile_options(kv58_options INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-Werror>)
 endif()
 # GCC 12 reports std::string concatenations ("[" + text) as overlapping copies when it
 # optimises (-O2 and above): a known false positive that breaks the Release build.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12
    AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-  target_compile_options(kv58_options INTERFACE -Wno-restrict)
+  target_compile_options(kv58_options INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-Wno-restrict>)
 endif()
 if(KV58_SANITIZE)
-  target_compile_options(kv58_options INTERFACE -fsanitize=address,undefined
-                         -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  set(kv58_sanitize -fsanitize=address,undefined -fno-omit-frame-pointer
+                    -fno-sanitize-recover=all)
+  target_compile_options(kv58_options INTERFACE "$<$<COMPILE_LANGUAGE:CXX>:${kv58_sanitize}>")
   target_link_options(kv58_options INTERFACE -fsanitize=address,undefined)
 endif()
 # Programs cross-built for Windows carry the compiler's runtime inside (no DLLs to ship or to
@@ -126,4 +129,38 @@ function(kv58_link_layers target)
     target_link_libraries(${target} PRIVATE kv58_${layer})
   endforeach()
   target_link_libraries(${target} PRIVATE kv58_options)
+endfunction()
+
+# kv58_program_version(): the program's version numbers, as the code states them
+# (src/core/main_dialog.h), in KV58_VERSION_MAJOR, _MINOR, _PATCH and _BUILD, and as the
+# window title writes them in KV58_VERSION_TEXT ("2.08.000"), for the resources and the
+# Windows archive.
+function(kv58_program_version)
+  set(header ${PROJECT_SOURCE_DIR}/src/core/main_dialog.h)
+  file(STRINGS ${header} lines REGEX "constexpr int kVersion[A-Za-z]+ = [0-9]+;")
+  foreach(line IN LISTS lines)
+    string(REGEX MATCH "kVersion([A-Za-z]+) = ([0-9]+)" matched "${line}")
+    string(TOUPPER "${CMAKE_MATCH_1}" part)
+    set(KV58_VERSION_${part} ${CMAKE_MATCH_2})
+  endforeach()
+  foreach(part MAJOR MINOR PATCH BUILD)
+    if(NOT DEFINED KV58_VERSION_${part})
+      message(FATAL_ERROR "${header} gives no kVersion number for ${part}")
+    endif()
+    set(KV58_VERSION_${part} ${KV58_VERSION_${part}} PARENT_SCOPE)
+  endforeach()
+  kv58_zero_padded(minor ${KV58_VERSION_MINOR} 2)
+  kv58_zero_padded(patch ${KV58_VERSION_PATCH} 3)
+  set(KV58_VERSION_TEXT "${KV58_VERSION_MAJOR}.${minor}.${patch}" PARENT_SCOPE)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+endfunction()
+
+# kv58_zero_padded(OUT VALUE WIDTH): VALUE with leading zeros up to WIDTH digits, as "%0Nd".
+function(kv58_zero_padded out value width)
+  string(LENGTH "${value}" length)
+  while(length LESS width)
+    string(PREPEND value "0")
+    math(EXPR length "${length} + 1")
+  endwhile()
+  set(${out} ${value} PARENT_SCOPE)
 endfunction()

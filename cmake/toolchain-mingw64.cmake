@@ -1,7 +1,9 @@
 # Cross-build for 64-bit Windows with the mingw-w64 compiler (Debian g++-mingw-w64-x86-64).
 #
-#   cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
-#         -DKV58_BUILD_GUI=OFF
+#   cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake
+#
+# The desktop program is then KV58.exe with the Win32 front end (app/win32), which needs
+# nothing beyond the system's libraries; the Qt front end is not cross-built.
 #
 # The "-posix" variant of the compiler is used: the default "-win32" thread model has no
 # std::thread or std::mutex. Programs are linked statically (see Kv58Helpers.cmake), so a

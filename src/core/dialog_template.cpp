@@ -1,5 +1,7 @@
 #include "core/dialog_template.h"
 
+#include "base/text.h"
+
 namespace kv58 {
 
 // The templates are tables: one control a line, in the order of the template fields.
@@ -139,5 +141,13 @@ const DialogTemplate& contactTemplate() {
 }
 
 // clang-format on
+
+std::string contactLinkTarget(std::string_view link) {
+    const std::string_view text = trimView(link);
+    const size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return std::string(text);
+    return std::string(text.substr(0, colon + 1)) + trim(text.substr(colon + 1));
+}
 
 }  // namespace kv58

@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv58 {
@@ -86,6 +87,12 @@ const MenuTemplate& mainMenuTemplate();
 const DialogTemplate& portPromptTemplate();
 // Template 131: the information window shown while the transmitter is being talked to.
 const DialogTemplate& infoWindowTemplate();
+// The information window's progress bar, in dialog units: not a control of template 131 (its
+// only control is the text), it sits in the margin below the text.
+struct DialogRect {
+    int x, y, width, height;
+};
+constexpr DialogRect kInfoProgressBar{7, 29, 178, 5};
 // Template 100: About, with the version line (1038) filled in when it opens.
 const DialogTemplate& aboutTemplate();
 // Template 137: Contact, with the mail (1041) and homepage (1042) buttons.
@@ -99,5 +106,10 @@ constexpr int kContactBitmap = 136;
 // the string table has; the opener drops it before handing the link over.
 constexpr const char* kContactMailLink = "mailto: kv58-service@example.com";
 constexpr const char* kContactHomepageLink = "https://www.example.com/kv58/";
+
+// The link a Contact string names, as the desktop's opener takes it: without blanks around it
+// and after the scheme's colon ("mailto: a@b" -> "mailto:a@b"), which a shell would pass on
+// and a mail program or URL parser would take for part of the address.
+std::string contactLinkTarget(std::string_view link);
 
 }  // namespace kv58

@@ -2,7 +2,6 @@
 
 #include <QDesktopServices>
 
-#include "base/text.h"
 #include "core/dialog_template.h"
 #include "device/messages.h"
 #include "dialog_builder.h"
@@ -20,14 +19,8 @@ UrlOpener desktopUrlOpener() {
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
-// The string table writes the mail link with a blank after the scheme, which a shell takes
-// but a URL parser would keep as part of the address.
 QUrl contactUrl(const std::string& link) {
-    QString text = toQt(trim(link));
-    const qsizetype colon = text.indexOf(u':');
-    if (colon > 0)
-        text = text.left(colon + 1) + text.mid(colon + 1).trimmed();
-    return QUrl(text, QUrl::StrictMode);
+    return QUrl(toQt(contactLinkTarget(link)), QUrl::StrictMode);
 }
 
 ContactDialog::ContactDialog(UserInterface& ui, UrlOpener opener, QWidget* parent)

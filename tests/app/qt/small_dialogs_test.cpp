@@ -12,8 +12,8 @@
 #include "info_window.h"
 #include "port_prompt_dialog.h"
 #include "qt_user_interface.h"
-#include "scripted_messages.h"
 #include "settings/port_prompt.h"
+#include "support/scripted_messages.h"
 
 using namespace kv58;
 using namespace kv58::app;

@@ -1,24 +1,26 @@
-// Message boxes for widget tests: every box is recorded instead of shown, and questions are
-// answered from a script, so that no modal box waits for a person.
+// Message boxes for window tests of a desktop front end: every box is recorded instead of
+// shown, and questions are answered from a script, so that no modal box waits for a person.
+// `Ui` is a front end's UserInterface with a `scriptedMessages` hook.
 #pragma once
 
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "qt_user_interface.h"
+#include "base/user_interface.h"
 
-namespace kv58::app::test {
+namespace kv58::test {
 
-struct Shown {
+struct ShownBox {
     std::string text;  // Windows-1252
     MsgIcon icon;
     MsgButtons buttons;
 };
 
+template <class Ui>
 class ScriptedMessages {
 public:
-    explicit ScriptedMessages(QtUserInterface& ui) {
+    explicit ScriptedMessages(Ui& ui) {
         ui.scriptedMessages = [this](const std::string& text, MsgIcon icon, MsgButtons buttons) {
             shown.push_back({text, icon, buttons});
             if (buttons != MsgButtons::YesNo)
@@ -33,14 +35,14 @@ public:
 
     std::vector<std::string> texts() const {
         std::vector<std::string> all;
-        for (const Shown& s : shown)
+        for (const ShownBox& s : shown)
             all.push_back(s.text);
         return all;
     }
 
-    std::vector<Shown> shown;
+    std::vector<ShownBox> shown;
     // Answers to Yes/No questions, in order; a question beyond the script is answered No.
     std::deque<MsgAnswer> answers;
 };
 
-}  // namespace kv58::app::test
+}  // namespace kv58::test

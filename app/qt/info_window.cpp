@@ -17,8 +17,6 @@ namespace kv58::app {
 namespace {
 
 constexpr int kTextId = 1037;
-// The bar sits in the margin below the text, inside the template's rectangle.
-constexpr int kBarY = 29, kBarHeight = 5;
 constexpr int kExposeTimeoutMs = 500;
 constexpr long kBarSteps = 1000;
 
@@ -49,7 +47,8 @@ InfoWindow::InfoWindow(QWidget* parent)
     bar_ = new QProgressBar(this);
     bar_->setTextVisible(false);
     bar_->setRange(0, static_cast<int>(kBarSteps));
-    bar_->setGeometry(mapDialogRect(built.units, 7, kBarY, 178, kBarHeight));
+    const DialogRect& r = kInfoProgressBar;
+    bar_->setGeometry(mapDialogRect(built.units, r.x, r.y, r.width, r.height));
     bar_->hide();
 }
 

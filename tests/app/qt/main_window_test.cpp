@@ -15,8 +15,8 @@
 #include "base/clock.h"
 #include "core/dialog_ids.h"
 #include "desktop_program.h"
-#include "scripted_messages.h"
 #include "sim/sim_port.h"
+#include "support/scripted_messages.h"
 
 using namespace kv58;
 using namespace kv58::app;
@@ -62,7 +62,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QtUserInterface> ui;
-    std::unique_ptr<test::ScriptedMessages> messages;
+    std::unique_ptr<test::ScriptedMessages<QtUserInterface>> messages;
     std::unique_ptr<VirtualClock> clock;
     std::unique_ptr<DesktopProgram> program;
 
@@ -94,7 +94,7 @@ private Q_SLOTS:
 
     void init() {
         ui = std::make_unique<QtUserInterface>();
-        messages = std::make_unique<test::ScriptedMessages>(*ui);
+        messages = std::make_unique<test::ScriptedMessages<QtUserInterface>>(*ui);
         clock = std::make_unique<VirtualClock>();
     }
 
