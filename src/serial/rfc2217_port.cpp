@@ -22,6 +22,9 @@ using telnet::kOptionBinary;
 using telnet::kOptionComPort;
 using telnet::kOptionSuppressGoAhead;
 
+// Shorter than this, sleeping for the rest of a reply saves no wake-up worth having.
+constexpr int64_t kShortestSleepUs = 1000;
+
 // Received bytes kept for the link: four times the longest reply frame (256 bytes). What a
 // server sends beyond that before the link reads it is dropped and counted, so that a server
 // that streams cannot fill the memory.
@@ -112,6 +115,7 @@ private:
     std::array<Answer, kCommandCount> answers_{};
     Answer flowAnswer_;  // SET-CONTROL answers about flow control (not DTR, RTS, break)
     bool closeNoted_ = false;
+    LineSettings line_;          // as configured: how long the missing bytes of a wait take
     uint64_t dropped_ = 0;       // received bytes dropped because the queue was full
     uint64_t droppedNoted_ = 0;  // of those, the ones the trace has been told of
 };
@@ -258,7 +262,10 @@ bool Rfc2217Port::configure(const LineSettings& s, std::string& error) {
         error = label_ + ": connection lost (" + connection_->closeReason() + ")";
         return false;
     }
-    return checkAnswers(s, steadyNowUs() + address_.timeoutMs * 1000, error);
+    if (!checkAnswers(s, steadyNowUs() + address_.timeoutMs * 1000, error))
+        return false;
+    line_ = s;
+    return true;
 }
 
 bool Rfc2217Port::awaitAnswer(const Answer& answer, uint8_t command, int64_t deadlineUs,
@@ -351,10 +358,18 @@ size_t Rfc2217Port::waitForInput(size_t count, int64_t timeoutMs) {
     // inputQueued() takes in what the connection has received; no more than the queue
     // holds can ever be waited for.
     count = std::min(count, kMaxQueuedInput);
-    return waitForQueuedInput(count, timeoutMs, clock_, [this](size_t, int64_t us) {
+    return waitForQueuedInput(count, timeoutMs, clock_, [this, count](size_t queued, int64_t us) {
         if (connection_->closed())
             return false;
-        connection_->wait(us);
+        // The rest of a reply comes byte by byte: sleep for the time all but the last of
+        // the missing bytes take on the line instead of waking for each of them, then wait
+        // for the last one to arrive.
+        const int64_t lineUs =
+            queued == 0 ? 0 : static_cast<int64_t>(count - queued - 1) * characterTimeUs(line_);
+        if (lineUs >= kShortestSleepUs)
+            realClock().sleepUs(std::min(us, lineUs));
+        else
+            connection_->wait(us);
         return true;
     });
 }

@@ -105,8 +105,7 @@ struct Station {
     std::string folder;
 };
 
-bool setUpStation(Station& s, int index, int baud, const std::string& parent,
-                  std::string& error) {
+bool setUpStation(Station& s, int index, int baud, const std::string& parent, std::string& error) {
     s.folder = parent + "/port-" + std::to_string(index);
     if (::mkdir(s.folder.c_str(), 0755) != 0) {
         error = "cannot create " + s.folder + ": " + std::strerror(errno);
@@ -114,16 +113,14 @@ bool setUpStation(Station& s, int index, int baud, const std::string& parent,
     }
     const std::string serial = "BENCH-" + std::to_string(index);
     const std::vector<std::string> args =
-        index % 2 == 0
-            ? std::vector<std::string>{"--pty", "--line", std::to_string(baud) + ",8E1",
-                                       "--serial", serial}
-            : std::vector<std::string>{"--listen", "127.0.0.1:0", "--serial", serial};
+        index % 2 == 0 ? std::vector<std::string>{"--pty", "--line", std::to_string(baud) + ",8E1",
+                                                  "--serial", serial}
+                       : std::vector<std::string>{"--listen", "127.0.0.1:0", "--serial", serial};
     if (!s.server.start(simProgramPath(), args, s.folder + "/kv58-sim.log", error))
         return false;
     if (!headless::writeBytes(s.folder + "/KV58.ini",
                               headless::settingsText(s.server.firstLine(), baud)) ||
-        !headless::writeBytes(s.folder + "/" + sim::kPasswordFileName,
-                              sim::passwordFileText())) {
+        !headless::writeBytes(s.folder + "/" + sim::kPasswordFileName, sim::passwordFileText())) {
         error = "cannot write the settings into " + s.folder;
         return false;
     }
@@ -197,8 +194,8 @@ bool runOnce(std::vector<Station>& stations, int round, BatchSample& sample, std
         const int st = children[i].status;
         if (!WIFEXITED(st) || WEXITSTATUS(st) != 0) {
             std::ifstream out(stations[i].folder + "/kv58ctl.out");
-            error = "the write on " + stations[i].server.firstLine() + " failed: " +
-                    std::string((std::istreambuf_iterator<char>(out)), {});
+            error = "the write on " + stations[i].server.firstLine() +
+                    " failed: " + std::string((std::istreambuf_iterator<char>(out)), {});
             return false;
         }
     }
@@ -236,10 +233,10 @@ bool runBatch(int ports, int baud, int repeat, std::vector<BatchRow>& rows, std:
 }
 
 std::string formatBatchTable(const std::vector<BatchRow>& rows) {
-    std::string out = strprintf("%5s %7s %4s  %-27s %10s  %-23s %-17s %-17s %-14s\n", "ports",
-                                "baud", "reps", "batch wall ms (min/med/max)", "floor ms",
-                                "ratio (min/med/max)", "kv58ctl cpu % core", "per process %",
-                                "servers cpu %");
+    std::string out =
+        strprintf("%5s %7s %4s  %-27s %10s  %-23s %-17s %-17s %-14s\n", "ports", "baud", "reps",
+                  "batch wall ms (min/med/max)", "floor ms", "ratio (min/med/max)",
+                  "kv58ctl cpu % core", "per process %", "servers cpu %");
     for (const BatchRow& row : rows) {
         std::vector<double> wall, ratio, ctl, perProcess, sims;
         for (const BatchSample& s : row.samples) {
@@ -255,8 +252,8 @@ std::string formatBatchTable(const std::vector<BatchRow>& rows) {
             "%5d %7d %4zu  %8.1f/%8.1f/%8.1f %10.1f  %6.3f/%6.3f/%6.3f   %4.1f/%4.1f/%4.1f    "
             "%4.1f/%4.1f/%4.1f    %4.1f/%4.1f/%4.1f\n",
             row.ports, row.baud, row.samples.size(), w.min, w.median, w.max,
-            static_cast<double>(row.samples.front().floorUs) / 1000, r.min, r.median, r.max,
-            c.min, c.median, c.max, p.min, p.median, p.max, m.min, m.median, m.max);
+            static_cast<double>(row.samples.front().floorUs) / 1000, r.min, r.median, r.max, c.min,
+            c.median, c.max, p.min, p.median, p.max, m.min, m.median, m.max);
     }
     return out;
 }

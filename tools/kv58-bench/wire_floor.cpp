@@ -1,7 +1,6 @@
 #include "wire_floor.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "bsl/bsl_link.h"
 #include "sim/adapter_hold.h"
@@ -99,7 +98,8 @@ Floor FloorMeter::floor(int64_t characterUs, const DeviceTiming& timing) const {
     // When the last byte read so far reaches the host. It is settled (the host waits for it)
     // only once the reply is done: a later byte that fills the adapter's packet lets the bytes
     // before it through earlier than their timer would.
-    std::optional<int64_t> delivered;
+    int64_t delivered = 0;
+    bool deliveryPending = false;
     std::vector<uint8_t> frame;
     bool sending = false;
     const auto takePause = [&](int64_t us) {
@@ -107,9 +107,9 @@ Floor FloorMeter::floor(int64_t characterUs, const DeviceTiming& timing) const {
         f.pausesUs += us;
     };
     const auto settle = [&] {
-        if (delivered)
-            t = std::max(t, *delivered);
-        delivered.reset();
+        if (deliveryPending)
+            t = std::max(t, delivered);
+        deliveryPending = false;
     };
     for (const TraceEvent& e : events_) {
         for (; pause != pauses.end() && pause->startUs < e.timeUs; ++pause) {
@@ -149,6 +149,7 @@ Floor FloorMeter::floor(int64_t characterUs, const DeviceTiming& timing) const {
                 for (size_t i = 0; i < e.bytes.size(); ++i) {
                     replyLine += characterUs;
                     delivered = adapter.take(replyLine).atUs;
+                    deliveryPending = true;
                 }
                 break;
             default:
