@@ -33,6 +33,7 @@ AppSession::~AppSession() {
 SettingsLoadOptions AppSession::loadOptions() {
     SettingsLoadOptions options;
     options.port = ctx_.port;
+    options.logFile = ctx_.logFile;
     options.failure = &failure_;
     return options;
 }
@@ -49,6 +50,8 @@ int AppSession::start() {
         return kExitOk;
     if (dialog_->settingsFailed())
         return reportSettingsFailure();
+    if (!dialog_->logFailure().empty())
+        return kExitFailure;  // the message has been shown; nothing was started
     reportReadFailure();
     // A loader that refuses every password leaves the transmitter's state unknown.
     return dialog_->flows().lastReadDamage() ? kExitDamaged : kExitFailure;
@@ -70,6 +73,10 @@ void AppSession::command(int id) {
         posted_.pop_front();
         dialog_->onCommand(next);
     }
+}
+
+int AppSession::finish(int code) const {
+    return code == kExitOk && !dialog_->logFailure().empty() ? kExitFailure : code;
 }
 
 void AppSession::showAbout() {

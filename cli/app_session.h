@@ -31,6 +31,10 @@ public:
     // A menu or posted command, with the commands it posts delivered at once.
     void command(int id);
 
+    // The exit code of a command that ends with `code`: a failure when the production log
+    // did not take an operation's line (the message has been shown), `code` otherwise.
+    int finish(int code) const;
+
     MainDialog& dialog() { return *dialog_; }
     DialogModel& model() { return dialog_->model(); }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app_session.h"
+#include "base/clock.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "command.h"
@@ -14,6 +15,8 @@
 #include "device/backup_reader.h"
 #include "device/backup_restore.h"
 #include "device/choices.h"
+#include "device/outcomes.h"
+#include "device/production_log.h"
 #include "device/segment_state.h"
 #include "json_text.h"
 #include "outcome_output.h"
@@ -220,36 +223,6 @@ const BackupEntry* chooseEntry(const std::vector<BackupEntry>& entries, const Re
     return &e;
 }
 
-const char* outcomeText(RestoreOutcome outcome) {
-    switch (outcome) {
-        case RestoreOutcome::EntryRefused:
-            return "not restored: the entry's Segment A is not a transmitter's own";
-        case RestoreOutcome::ErasedSegmentB:
-            return "not restored: the entry's Segment B is erased";
-        case RestoreOutcome::Declined:
-            return "not restored: the question was not answered yes";
-        case RestoreOutcome::SerialMismatch:
-            return "not restored: the transmitter is not the entry's";
-        case RestoreOutcome::UndoFailed:
-            return "not restored: the undo entry could not be written";
-        case RestoreOutcome::NotWritten:
-            return "the restore failed: attempts used up";
-        case RestoreOutcome::Incomplete:
-            return "Segment A restored, Segment B not: attempts used up";
-        case RestoreOutcome::RereadFailed:
-            return "written, but the reread failed";
-        case RestoreOutcome::Mismatch:
-            return "written, but the reread differs from the backup";
-        case RestoreOutcome::ProgramChanged:
-            return "written, but the program changed; the whole transmitter was restored";
-        case RestoreOutcome::ProgramUnchecked:
-            return "written and matching, but the program could not be checked";
-        case RestoreOutcome::Confirmed:
-            return "restored and confirmed";
-    }
-    return "not restored";
-}
-
 std::string transmitterSerialText(const RestoreReport& report) {
     if (report.transmitterErased)
         return "(Segment A erased)";
@@ -295,6 +268,41 @@ void printReport(const RestoreReport& report, const BackupEntry& entry,
     }
 }
 
+// The restore's line in the production log: the transmitter as read before it, and after it
+// what the reread showed.
+class LogRestore {
+public:
+    LogRestore(MainDialog& dialog, const std::string& file, const BackupEntry& entry)
+        : dialog_(dialog), startUs_(realClock().nowUs()) {
+        const TransmitterData& data = dialog.data();
+        const char degree = dialog.settings().TSym;
+        record_.operation = "restore";
+        record_.port = dialog.settings().Port;
+        describeTransmitter(record_, decodeSegmentA(entry.segmentA), degree);
+        record_.before = loggedConfiguration(data.actual, degree);
+        record_.backupFile = file;
+        record_.backupEntry = entry.index;
+    }
+
+    void finish(const RestoreReport& report) {
+        const OutcomeReport outcome = describeOutcome(report.outcome, report.left.state);
+        record_.outcome = outcome.text;
+        record_.exitCode = outcome.exitCode;
+        record_.attempts = report.attempts;
+        const RestoreOutcome o = report.outcome;
+        if (o == RestoreOutcome::Mismatch || o == RestoreOutcome::ProgramChanged ||
+            o == RestoreOutcome::ProgramUnchecked || o == RestoreOutcome::Confirmed)
+            record_.after = loggedConfiguration(dialog_.data().actual, dialog_.settings().TSym);
+        record_.durationMs = (realClock().nowUs() - startUs_) / 1000;
+        dialog_.logOperation(record_);
+    }
+
+private:
+    MainDialog& dialog_;
+    int64_t startUs_;
+    LogRecord record_;
+};
+
 int restore(Context& ctx, const Request& r) {
     std::vector<BackupEntry> entries;
     if (!loadEntries(r.file, entries))
@@ -312,16 +320,23 @@ int restore(Context& ctx, const Request& r) {
         return code;
     }
     MainDialog& dialog = session.dialog();
+    if (!dialog.logAllowsOperation()) {
+        std::fprintf(stderr, "kv58ctl: nothing restored\n");
+        return kExitFailure;
+    }
     BackupRestore restorer(dialog.settings(), dialog.link(), *ctx.ui, dialog.run(), dialog.data(),
                            dialog.flows());
+    LogRestore log(dialog, r.file, *entry);
     const RestoreReport report = restorer.restore(*entry, r.options);
+    log.finish(report);
     printReport(report, *entry, r.options);
-    if (report.outcome != RestoreOutcome::Confirmed)
-        return reportOutcome(ctx, outcomeText(report.outcome), report.left, true);
-    std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(report.outcome));
+    const OutcomeReport outcome = describeOutcome(report.outcome, report.left.state);
+    if (outcome.exitCode != kExitOk)
+        return reportOutcome(ctx, outcome.text, report.left, true);
+    std::fprintf(stderr, "kv58ctl: %s\n", outcome.text);
     printConfiguration(session.model(), dialog.data().actual.nBitMaske, ctx.json,
                        outcomeJson(ctx, report.left));
-    return kExitOk;
+    return session.finish(kExitOk);
 }
 
 int run(Context& ctx) {

@@ -1,5 +1,6 @@
 // kv58ctl dump program|A|B [--out FILE]: reads the upper 4 KB of the program flash or an
 // information-memory segment and prints it as a TI-TXT image.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "bsl/titxt.h"
 #include "command.h"
 #include "console_ui.h"
+#include "device/infomem.h"
+#include "device/production_log.h"
 #include "device_command.h"
 #include "link_session.h"
 
@@ -84,6 +87,13 @@ bool readArea(BslLink& link, const PasswordFileList& passwords, const std::strin
     return true;
 }
 
+SegmentData toSegment(const TiTxtSection& section) {
+    SegmentData segment{};
+    std::copy_n(section.bytes.begin(), std::min(section.bytes.size(), segment.size()),
+                segment.begin());
+    return segment;
+}
+
 bool writeOutput(const std::string& image, const std::string& outFile) {
     if (outFile.empty()) {
         std::fwrite(image.data(), 1, image.size(), stdout);
@@ -109,8 +119,8 @@ int run(Context& ctx) {
     if (!parseArguments(ctx, request, exitCode))
         return exitCode;
     LinkSession session(ctx);
-    if (!session.loadSettings())
-        return kExitSettings;
+    if (const int code = session.start(); code != kExitOk)
+        return code;
     PasswordFileList passwords;
     for (const std::string& name : session.settings().passwordFileNames()) {
         passwords.push_back(findDataFile(name, ctx.iniPath));
@@ -120,12 +130,21 @@ int run(Context& ctx) {
     TiTxtSection section;
     const bool ok = readArea(link, passwords, request.area, section);
     ctx.ui->infoClose();
+    LogRecord record;
+    record.operation = "dump " + request.area;
+    record.attempts = 1;
     if (!ok) {
+        record.outcome = "not read: " + failureText(link);
+        const int code = session.finish(record, kExitFailure);
         printFailure(link);
         printUnreadablePasswordFiles(passwords);
-        return kExitFailure;
+        return code;
     }
-    return writeOutput(formatTiTxt({section}, true), request.outFile) ? kExitOk : kExitFailure;
+    if (request.area == "A")
+        describeTransmitter(record, decodeSegmentA(toSegment(section)), session.settings().TSym);
+    const bool written = writeOutput(formatTiTxt({section}, true), request.outFile);
+    record.outcome = written ? "read" : "read, but the image could not be written";
+    return session.finish(record, written ? kExitOk : kExitFailure);
 }
 
 }  // namespace

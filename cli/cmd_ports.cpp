@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "command.h"
 #include "json_text.h"
 #include "serial/port_list.h"
@@ -20,7 +21,9 @@ const Command kCommand{
     "\n"
     "Lists the serial ports the system knows, one per line: the name to give as --port or\n"
     "as Port in the settings file, then its description (for a USB adapter the product\n"
-    "name, with vendor and product id). With --json the ports are an array of objects with\n"
+    "name, with vendor and product id and its USB serial number: usb:SERIAL names that\n"
+    "adapter wherever it is plugged in; auto names the only USB adapter when there is\n"
+    "just one). With --json the ports are an array of objects with\n"
     "\"name\", \"description\", \"transport\" and, for USB adapters, \"usbVendorId\",\n"
     "\"usbProductId\", \"manufacturer\" and \"serialNumber\". Pseudo-terminals (such as\n"
     "kv58-sim --pty makes) and sim: ports are not listed but can be used all the same.\n",
@@ -28,11 +31,16 @@ const Command kCommand{
 
 const CommandRegistrar kRegistrar(kCommand);
 
+// " [USB 0403:6001, serial A12345]": what tells USB adapters apart (usb:SERIAL picks one).
 std::string usbIds(const SerialPortInfo& p) {
-    if (p.usbVendorId < 0)
+    if (p.transport != "usb")
         return "";
-    return strprintf(" [USB %04X:%04X]", static_cast<unsigned>(p.usbVendorId),
-                     static_cast<unsigned>(p.usbProductId));
+    std::string ids = p.usbVendorId < 0
+                          ? std::string(" [USB")
+                          : strprintf(" [USB %04X:%04X", static_cast<unsigned>(p.usbVendorId),
+                                      static_cast<unsigned>(p.usbProductId));
+    ids += p.serialNumber.empty() ? ", no serial number" : ", serial " + p.serialNumber;
+    return ids + "]";
 }
 
 void printJson(const std::vector<SerialPortInfo>& ports) {

@@ -3,6 +3,7 @@
 
 #include "bsl/link_result.h"
 #include "command.h"
+#include "device/production_log.h"
 #include "link_session.h"
 
 namespace kv58::cli {
@@ -28,26 +29,33 @@ int run(Context& ctx) {
     if (!ctx.args.empty())
         return usageError(kCommand, "unexpected argument " + ctx.args[0]);
     LinkSession session(ctx);
-    if (!session.loadSettings())
-        return kExitSettings;
+    if (const int code = session.start(); code != kExitOk)
+        return code;
     BslLink& link = session.link();
+    LogRecord record;
+    record.operation = "probe";
+    record.attempts = 1;
     if (failed(link.openPort())) {
+        record.outcome = "port not opened: " + link.transport().lastError();
+        const int code = session.finish(record, kExitFailure);
         std::fprintf(stderr, "kv58ctl: ERROR: Opening COM-Port failed!\nkv58ctl: %s\n",
                      link.transport().lastError().c_str());
-        return kExitFailure;
+        return code;
     }
     FrameTransport& transport = link.transport();
     transport.enterBootstrapLoader(true);
     const LinkResult rc = transport.synchronize();
     transport.enterBootstrapLoader(false);
     static_cast<void>(transport.closePort());  // the answer is in; nothing more to send
+    record.outcome = failed(rc) ? "no answer: " + linkMessage(rc, false, "") : "loader answers";
+    const int code = session.finish(record, failed(rc) ? kExitFailure : kExitOk);
     if (failed(rc)) {
         std::fprintf(stderr, "kv58ctl: %s\n", linkMessage(rc, false, "").c_str());
-        return kExitFailure;
+        return code;
     }
     std::printf("Boot loader answers on %s (%s).\n", link.portName().c_str(),
                 describe(link.lineSettings()).c_str());
-    return kExitOk;
+    return code;
 }
 
 }  // namespace

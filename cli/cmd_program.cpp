@@ -12,6 +12,7 @@
 #include "command.h"
 #include "console_ui.h"
 #include "device/calibration_guard.h"
+#include "device/production_log.h"
 #include "device_command.h"
 #include "kept_information.h"
 #include "link_session.h"
@@ -130,9 +131,11 @@ bool confirmed(const Context& ctx, const std::string& file, const std::string& p
     return false;
 }
 
-// The run itself, with what it left on the transmitter.
-int programImage(const Context& ctx, BslLink& link, const std::string& image,
+// The run itself, with what it left on the transmitter, recorded in the production log before
+// it is reported.
+int programImage(const Context& ctx, LinkSession& session, const std::string& image,
                  const BeforeEraseCheck& check) {
+    BslLink& link = session.link();
     Outcome left;
     left.wayBack.kind = WayBack::Kind::ProgramFile;
     left.wayBack.file = utf8ToCp1252(image);
@@ -143,15 +146,21 @@ int programImage(const Context& ctx, BslLink& link, const std::string& image,
     const CriticalSection critical;  // to the closing line
     const bool programmed = runProgramming(link, ProgrammingMode::FullRun, image, check);
     ctx.ui->infoClose();
-    if (programmed) {
+    left.state = programmed                                  ? TransmitterState::Confirmed
+                 : link.flashCommandsSent() == flashCommands ? TransmitterState::Unchanged
+                                                             : TransmitterState::Unknown;
+    LogRecord record;
+    record.operation = "program";
+    record.attempts = 1;
+    record.outcome = programmed ? "programmed from " + image
+                                : "not programmed from " + image + ": " + failureText(link);
+    const int code = session.finish(record, exitCodeOf(left.state));
+    if (programmed)
         std::printf("%s\n", cp1252ToUtf8(link.message()).c_str());
-        left.state = TransmitterState::Confirmed;
-        return reportOutcome(ctx, "programmed and verified", left, true);
-    }
-    printFailure(link);
-    left.state = link.flashCommandsSent() == flashCommands ? TransmitterState::Unchanged
-                                                           : TransmitterState::Unknown;
-    return reportOutcome(ctx, "programming failed", left, true);
+    else
+        printFailure(link);
+    reportOutcome(ctx, programmed ? "programmed and verified" : "programming failed", left, true);
+    return code;
 }
 
 int run(Context& ctx) {
@@ -163,8 +172,8 @@ int run(Context& ctx) {
     if (!checkImage(request.file, layout))
         return kExitFailure;
     LinkSession session(ctx);
-    if (!session.loadSettings())
-        return kExitSettings;
+    if (const int code = session.start(); code != kExitOk)
+        return code;
     BslLink& link = session.link();
     link.setPatchFile(findDataFile(link.patchFile(), ctx.iniPath));
     if (!checkPatch(link.patchFile()))
@@ -186,13 +195,13 @@ int run(Context& ctx) {
             request.replaceInfo
                 ? BeforeEraseCheck()
                 : sameCalibration(session.settings().passwordFileNames(), request.file);
-        return programImage(ctx, link, request.file, check);
+        return programImage(ctx, session, request.file, check);
     }
     if (!backUpInformation(session.settings(), kept, *ctx.ui) ||
         !writeImageWithInformation(request.file, kept, link.tempFile())) {
         return kExitFailure;
     }
-    return programImage(ctx, link, link.tempFile(), nullptr);
+    return programImage(ctx, session, link.tempFile(), nullptr);
 }
 
 }  // namespace

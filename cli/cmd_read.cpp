@@ -43,8 +43,9 @@ int run(Context& ctx) {
                     "Segment B:", segmentStateName(b));
     }
     if (!flows.lastReadDamage())
-        return kExitOk;
-    return reportOutcome(ctx, "the transmitter was read", *flows.lastReadDamage(), false);
+        return session.finish(kExitOk);
+    return session.finish(
+        reportOutcome(ctx, "the transmitter was read", *flows.lastReadDamage(), false));
 }
 
 const Command kCommand{

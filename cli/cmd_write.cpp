@@ -10,6 +10,7 @@
 #include "config_output.h"
 #include "core/dialog_ids.h"
 #include "device/flows.h"
+#include "device/outcomes.h"
 #include "outcome_output.h"
 
 namespace kv58::cli {
@@ -127,34 +128,6 @@ bool enterTemperature(DialogModel& model, int editId, const char* what, const st
     return true;
 }
 
-const char* outcomeText(WriteOutcome outcome) {
-    switch (outcome) {
-        case WriteOutcome::Confirmed:
-            return "written and confirmed";
-        case WriteOutcome::Declined:
-            return "not written: the question was not answered yes";
-        case WriteOutcome::RangeRefused:
-            return "not written: T min or T max out of range";
-        case WriteOutcome::IdentityError:
-            return "not written: another transmitter is connected";
-        case WriteOutcome::DamagedRefused:
-            return "not written: Segment A of the transmitter is damaged";
-        case WriteOutcome::NotSent:
-            return "the write failed: attempts used up";
-        case WriteOutcome::RereadFailed:
-            return "written, but the reread failed";
-        case WriteOutcome::Mismatch:
-            return "written, but the reread shows other data";
-        case WriteOutcome::RestoreFailed:
-            return "written, the program changed and its restore failed";
-        case WriteOutcome::ProgramUnchecked:
-            return "written, but the program could not be read back for its check";
-        case WriteOutcome::NotStarted:
-            break;
-    }
-    return "not written";
-}
-
 int run(Context& ctx) {
     Choices choices;
     std::string error;
@@ -176,13 +149,14 @@ int run(Context& ctx) {
         return kExitFailure;
     session.command(ids::kMenuWrite);
     const Flows& flows = session.dialog().flows();
-    const WriteOutcome outcome = flows.lastWriteOutcome();
-    if (outcome != WriteOutcome::Confirmed)
-        return reportOutcome(ctx, outcomeText(outcome), flows.lastOutcome(), true);
-    std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(outcome));
+    const OutcomeReport outcome =
+        describeOutcome(flows.lastWriteOutcome(), flows.lastOutcome().state);
+    if (outcome.exitCode != kExitOk)
+        return reportOutcome(ctx, outcome.text, flows.lastOutcome(), true);
+    std::fprintf(stderr, "kv58ctl: %s\n", outcome.text);
     printConfiguration(model, session.dialog().data().actual.nBitMaske, ctx.json,
                        outcomeJson(ctx, flows.lastOutcome()));
-    return kExitOk;
+    return session.finish(kExitOk);
 }
 
 }  // namespace

@@ -18,13 +18,14 @@ constexpr int kExitSettings = 2;  // settings could not be loaded, as the deskto
 constexpr int kExitDamaged = 3;   // the transmitter is damaged or its state is unknown
 
 struct Context {
-    std::vector<std::string> args;    // arguments after the command name, globals removed
-    std::string iniPath;              // --ini, or the desktop program's settings file
-    bool iniGiven = false;            // --ini was on the command line
-    std::optional<std::string> port;  // --port
-    bool json = false;                // --json
-    bool trace = false;               // --trace
-    bool yes = false;                 // --yes: answer the write questions with Yes
+    std::vector<std::string> args;       // arguments after the command name, globals removed
+    std::string iniPath;                 // --ini, or the desktop program's settings file
+    bool iniGiven = false;               // --ini was on the command line
+    std::optional<std::string> port;     // --port
+    std::optional<std::string> logFile;  // --log: the production log
+    bool json = false;                   // --json
+    bool trace = false;                  // --trace
+    bool yes = false;                    // --yes: answer the write questions with Yes
     ConsoleUi* ui = nullptr;
 };
 

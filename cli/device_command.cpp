@@ -24,11 +24,15 @@ void showProgress(BslLink& link, ConsoleUi& ui) {
     link.setProgressObserver([&ui](long done, long total) { ui.infoProgress(done, total); });
 }
 
-void printFailure(const BslLink& link) {
+std::string failureText(const BslLink& link) {
     std::string text = cp1252ToUtf8(link.message());
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
-    std::fprintf(stderr, "kv58ctl: %s\n", text.c_str());
+    return text;
+}
+
+void printFailure(const BslLink& link) {
+    std::fprintf(stderr, "kv58ctl: %s\n", failureText(link).c_str());
     const std::string& portError = link.transport().lastError();
     if (!portError.empty())
         std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());

@@ -20,6 +20,9 @@ std::string findDataFile(const std::string& name, const std::string& iniPath);
 // Forwards the link's progress to the terminal's progress bar.
 void showProgress(BslLink& link, ConsoleUi& ui);
 
+// The link's message of a failed operation, one line, UTF-8.
+std::string failureText(const BslLink& link);
+
 // "kv58ctl: <message>" on stderr, with the port's own reason when it could not be opened.
 void printFailure(const BslLink& link);
 

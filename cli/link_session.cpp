@@ -4,11 +4,13 @@
 
 #include "base/text.h"
 #include "console_ui.h"
+#include "core/main_dialog.h"
 #include "device/link_settings.h"
 
 namespace kv58::cli {
 
-LinkSession::LinkSession(const Context& ctx, Clock& clock) : ctx_(ctx), link_(clock) {
+LinkSession::LinkSession(const Context& ctx, Clock& clock)
+    : ctx_(ctx), link_(clock), log_(programNameAndVersion()) {
     if (ctx.trace) {
         trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
             std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());
@@ -26,6 +28,7 @@ bool LinkSession::loadSettings() {
     SettingsLoadFailure failure;
     SettingsLoadOptions options;
     options.port = ctx_.port;
+    options.logFile = ctx_.logFile;
     options.failure = &failure;
     if (!LoadSettingsFromFile(settings_, *ctx_.ui, ctx_.iniPath, options)) {
         std::fprintf(stderr, "kv58ctl: ERROR reading INI-File!\nkv58ctl: %s: [%s] %s: %s\n",
@@ -35,6 +38,33 @@ bool LinkSession::loadSettings() {
     }
     applyPortSettings(link_, settings_);
     return true;
+}
+
+}  // namespace kv58::cli
+
+namespace kv58::cli {
+
+int LinkSession::start() {
+    if (!loadSettings())
+        return kExitSettings;
+    std::string error;
+    if (!log_.open(settings_.LogFile, error)) {
+        std::fprintf(stderr, "kv58ctl: %s; no device operation was started\n", error.c_str());
+        return kExitFailure;
+    }
+    startUs_ = link_.clock().nowUs();
+    return kExitOk;
+}
+
+int LinkSession::finish(LogRecord record, int code) {
+    record.port = settings_.Port;
+    record.exitCode = code;
+    record.durationMs = (link_.clock().nowUs() - startUs_) / 1000;
+    std::string error;
+    if (log_.append(std::move(record), error))
+        return code;
+    std::fprintf(stderr, "kv58ctl: %s\n", error.c_str());
+    return code == kExitOk ? kExitFailure : code;
 }
 
 }  // namespace kv58::cli

@@ -23,7 +23,12 @@ const char* const kGlobalHelp =
     "Global options (anywhere on the line):\n"
     "  --ini FILE    settings file (default: the one the desktop program beside kv58ctl uses)\n"
     "  --port NAME   serial port instead of the settings file's: COM3, /dev/ttyUSB0,\n"
-    "                rfc2217://host:port, sim: or sim:?key=value&...\n"
+    "                rfc2217://host:port, sim: or sim:?key=value&..., auto (the one USB\n"
+    "                serial adapter present) or usb:SERIAL (the adapter with that USB serial\n"
+    "                number)\n"
+    "  --log FILE    append a line per device operation to the production log FILE\n"
+    "                (instead of LogFile in [Program] of the settings file); when FILE\n"
+    "                cannot be written, no device operation starts\n"
     "  --json        machine-readable output on stdout\n"
     "  --trace       print every byte on the link, with its time, on stderr\n"
     "  --yes         answer the program's questions with Yes\n"
@@ -73,12 +78,15 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--ini" || arg == "--port") {
+        if (arg == "--ini" || arg == "--port" || arg == "--log") {
             if (!hasValue) {
                 std::fprintf(stderr, "kv58ctl: %s needs a value\n", arg.c_str());
                 return kExitFailure;
             }
-            (arg == "--ini" ? ctx.iniPath : ctx.port.emplace()) = argv[++i];
+            if (arg == "--ini")
+                ctx.iniPath = argv[++i];
+            else
+                (arg == "--port" ? ctx.port : ctx.logFile).emplace(argv[++i]);
             ctx.iniGiven |= arg == "--ini";
         } else if (arg == "--json") {
             ctx.json = true;

@@ -7,17 +7,6 @@
 
 namespace kv58::cli {
 
-int exitCodeOf(TransmitterState state) {
-    switch (state) {
-        case TransmitterState::Confirmed:
-            return kExitOk;
-        case TransmitterState::Unchanged:
-            return kExitFailure;
-        default:
-            return kExitDamaged;
-    }
-}
-
 std::string wayBackProgram(const Context& ctx) {
     std::string program = "kv58ctl";
     if (ctx.iniGiven)

@@ -6,11 +6,9 @@
 
 #include "command.h"
 #include "device/outcome.h"
+#include "device/outcomes.h"
 
 namespace kv58::cli {
-
-// 0 confirmed, 1 unchanged, 3 anything else (damage, or a change nobody could check).
-int exitCodeOf(TransmitterState state);
 
 // "kv58ctl", with the --ini and --port of this run: the front of a way back's command line.
 std::string wayBackProgram(const Context& ctx);

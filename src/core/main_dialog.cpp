@@ -4,8 +4,10 @@
 #include "base/text.h"
 #include "core/dialog_ids.h"
 #include "core/dialog_template.h"
+#include "device/backup_reader.h"
 #include "device/flows.h"
 #include "device/messages.h"
+#include "device/outcomes.h"
 #include "settings/last_values.h"
 
 namespace kv58 {
@@ -15,6 +17,46 @@ std::string aboutVersionLine() {
                                                kVersionMinor, kVersionPatch, kVersionBuild);
 }
 
+std::string programNameAndVersion() {
+    std::string name = baseName(programPath());
+    if (name.size() > 4 && equalsIgnoreCase(name.substr(name.size() - 4), ".exe"))
+        name.resize(name.size() - 4);
+    return strprintf("%s %d.%02d.%03d", name.empty() ? "KV58" : name.c_str(), kVersionMajor,
+                     kVersionMinor, kVersionPatch);
+}
+
+namespace {
+
+// The number of entries in a backup file (the index of the newest); 0 when it cannot be read.
+int backupEntryCount(const std::string& windowsPath) {
+    std::vector<BackupEntry> entries;
+    std::string error;
+    if (!readBackupFile(fileSystemPath(windowsPath), entries, error))
+        return 0;
+    return static_cast<int>(entries.size());
+}
+
+// The outcome of a write as the log records it, with what the transmitter then held where a
+// reread showed it.
+void describeWrite(LogRecord& record, const Flows& flows, const TransmitterData& data,
+                   char degreeSign) {
+    const WriteOutcome outcome = flows.lastWriteOutcome();
+    const OutcomeReport report = describeOutcome(outcome, flows.lastOutcome().state);
+    record.outcome = report.text;
+    record.exitCode = report.exitCode;
+    record.attempts = flows.lastWriteAttempts();
+    const bool reread = outcome == WriteOutcome::Confirmed || outcome == WriteOutcome::Mismatch ||
+                        outcome == WriteOutcome::RestoreFailed ||
+                        outcome == WriteOutcome::ProgramUnchecked;
+    if (reread)
+        record.after = loggedConfiguration(data.actual, degreeSign);
+    record.backupFile = cp1252ToUtf8(nativePath(flows.lastBackupFile()));
+    if (!flows.lastBackupFile().empty())
+        record.backupEntry = backupEntryCount(flows.lastBackupFile());
+}
+
+}  // namespace
+
 MainDialog::MainDialog(UserInterface& ui, DialogView& view, Clock& clock)
     : ui_(ui),
       view_(view),
@@ -23,7 +65,8 @@ MainDialog::MainDialog(UserInterface& ui, DialogView& view, Clock& clock)
       run_(ui, clock),
       model_(ui, view, settings_, data_),
       flows_(std::make_unique<Flows>(settings_, link_, ui, run_, data_, *this, clock)),
-      title_(mainDialogTemplate().caption) {}
+      title_(mainDialogTemplate().caption),
+      log_(programNameAndVersion()) {}
 
 MainDialog::~MainDialog() = default;
 
@@ -51,15 +94,60 @@ bool MainDialog::initialise(bool loaded) {
                         kVersionPatch, settings_.Port.c_str(), settings_.Baud, settings_.DataBit,
                         settings_.StopBit, parity.c_str());
     view_.refresh();
-    if (!flows_->ReadDataKV58(false)) {
+    std::string error;
+    if (!log_.open(settings_.LogFile, error)) {
+        logFailure_ = error + "; no device operation was started";
+        ui_.messageBox(utf8ToCp1252(logFailure_), MsgIcon::Exclamation);
+        return false;
+    }
+    if (!readAndLog()) {
         ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
         return false;
     }
     return true;
 }
 
+bool MainDialog::logAllowsOperation() {
+    std::string error;
+    if (log_.ready(error))
+        return true;
+    logFailure_ = error + "; no device operation was started";
+    ui_.messageBox(utf8ToCp1252(logFailure_), MsgIcon::Exclamation);
+    return false;
+}
+
+void MainDialog::logOperation(const LogRecord& record) {
+    std::string error;
+    if (!log_.append(record, error)) {
+        logFailure_ = error;
+        ui_.messageBox(utf8ToCp1252(error), MsgIcon::Exclamation);
+    }
+}
+
+// ReadDataKV58, with its line in the production log written before its outcome is shown.
+bool MainDialog::readAndLog() {
+    const int64_t startMs = clock_.nowMs();
+    const bool ok = flows_->ReadDataKV58(false);
+    LogRecord record;
+    record.operation = "read";
+    record.port = settings_.Port;
+    const OutcomeReport report = describeReadOutcome(ok, flows_->lastReadDamage());
+    record.outcome = report.text;
+    record.exitCode = report.exitCode;
+    record.attempts = flows_->lastReadAttempts();
+    if (ok) {
+        describeTransmitter(record, data_.actual, settings_.TSym);
+        record.after = loggedConfiguration(data_.actual, settings_.TSym);
+    }
+    record.durationMs = clock_.nowMs() - startMs;
+    logOperation(record);
+    return ok;
+}
+
 void MainDialog::readCommand() {
-    if (!flows_->ReadDataKV58(false))
+    if (!logAllowsOperation())
+        return;
+    if (!readAndLog())
         ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
 }
 
@@ -67,7 +155,18 @@ void MainDialog::writeCommand() {
     model_.takeEntries();
     // The last values are a convenience; a file that cannot be written never stops a write.
     static_cast<void>(SaveLastValues(settings_.LastValuePath, model_.lastValues()));
-    flows_->WriteDataKV58();
+    if (logAllowsOperation()) {
+        const int64_t startMs = clock_.nowMs();
+        LogRecord record;
+        record.operation = "write";
+        record.port = settings_.Port;
+        describeTransmitter(record, data_.actual, settings_.TSym);
+        record.before = loggedConfiguration(data_.actual, settings_.TSym);
+        flows_->WriteDataKV58();
+        describeWrite(record, *flows_, data_, settings_.TSym);
+        record.durationMs = clock_.nowMs() - startMs;
+        logOperation(record);
+    }
     model_.setWriteProgram(false);
 }
 

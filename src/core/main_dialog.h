@@ -13,6 +13,7 @@
 #include "bsl/bsl_link.h"
 #include "core/dialog_model.h"
 #include "device/flow_host.h"
+#include "device/production_log.h"
 #include "device/run_control.h"
 #include "device/transmitter_data.h"
 #include "settings/settings.h"
@@ -43,6 +44,9 @@ public:
     // The same with an explicit settings file (kv58ctl --ini).
     bool OnInitDialogWithIni(const std::string& iniPath, const SettingsLoadOptions& options = {});
     bool settingsFailed() const { return settingsFailed_; }
+    // Why no device operation may start: the production log of the settings cannot be
+    // written (shown to the user as well). Empty while operations may start.
+    const std::string& logFailure() const { return logFailure_; }
 
     // Template caption plus version and port settings.
     const std::string& title() const { return title_; }
@@ -57,6 +61,12 @@ public:
     BslLink& link() { return link_; }
     RunControl& run() { return run_; }
     Flows& flows() { return *flows_; }
+    // Whether a device operation may start: false (and shown) when the production log of
+    // the settings cannot be written.
+    [[nodiscard]] bool logAllowsOperation();
+    // Appends an operation's line to the production log; a failure is shown, and no further
+    // operation starts.
+    void logOperation(const LogRecord& record);
 
     // FlowHost.
     void showActualConfiguration() override { model_.ShowActualConfiguration(); }
@@ -73,6 +83,7 @@ private:
     bool initialise(bool loaded);
     void readCommand();
     void writeCommand();
+    [[nodiscard]] bool readAndLog();
 
     UserInterface& ui_;
     DialogView& view_;
@@ -85,6 +96,11 @@ private:
     std::unique_ptr<Flows> flows_;
     std::string title_;
     bool settingsFailed_ = false;
+    ProductionLog log_;
+    std::string logFailure_;
 };
+
+// "KV58 2.08.000": the running program's name and version, as the production log names it.
+std::string programNameAndVersion();
 
 }  // namespace kv58

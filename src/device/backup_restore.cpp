@@ -119,6 +119,7 @@ bool BackupRestore::runSteps(const BackupEntry& entry, const RestoreOptions& opt
     Step step = Step::Identity;
     int failures = 0;
     while (step != Step::Done) {
+        report.attempts = failures + 1;
         const StepResult result = step == Step::Identity
                                       ? identityCheck(entry, options, report, failures)
                                       : writeSegment(step, entry);

@@ -85,6 +85,7 @@ struct RestoreReport {
     uint16_t differenceAddress = 0;
     // What the restore left on the transmitter, with the way back.
     Outcome left;
+    int attempts = 0;  // of the identity check and the transfers, from 1 once started
 };
 
 class BackupRestore {

@@ -70,7 +70,7 @@ bool Flows::ReadDataKV58(bool reread) {
     applyPortSettings();
     const int attempts = std::max(1, settings_.MaxWriteCnt);
     bool ok = false;
-    for (int attempt = 0; attempt < attempts && !ok; ++attempt)
+    for (readAttempts_ = 0; readAttempts_ < attempts && !ok; ++readAttempts_)
         ok = readAttempt(reread);
     ui_.infoClose();
     if (ok) {

@@ -93,6 +93,12 @@ public:
     // back when the state is about Segment B.
     WayBack wayBackAfter(TransmitterState state, bool programUnsure, const SegmentData& identity,
                          const SegmentData& segmentB);
+    // Attempts the last read (a write's reread included) and the last write's identity check
+    // and transfer took, and the backup file the last write appended its entry to ("" when
+    // none was written): what the production log records besides the outcome.
+    int lastReadAttempts() const { return readAttempts_; }
+    int lastWriteAttempts() const { return writeAttempts_; }
+    const std::string& lastBackupFile() const { return backupFile_; }
 
     // The local time of backup entries; tests fix it.
     std::function<std::tm()> now;
@@ -136,6 +142,9 @@ private:
     bool otherTransmitter_ = false;
     bool rereadMismatch_ = false;
     bool restoreFailed_ = false;
+    int readAttempts_ = 0;
+    int writeAttempts_ = 0;
+    std::string backupFile_;
 };
 
 }  // namespace kv58

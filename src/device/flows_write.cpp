@@ -25,6 +25,8 @@ constexpr const char* kSegmentADamaged =
 }  // namespace
 
 void Flows::WriteDataKV58() {
+    writeAttempts_ = 0;
+    backupFile_.clear();
     host_.takeEntries();
     outcome_ = Outcome{};
     if (refuseDamagedSegmentA(data_.segmentARead))
@@ -87,6 +89,7 @@ void Flows::runWriteAttempts() {
     const SameTransmitter sameTransmitter{kSegmentBArea, data_.segmentBSaved, 'B'};
     bool identityChecked = false;
     for (int attempt = 0;;) {
+        writeAttempts_ = attempt + 1;
         if (!identityChecked && !identityCheck(attempt, identityChecked))
             return;
         if (identityChecked) {
@@ -125,8 +128,11 @@ bool Flows::identityCheck(int attempt, bool& checked) {
         return false;
     }
     // A backup that cannot be written has been reported to the user by now.
-    static_cast<void>(SaveInfoMemory(settings_, data_.segmentARead, data_.segmentAWrite,
-                                     data_.segmentBSaved, ui_, now()));
+    if (SaveInfoMemory(settings_, data_.segmentARead, data_.segmentAWrite, data_.segmentBSaved, ui_,
+                       now()) &&
+        settings_.SaveData) {
+        backupFile_ = backupFilePath(settings_.SavePath, data_.segmentARead);
+    }
     checked = true;
     return true;
 }

@@ -24,6 +24,7 @@
 #include "base/text.h"
 #include "serial/hardware_port.h"
 #include "serial/posix_custom_baud.h"
+#include "serial/posix_low_latency.h"
 
 namespace kv58 {
 
@@ -104,6 +105,9 @@ public:
           pty_(isPseudoTerminal(fd)) {}
     ~PosixSerialPort() override { close(); }
 
+    // Low-latency mode where the driver offers it (a pseudo-terminal has no driver latency).
+    void useLowLatency();
+
     bool configure(const LineSettings& settings, std::string& error) override;
     bool setDtr(bool on) override { return setLine(TIOCM_DTR, on, dtrNoted_, "DTR"); }
     bool setRts(bool on) override { return setLine(TIOCM_RTS, on, rtsNoted_, "RTS"); }
@@ -130,7 +134,25 @@ private:
     LineSettings line_;
     bool dtrNoted_ = false;
     bool rtsNoted_ = false;
+    LowLatencyChange lowLatency_;
 };
+
+void PosixSerialPort::useLowLatency() {
+    if (pty_)
+        return;
+    lowLatency_ = enableLowLatency(fd_);
+    switch (lowLatency_.state) {
+        case LowLatencyChange::State::Switched:
+            note(name_ + ": low-latency mode on (received bytes are passed on at once)");
+            break;
+        case LowLatencyChange::State::AlreadyOn:
+            note(name_ + ": low-latency mode was already on");
+            break;
+        case LowLatencyChange::State::NotOffered:
+            note(name_ + ": the driver offers no low-latency mode (" + lowLatency_.reason + ")");
+            break;
+    }
+}
 
 bool PosixSerialPort::buildTermios(const LineSettings& s, termios& t, std::string& error) const {
     if (tcgetattr(fd_, &t) != 0) {
@@ -323,6 +345,7 @@ size_t PosixSerialPort::waitForInput(size_t count, int64_t timeoutMs) {
 bool PosixSerialPort::close() {
     if (fd_ < 0)
         return true;
+    restoreLowLatency(fd_, lowLatency_);
     tcsetattr(fd_, TCSANOW, &saved_);
     ioctl(fd_, TIOCNXCL);
     const int rc = ::close(fd_);
@@ -379,7 +402,9 @@ std::unique_ptr<SerialPort> openHardwarePort(const std::string& name, Clock& clo
         return fail(
             strprintf("cannot prepare serial port %s: %s", name.c_str(), std::strerror(errno)));
     }
-    return std::make_unique<PosixSerialPort>(fd, name, saved, clock);
+    auto port = std::make_unique<PosixSerialPort>(fd, name, saved, clock);
+    port->useLowLatency();
+    return port;
 }
 
 }  // namespace kv58

@@ -22,6 +22,14 @@ using telnet::kOptionBinary;
 using telnet::kOptionComPort;
 using telnet::kOptionSuppressGoAhead;
 
+// Shorter than this, sleeping for the rest of a reply saves no wake-up worth having.
+constexpr int64_t kShortestSleepUs = 1000;
+
+// Received bytes kept for the link: four times the longest reply frame (256 bytes). What a
+// server sends beyond that before the link reads it is dropped and counted, so that a server
+// that streams cannot fill the memory.
+constexpr size_t kMaxQueuedInput = 1024;
+
 int64_t steadyNowUs() {
     using namespace std::chrono;
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
@@ -77,6 +85,7 @@ public:
 
 private:
     void pump();
+    void noteDropped();
     bool sendCommand(uint8_t command, std::span<const uint8_t> value);
     bool sendCommand(uint8_t command, uint8_t value) { return sendCommand(command, {&value, 1}); }
     template <typename Done>
@@ -85,7 +94,12 @@ private:
     bool checkAnswers(const LineSettings& s, int64_t deadlineUs, std::string& error);
     void noteClosed();
 
-    void onData(uint8_t byte) override { input_.push_back(byte); }
+    void onData(uint8_t byte) override {
+        if (input_.size() < kMaxQueuedInput)
+            input_.push_back(byte);
+        else
+            ++dropped_;
+    }
     void onNegotiation(uint8_t verb, uint8_t option) override;
     void onSubnegotiation(std::span<const uint8_t> payload, bool truncated) override;
 
@@ -101,19 +115,44 @@ private:
     std::array<Answer, kCommandCount> answers_{};
     Answer flowAnswer_;  // SET-CONTROL answers about flow control (not DTR, RTS, break)
     bool closeNoted_ = false;
+    LineSettings line_;          // as configured: how long the missing bytes of a wait take
+    uint64_t dropped_ = 0;       // received bytes dropped because the queue was full
+    uint64_t droppedNoted_ = 0;  // of those, the ones the trace has been told of
 };
 
-// Reads and decodes whatever has arrived; never blocks.
+// Reads and decodes what has arrived, never blocking and never more than a bounded amount,
+// so that a server that sends without pause cannot keep the caller from its time-out.
 void Rfc2217Port::pump() {
     std::array<uint8_t, 1024> buffer{};
-    for (size_t n; (n = connection_->receive(buffer)) > 0;) {
+    size_t taken = 0;
+    for (size_t n;
+         taken < telnet::Connection::kMaxReceivedAtOnce && (n = connection_->receive(buffer)) > 0;
+         taken += n) {
         decoder_.feed({buffer.data(), n}, *this);
+        if (decoder_.broken()) {
+            connection_->abandon(
+                strprintf("the server sent a sub-negotiation of more than %zu bytes; given up",
+                          telnet::kMaxSubnegotiationRun));
+            break;
+        }
         if (!replies_.empty()) {
             connection_->send(replies_);
             replies_.clear();
         }
     }
+    noteDropped();
     noteClosed();
+}
+
+// The first drop is noted at once; the total at the close.
+void Rfc2217Port::noteDropped() {
+    if (dropped_ == 0 || droppedNoted_ > 0)
+        return;
+    droppedNoted_ = dropped_;
+    note(
+        strprintf("%s: the server sends more than the link reads; beyond %zu queued bytes "
+                  "received data are dropped",
+                  label_.c_str(), kMaxQueuedInput));
 }
 
 void Rfc2217Port::noteClosed() {
@@ -185,7 +224,9 @@ bool Rfc2217Port::negotiate(std::string& error) {
         },
         steadyNowUs() + address_.timeoutMs * 1000);
     if (!options_.localOn(kOptionComPort)) {
-        if (connection_->closed()) {
+        if (decoder_.broken()) {
+            error = label_ + ": " + connection_->closeReason();
+        } else if (connection_->closed()) {
             error = label_ +
                     ": the server closed the connection while negotiating (another client may "
                     "be using the port)";
@@ -221,7 +262,10 @@ bool Rfc2217Port::configure(const LineSettings& s, std::string& error) {
         error = label_ + ": connection lost (" + connection_->closeReason() + ")";
         return false;
     }
-    return checkAnswers(s, steadyNowUs() + address_.timeoutMs * 1000, error);
+    if (!checkAnswers(s, steadyNowUs() + address_.timeoutMs * 1000, error))
+        return false;
+    line_ = s;
+    return true;
 }
 
 bool Rfc2217Port::awaitAnswer(const Answer& answer, uint8_t command, int64_t deadlineUs,
@@ -311,11 +355,21 @@ size_t Rfc2217Port::read(uint8_t* destination, size_t max) {
 }
 
 size_t Rfc2217Port::waitForInput(size_t count, int64_t timeoutMs) {
-    // inputQueued() takes in what the connection has received.
-    return waitForQueuedInput(count, timeoutMs, clock_, [this](size_t, int64_t us) {
+    // inputQueued() takes in what the connection has received; no more than the queue
+    // holds can ever be waited for.
+    count = std::min(count, kMaxQueuedInput);
+    return waitForQueuedInput(count, timeoutMs, clock_, [this, count](size_t queued, int64_t us) {
         if (connection_->closed())
             return false;
-        connection_->wait(us);
+        // The rest of a reply comes byte by byte: sleep for the time all but the last of
+        // the missing bytes take on the line instead of waking for each of them, then wait
+        // for the last one to arrive.
+        const int64_t lineUs =
+            queued == 0 ? 0 : static_cast<int64_t>(count - queued - 1) * characterTimeUs(line_);
+        if (lineUs >= kShortestSleepUs)
+            realClock().sleepUs(std::min(us, lineUs));
+        else
+            connection_->wait(us);
         return true;
     });
 }
@@ -329,6 +383,10 @@ bool Rfc2217Port::close() {
     pump();
     connection_->hangUp(std::min<int64_t>(address_.timeoutMs, 1000) * 1000);
     connection_->close();
+    if (dropped_ > 0) {
+        note(strprintf("%s: %llu received bytes were dropped in all (the queue was full)",
+                       label_.c_str(), static_cast<unsigned long long>(dropped_)));
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "serial/hardware_port.h"
+#include "serial/port_resolution.h"
 #include "serial/rfc2217_address.h"
 #include "serial/rfc2217_port.h"
 
@@ -28,6 +29,23 @@ int64_t characterTimeUs(const LineSettings& s) {
     }
     const int64_t baud = s.baud == 0 ? 9600 : s.baud;
     return (halfBits * 1'000'000 + baud) / (2 * baud);
+}
+
+void SerialPort::setNoteSink(std::function<void(const std::string&)> sink) {
+    noteSink_ = std::move(sink);
+    if (!noteSink_)
+        return;
+    for (const std::string& text : pendingNotes_)
+        noteSink_(text);
+    pendingNotes_.clear();
+}
+
+void SerialPort::note(const std::string& text) {
+    constexpr size_t kMaxPendingNotes = 16;  // what an open can have to say
+    if (noteSink_)
+        noteSink_(text);
+    else if (pendingNotes_.size() < kMaxPendingNotes)
+        pendingNotes_.push_back(text);
 }
 
 size_t SerialPort::waitForQueuedInput(size_t count, int64_t timeoutMs, Clock& clock,
@@ -111,7 +129,9 @@ void registerPortScheme(const std::string& prefix, PortFactory factory, const st
 }
 
 std::string acceptedPortForms() {
-    std::string forms = "COM3 or /dev/ttyUSB0 (a serial device)";
+    std::string forms =
+        "COM3 or /dev/ttyUSB0 (a serial device), auto (the one USB serial adapter), "
+        "usb:SERIAL (a USB adapter by its serial number)";
     std::lock_guard lock(registryMutex());
     for (const auto& [prefix, scheme] : registry())
         forms += ", " + scheme.usage;
@@ -124,6 +144,15 @@ std::unique_ptr<SerialPort> openSerialPort(const std::string& name, Clock& clock
     if (name.empty()) {
         error = "no serial port given; accepted forms: " + acceptedPortForms();
         return nullptr;
+    }
+    if (namesUsbAdapter(name)) {
+        std::string device;
+        if (!resolvePortName(name, device, error))
+            return nullptr;
+        std::unique_ptr<SerialPort> port = openHardwarePort(device, clock, error);
+        if (port)
+            port->note(name + " is " + device);
+        return port;
     }
     if (PortFactory factory = findPortScheme(name))
         return factory(name, clock, error);

@@ -2,6 +2,7 @@
 //
 // A port is chosen by the form of its name, in the spirit of URL handlers:
 //   "COM3", "/dev/ttyUSB0"       a hardware port (POSIX termios here, Win32 on Windows)
+//   "auto", "usb:SERIAL"          a USB serial adapter, found by port_resolution.h
 //   "rfc2217://host:port"         a network serial port (Telnet COM-port control)
 //   "sim:" or "sim:?key=value&…"  the simulated transmitter, in process
 // The link only ever reads bytes that are already queued and waits for input by blocking on
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/clock.h"
 
@@ -65,15 +67,13 @@ public:
     // Closes the port; false when the platform reports a failure. Further calls are no-ops.
     [[nodiscard]] virtual bool close() = 0;
 
-    // Where a backend reports what it could not apply ("pseudo-terminal: parity not set").
-    void setNoteSink(std::function<void(const std::string&)> sink) { noteSink_ = std::move(sink); }
+    // Where a backend reports what it could not apply ("pseudo-terminal: parity not set") or
+    // did on its own (low-latency mode). Notes made before a sink is set (while opening) are
+    // handed to it when it is set.
+    void setNoteSink(std::function<void(const std::string&)> sink);
+    void note(const std::string& text);
 
 protected:
-    void note(const std::string& text) const {
-        if (noteSink_)
-            noteSink_(text);
-    }
-
     // The waitForInput of a port that blocks on the platform, by the real clock: calls
     // `blockOnce(queued, remainingUs)` until `count` bytes are queued, `timeoutMs` has passed
     // or blockOnce returns false (the port can no longer wait: it is closed). Returns the
@@ -85,6 +85,7 @@ protected:
 
 private:
     std::function<void(const std::string&)> noteSink_;
+    std::vector<std::string> pendingNotes_;
 };
 
 // Opens the named port. On failure returns null and explains why in `error`.

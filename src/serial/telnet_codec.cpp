@@ -12,7 +12,13 @@ void Decoder::subByte(uint8_t byte) {
 
 void Decoder::feed(std::span<const uint8_t> bytes, Listener& listener) {
     for (const uint8_t byte : bytes) {
+        if ((state_ == State::Sub || state_ == State::SubIac) &&
+            ++subRun_ > kMaxSubnegotiationRun) {
+            state_ = State::Broken;
+        }
         switch (state_) {
+            case State::Broken:
+                return;
             case State::Data:
                 if (byte == kIac) {
                     state_ = State::Iac;
@@ -29,6 +35,7 @@ void Decoder::feed(std::span<const uint8_t> bytes, Listener& listener) {
                     state_ = State::Verb;
                 } else if (byte == kSb) {
                     subLength_ = 0;
+                    subRun_ = 0;
                     subTruncated_ = false;
                     state_ = State::Sub;
                 } else {

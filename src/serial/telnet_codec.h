@@ -36,6 +36,9 @@ inline constexpr uint8_t kOptionComPort = 44;
 // The longest sub-negotiation kept (option byte included). COM-port control needs at most
 // six bytes (option, command, four-byte baud rate); a server signature text gets the rest.
 inline constexpr size_t kMaxSubnegotiation = 64;
+// The longest sub-negotiation taken at all: a peer whose sub-negotiation runs on beyond this
+// (no IAC SE in sight) is broken or hostile, and the stream is given up.
+inline constexpr size_t kMaxSubnegotiationRun = 4096;
 
 // What the decoder finds in the stream.
 class Listener {
@@ -53,14 +56,19 @@ public:
     void feed(std::span<const uint8_t> bytes, Listener& listener);
     void reset() { *this = Decoder(); }
 
+    // True once a sub-negotiation has run beyond kMaxSubnegotiationRun bytes; the decoder
+    // then takes nothing more, and the connection should be closed.
+    bool broken() const { return state_ == State::Broken; }
+
 private:
-    enum class State { Data, Iac, Verb, Sub, SubIac };
+    enum class State { Data, Iac, Verb, Sub, SubIac, Broken };
     void subByte(uint8_t byte);
 
     State state_ = State::Data;
     uint8_t verb_ = 0;
     std::array<uint8_t, kMaxSubnegotiation> sub_{};
     size_t subLength_ = 0;
+    size_t subRun_ = 0;  // bytes of the sub-negotiation so far, kept or not
     bool subTruncated_ = false;
 };
 

@@ -270,8 +270,9 @@ void Connection::hangUp(int64_t timeoutUs) {
     std::array<uint8_t, 512> drop{};
     for (int64_t leftUs; !closed() && (leftUs = deadlineUs - steadyNowUs()) > 0;) {
         wait(leftUs);
-        while (receive(drop) > 0) {
-        }
+        // A peer that keeps sending is drained a bounded amount per look at the clock.
+        for (size_t taken = 0, n; taken < kMaxReceivedAtOnce && (n = receive(drop)) > 0;)
+            taken += n;
     }
 }
 

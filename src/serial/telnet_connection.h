@@ -42,12 +42,18 @@ public:
 
     // Reads what has arrived, up to the buffer's size; 0 when nothing (or closed).
     size_t receive(std::span<uint8_t> buffer);
+    // The most a caller takes in one go before it looks at its clock again: a peer that
+    // sends without pause must never keep a reader from its time-outs.
+    static constexpr size_t kMaxReceivedAtOnce = 64 * 1024;
 
     // Blocks until bytes arrive, the peer hangs up, or `timeoutUs` has passed (negative:
     // no limit), sending queued bytes meanwhile. Returns at once when closed.
     void wait(int64_t timeoutUs);
 
     bool closed() const { return fd_ < 0 || !closeReason_.empty(); }
+    // Gives the connection up for a reason of the caller's (the peer broke the protocol):
+    // from now on it counts as closed, with that reason.
+    void abandon(const std::string& reason) { fail(reason); }
     const std::string& closeReason() const { return closeReason_; }
     // Says goodbye: sends what is queued, tells the peer that nothing more comes, and waits
     // up to `timeoutUs` for the peer to close its side, dropping what it still sends. A server

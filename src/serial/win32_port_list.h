@@ -1,6 +1,9 @@
 // Port enumeration on Windows: the system lists every COM port that a driver has announced
 // under HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM, one value per port, named after the
 // kernel device ("\Device\Serial0", "\Device\USBSER000") and holding the port name ("COM3").
+// USB adapters are then found in the device tree (usb_instance_id.h), which records each
+// device's port name with its vendor and product id and, where it has one, its USB serial
+// number; that is as far as the registry goes (no product names of the USB descriptors).
 #pragma once
 
 #include <windows.h>

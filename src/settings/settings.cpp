@@ -101,6 +101,8 @@ void readLineAndProgramKeys(Settings& s, const SettingsFileReader& file) {
     s.SavePath = trim(file.text("Program", "SavePath"));
     if (s.SavePath.empty())
         s.SavePath = ".\\";
+    const std::string logFile = trim(file.text("Program", "LogFile"));
+    s.LogFile = logFile.empty() ? std::string() : fileSystemPath(logFile);
 }
 
 bool readPasswordFiles(Settings& s, UserInterface& ui, const SettingsFileReader& file) {
@@ -159,6 +161,8 @@ bool LoadSettingsFromFile(Settings& settings, UserInterface& ui, const std::stri
     if (!readPort(settings, ui, file, options))
         return false;
     readLineAndProgramKeys(settings, file);
+    if (options.logFile)
+        settings.LogFile = *options.logFile;
     if (!readPasswordFiles(settings, ui, file))
         return false;
     // Invalid limits show no message here; the start-up reports the failed load.

@@ -5,7 +5,7 @@
 //   [COM]      Port (none: the port prompt asks), Baud (9600), DataBit (8), StopBit (1),
 //              Parity (none), AutoDTR (no), InvertDTR (no), InvertRTS (no)
 //   [Program]  WaitPrg (0), WaitSeg (2), MaxWriteCnt (3), T-Sym (°), SaveData (Nein),
-//              SavePath (.\)
+//              SavePath (.\), LogFile (none: no production log)
 //   [PWfile]   PW01 ... PW10: password file names, the list ends at the first missing one
 //   [Program]  Key01: the limits key (see limits_key.h)
 #pragma once
@@ -40,6 +40,9 @@ struct Settings {
     char TSym = '\xB0';            // degree sign (Windows-1252)
     bool SaveData = false;         // back up information memory before writing
     std::string SavePath = ".\\";  // backup folder, Windows-style; never empty after loading
+    // The production log as the file system names it (settings value through fileSystemPath);
+    // empty: none.
+    std::string LogFile;
     // Password file names: zero-terminated, zero-padded; the first empty slot ends the list.
     std::array<std::array<char, kPasswordFileSlotSize>, kPasswordFileSlots> PasswordFiles{};
     TemperatureLimits Limits;
@@ -61,6 +64,9 @@ struct SettingsLoadFailure {
 struct SettingsLoadOptions {
     // Replaces "COM"/"Port" of the file; the file's port is then not read and no prompt shows.
     std::optional<std::string> port;
+    // Replaces "Program"/"LogFile" of the file: a path as the file system names it, taken as
+    // it stands.
+    std::optional<std::string> logFile;
     // Filled when the load fails.
     SettingsLoadFailure* failure = nullptr;
 };

@@ -198,11 +198,17 @@ const std::vector<OptionEntry>& table() {
          [](DeviceOptions& o, const std::string& v) {
              return setMs(o.quietResetUs, v, 0, 600000);
          }},
-        {{"latency", "US", "loader processing time before each reply, microseconds (default 100)"},
+        {{"processing", "US",
+          "loader processing time before each reply, microseconds (default 100)"},
          [](DeviceOptions& o, const std::string& v) {
              long us = 0;
-             return parseInt(v, 0, 10'000'000, us) && store(o.latencyUs, us);
+             return parseInt(v, 0, 10'000'000, us) && store(o.processingUs, us);
          }},
+        {{"latency", "MS",
+          "the USB adapter's latency timer: reply bytes are held up to this long (or until "
+          "62 have gathered) before they reach the host, as many adapters do with 16 ms; "
+          "default 0: passed on at once"},
+         [](DeviceOptions& o, const std::string& v) { return setMs(o.adapterHoldUs, v, 0, 1000); }},
         {{"gap", "MS", "silence inside a frame that makes the loader abandon it (default 50)"},
          [](DeviceOptions& o, const std::string& v) { return setMs(o.gapUs, v, 1, 600000); }},
         {{"frame-gap", "drop|wait",

@@ -32,7 +32,8 @@ struct DeviceOptions {
     bool invertRts = false;
     StartMode start = StartMode::Reset;
     int64_t quietResetUs = 0;            // silence that restarts the loader; 0 = never
-    int64_t latencyUs = 100;             // processing time before each reply
+    int64_t processingUs = 100;          // the loader's processing time before each reply
+    int64_t adapterHoldUs = 0;           // the adapter's latency timer (adapter_hold.h); 0 = none
     int64_t gapUs = 50'000;              // silence that abandons a frame
     FrameGap frameGap = FrameGap::Drop;  // whether that silence abandons it at all
     WriteCheck writeCheck = WriteCheck::Ack;

@@ -77,17 +77,6 @@ uint16_t boundPort(int fd) {
     return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
 }
 
-int pollTimeoutMs(const Rfc2217Session* session) {
-    if (!session)
-        return -1;
-    const std::optional<int64_t> next = session->nextEventUs();
-    if (!next)
-        return -1;
-    // Rounded up, so that a reply never leaves before its time.
-    const int64_t waitUs = std::max<int64_t>(0, *next - session->nowUs());
-    return static_cast<int>(std::min<int64_t>((waitUs + 999) / 1000, 60'000));
-}
-
 }  // namespace
 
 bool parseListenEndpoint(const std::string& text, ListenEndpoint& endpoint, std::string& error) {
@@ -152,6 +141,23 @@ void Rfc2217Server::stop() {
     [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
 }
 
+// Until the next byte of the device is due or the client's idle time runs out, whichever
+// comes first; rounded up, so that a reply never leaves before its time.
+int Rfc2217Server::pollTimeoutMs(Clock& clock) const {
+    if (!session_)
+        return -1;
+    std::optional<int64_t> waitUs;
+    if (const std::optional<int64_t> next = session_->nextEventUs())
+        waitUs = std::max<int64_t>(0, *next - session_->nowUs());
+    if (idleTimeoutUs_ > 0) {
+        const int64_t idleUs = std::max<int64_t>(0, lastHeardUs_ + idleTimeoutUs_ - clock.nowUs());
+        waitUs = waitUs ? std::min(*waitUs, idleUs) : idleUs;
+    }
+    if (!waitUs)
+        return -1;
+    return static_cast<int>(std::min<int64_t>((*waitUs + 999) / 1000, 60'000));
+}
+
 void Rfc2217Server::endSession(const std::string& why) {
     log(strprintf("client %s left (%s)", client_.c_str(), why.c_str()));
     session_.reset();
@@ -171,6 +177,7 @@ void Rfc2217Server::acceptClient(Clock& clock) {
         return;
     }
     client_ = peer;
+    lastHeardUs_ = clock.nowUs();
     session_ = std::make_unique<Rfc2217Session>(device_, std::make_unique<telnet::Connection>(fd),
                                                 clock, observer_);
     log(strprintf("client %s connected", peer.c_str()));
@@ -186,9 +193,11 @@ bool Rfc2217Server::serve(Clock& clock, std::string& error) {
         pollfd fds[3] = {{wakeRead_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {-1, 0, 0}};
         if (session_) {
             fds[2] = {session_->fd(),
-                      static_cast<short>(POLLIN | (session_->wantsToWrite() ? POLLOUT : 0)), 0};
+                      static_cast<short>((session_->wantsToRead() ? POLLIN : 0) |
+                                         (session_->wantsToWrite() ? POLLOUT : 0)),
+                      0};
         }
-        if (poll(fds, 3, pollTimeoutMs(session_.get())) < 0) {
+        if (poll(fds, 3, pollTimeoutMs(clock)) < 0) {
             if (errno == EINTR)
                 continue;
             error = systemError("poll");
@@ -201,9 +210,17 @@ bool Rfc2217Server::serve(Clock& clock, std::string& error) {
         }
         // The client first: one that has just left makes room for the one that knocks.
         if (session_ && fds[2].revents) {
+            if (fds[2].revents & (POLLIN | POLLHUP | POLLERR))
+                lastHeardUs_ = clock.nowUs();
             session_->receive();
             if (session_->closed())
                 endSession(session_->closeReason());
+        }
+        if (session_ && !session_->wantsToRead())
+            lastHeardUs_ = clock.nowUs();  // its bytes are still going to the device
+        if (session_ && idleTimeoutUs_ > 0 && clock.nowUs() - lastHeardUs_ >= idleTimeoutUs_) {
+            endSession(strprintf("sent nothing for %lld ms; dropped to serve others",
+                                 static_cast<long long>(idleTimeoutUs_ / 1000)));
         }
         if (fds[1].revents & POLLIN)
             acceptClient(clock);

@@ -3,7 +3,8 @@
 // in-process port and the pseudo-terminal.
 //
 // The server binds to loopback unless given another address, and serves one client at a
-// time: a second client that connects meanwhile is told so by an immediate close. A client
+// time: a second client that connects meanwhile is told so by an immediate close; a client
+// that sends nothing for the idle time (60 s unless set) is dropped. A client
 // that leaves, politely or mid-frame, closes the port as far as the device is concerned, and
 // the next one finds the device as a freshly opened port would. The server sleeps in poll()
 // until the client sends, a new client knocks, or the next byte of the device is due.
@@ -46,6 +47,10 @@ public:
     void setLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
     // Every DTR/RTS change of a client, with the device time it took effect.
     void setControlObserver(ControlObserver observer) { observer_ = std::move(observer); }
+    // A client that sends nothing for this long is dropped, so that one that connects and
+    // stays silent cannot hold the only slot for ever (0: never). A client that holds the
+    // port for RUN sends nothing either: it is dropped as well.
+    void setIdleTimeoutMs(int64_t ms) { idleTimeoutUs_ = ms * 1000; }
 
     // Serves until stop(), which closes the port of the client served; false with the reason in
     // `error` when the listening socket fails.
@@ -58,6 +63,7 @@ private:
                   uint16_t port);
     void acceptClient(Clock& clock);
     void endSession(const std::string& why);
+    int pollTimeoutMs(Clock& clock) const;
     void log(const std::string& line) const {
         if (log_)
             log_(line);
@@ -71,6 +77,8 @@ private:
     ControlObserver observer_;
     std::unique_ptr<Rfc2217Session> session_;
     std::string client_;  // "127.0.0.1:53412" of the client served
+    int64_t idleTimeoutUs_ = 60'000'000;
+    int64_t lastHeardUs_ = 0;  // when the client last sent anything (serve's clock)
 };
 
 }  // namespace kv58::sim

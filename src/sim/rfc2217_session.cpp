@@ -49,11 +49,24 @@ Rfc2217Session::~Rfc2217Session() {
     device_.clearWire(t);
 }
 
+bool Rfc2217Session::wantsToRead() const {
+    // Far more than the longest frame (260 bytes) the loader is sent.
+    constexpr size_t kMaxBytesOnTheLine = 4096;
+    return device_.hostBytesInFlight() < kMaxBytesOnTheLine;
+}
+
 void Rfc2217Session::receive() {
     std::array<uint8_t, 1024> buffer{};
     connection_->flush();
-    for (size_t n; (n = connection_->receive(buffer)) > 0;) {
+    size_t taken = 0;
+    for (size_t n; wantsToRead() && taken < telnet::Connection::kMaxReceivedAtOnce &&
+                   (n = connection_->receive(buffer)) > 0;
+         taken += n) {
         decoder_.feed({buffer.data(), n}, *this);
+        if (decoder_.broken()) {
+            connection_->abandon("the client sent an endless sub-negotiation");
+            return;
+        }
         if (!out_.empty()) {
             connection_->send(out_);
             out_.clear();

@@ -46,6 +46,9 @@ public:
 
     int fd() const { return connection_->fd(); }
     bool wantsToWrite() const { return connection_->unsent() > 0; }
+    // False while the device's line still has many of the client's bytes to carry: the
+    // client then waits (TCP holds its bytes) instead of filling the memory.
+    bool wantsToRead() const;
 
     // Takes what the client sent (never blocks) and sends queued bytes the socket now takes.
     void receive();

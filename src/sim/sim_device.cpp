@@ -13,7 +13,8 @@ SimDevice::SimDevice(const DeviceOptions& options)
       faults_(options.seed),
       loader_(*this, LoaderTraits{options.writeCheck, options.ftgKhz}),
       receiver_(options.frameGap, options.gapUs, &RomLoader::acceptsHeader),
-      hostLine_(options.line.value_or(LineSettings{})) {}
+      hostLine_(options.line.value_or(LineSettings{})),
+      adapter_(options.adapterHoldUs) {}
 
 std::unique_ptr<SimDevice> SimDevice::create(const DeviceOptions& options, std::string& error) {
     std::unique_ptr<SimDevice> device(new SimDevice(options));
@@ -72,8 +73,8 @@ void SimDevice::setLines(bool dtr, bool rts, int64_t t) {
 void SimDevice::holdReset(int64_t t) {
     mode_ = Mode::Reset;
     testPulses_ = 0;
-    // The UART stops: reply bytes still on their way are cut off.
-    while (!toHost_.empty() && toHost_.back().arrivalUs > t)
+    // The UART stops: reply bytes still on the line are cut off (those in the adapter go on).
+    while (!toHost_.empty() && toHost_.back().endUs > t)
         toHost_.pop_back();
     toHostFree_ = std::min(toHostFree_, t);
 }
@@ -113,7 +114,8 @@ int64_t SimDevice::hostSend(uint8_t byte, int64_t t) {
     const Faults::Fate fate = faults_.nextSentByte();
     if (fate == Faults::Fate::Corrupted)
         byte ^= kCorruptionMask;
-    toDevice_.push_back({byte, start, arrival, fate == Faults::Fate::Lost || !linesMatch()});
+    toDevice_.push_back(
+        {byte, start, arrival, fate == Faults::Fate::Lost || !linesMatch(), arrival});
     return arrival;
 }
 
@@ -128,6 +130,7 @@ void SimDevice::clearWire(int64_t t) {
     advanceTo(t);
     toDevice_.clear();
     toHost_.clear();
+    adapter_.clear();
     toDeviceFree_ = std::min(toDeviceFree_, t);
     toHostFree_ = std::min(toHostFree_, t);
 }
@@ -140,7 +143,7 @@ void SimDevice::sendReply(const std::vector<uint8_t>& bytes, int64_t readyUs) {
         const int64_t arrival = start + charUs;
         if (fate != Faults::Fate::Lost && linesMatch()) {
             const uint8_t b = fate == Faults::Fate::Corrupted ? byte ^ kCorruptionMask : byte;
-            toHost_.push_back({b, start, arrival, false});
+            passToHost(b, start, arrival);
         }
         start = arrival;
     }
@@ -148,6 +151,15 @@ void SimDevice::sendReply(const std::vector<uint8_t>& bytes, int64_t readyUs) {
     // The loader's UART is half-duplex: it listens again once its reply is out.
     busyUntil_ = std::max(readyUs, start);
     lastActivity_ = std::max(lastActivity_.value_or(busyUntil_), busyUntil_);
+}
+
+void SimDevice::passToHost(uint8_t byte, int64_t startUs, int64_t endUs) {
+    const AdapterHold::Passing passing = adapter_.take(endUs);
+    // A full packet takes the bytes held before it along (those still queued for the host).
+    const size_t earlier = std::min(passing.alsoEarlier, toHost_.size());
+    for (size_t i = toHost_.size() - earlier; i < toHost_.size(); ++i)
+        toHost_[i].arrivalUs = std::min(toHost_[i].arrivalUs, passing.atUs);
+    toHost_.push_back({byte, startUs, passing.atUs, false, endUs});
 }
 
 std::optional<int64_t> SimDevice::nextDeviceArrival() const {
@@ -191,10 +203,10 @@ void SimDevice::receive(uint8_t byte, int64_t t) {
         case FrameReceiver::Event::None:
             break;
         case FrameReceiver::Event::Sync:
-            sendReply({kAck}, t + options_.latencyUs);
+            sendReply({kAck}, t + options_.processingUs);
             break;
         case FrameReceiver::Event::Refuse:
-            sendReply({kNak}, t + options_.latencyUs);
+            sendReply({kNak}, t + options_.processingUs);
             break;
         case FrameReceiver::Event::Frame:
             handleFrame(t);
@@ -204,7 +216,7 @@ void SimDevice::receive(uint8_t byte, int64_t t) {
 
 void SimDevice::handleFrame(int64_t t) {
     const LoaderOutcome outcome = loader_.execute(receiver_.command(), receiver_.payload());
-    sendReply(outcome.reply, t + options_.latencyUs + outcome.workUs);
+    sendReply(outcome.reply, t + options_.processingUs + outcome.workUs);
     switch (outcome.then) {
         case LoaderOutcome::Then::Listen:
             break;

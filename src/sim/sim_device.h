@@ -9,8 +9,10 @@
 // The wire: a byte the host sends at time t occupies the line from max(t, line free) for one
 // character time (start bit, data bits, parity, stop bits) and reaches the device at the end
 // of it. The loader reacts after its processing time (plus the flash work of the command),
-// and its reply bytes follow each other one character time apart. The device is evaluated
-// lazily: advanceTo(t) carries out everything that happens up to t.
+// and its reply bytes follow each other one character time apart; with option "latency" the
+// adapter holds them on their way to the host as a USB adapter's latency timer does
+// (adapter_hold.h). The device is evaluated lazily: advanceTo(t) carries out everything that
+// happens up to t.
 //
 // Line settings: in process the device takes the host's settings unless it has its own
 // (option "line"). When the two differ in baud rate, data bits or parity, the receiving UART
@@ -29,6 +31,7 @@
 #include <string>
 
 #include "serial/serial_port.h"
+#include "sim/adapter_hold.h"
 #include "sim/device_options.h"
 #include "sim/faults.h"
 #include "sim/frame_receiver.h"
@@ -117,8 +120,9 @@ private:
     struct WireByte {
         uint8_t byte;
         int64_t startUs;
-        int64_t arrivalUs;
+        int64_t arrivalUs;  // at the far end; towards the host, after the adapter's hold
         bool lost;
+        int64_t endUs;  // when its last bit is on the line (the adapter's end, towards the host)
     };
 
     LineSettings deviceLine() const { return options_.line.value_or(hostLine_); }
@@ -126,6 +130,8 @@ private:
     void receive(uint8_t byte, int64_t t);
     void handleFrame(int64_t t);
     void sendReply(const std::vector<uint8_t>& bytes, int64_t readyUs);
+    // A reply byte whose last bit leaves the line at endUs, through the adapter to the host.
+    void passToHost(uint8_t byte, int64_t startUs, int64_t endUs);
     void holdReset(int64_t t);
     void releaseReset(int64_t t);
     void startLoader(int64_t t);
@@ -149,6 +155,7 @@ private:
     std::optional<TransmitterRecipe> swappedIn_;
     uint64_t loaderStarts_ = 0, powerUps_ = 0;
     std::deque<WireByte> toDevice_, toHost_;
+    AdapterHold adapter_;
     int64_t toDeviceFree_ = 0, toHostFree_ = 0;
     int64_t now_ = 0, busyUntil_ = 0;
     std::optional<int64_t> lastActivity_;  // last byte on the wire; none before the first

@@ -148,12 +148,12 @@ TEST_P(StuckCellFlow, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
     EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::NotSent);
     // Segment A was erased and written with one bit that would not program: "DATA NOT SENT"
     // is followed by what the transmitter holds now, and the way back.
-    EXPECT_THAT(ui.texts(),
-                ElementsAre("write new configuration?", GetParam().second,
-                            "WARNING!\n\nDATA NOT SENT!",
-                            "Segment A (configuration) of the transmitter is half-written or "
-                            "damaged.\nTo put it back:\nkv58ctl backup restore "
-                            "./backup/K58-104711.dat --entry 1 --match-segment-b --yes"));
+    EXPECT_THAT(
+        ui.texts(),
+        ElementsAre("write new configuration?", GetParam().second, "WARNING!\n\nDATA NOT SENT!",
+                    "Segment A (configuration) of the transmitter is half-written or "
+                    "damaged.\nTo put it back:\nkv58ctl backup restore "
+                    "./backup/K58-104711.dat --entry 1 --match-segment-b --yes"));
     EXPECT_EQ(dialog->flows().lastOutcome().state, TransmitterState::SegmentAHalfWritten);
     EXPECT_EQ(ui.foregroundCalls, 1);
     EXPECT_FALSE(ui.infoIsOpen);

@@ -65,6 +65,22 @@ public:
             ::send(fd_, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
                    peer_socket::kNoSigPipe);
     }
+    // Sends the bytes over and over for up to `forMs` or until the client stops taking them
+    // (it closed, or took nothing for a second); returns how many bytes went out.
+    size_t stream(const Bytes& block, int forMs) const {
+        const auto start = std::chrono::steady_clock::now();
+        size_t total = 0;
+        while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(forMs)) {
+            if (peer_socket::pollOne(fd_, POLLOUT, 1000) != 1)
+                break;
+            const auto n = ::send(fd_, reinterpret_cast<const char*>(block.data()),
+                                  static_cast<int>(block.size()), peer_socket::kNoSigPipe);
+            if (n <= 0)
+                break;
+            total += static_cast<size_t>(n);
+        }
+        return total;
+    }
     // Reads exactly `count` bytes, or fewer when nothing more arrives within `timeoutMs`.
     Bytes receive(size_t count, int timeoutMs = 2000) const {
         Bytes out;

@@ -214,6 +214,38 @@ TEST(Rfc2217Port, WaitingBlocksWithoutSpinningAndMovesAVirtualClock) {
     port->close();
 }
 
+// A server passes a reply on byte by byte, as each reaches its end of the line: the wait
+// sleeps through the bytes before the last and still ends when the last one is in.
+TEST(Rfc2217Port, AReplyThatComesByteByByteEndsTheWaitWhenItsLastByteArrives) {
+    ScriptedServer server;
+    server.run([](RawPeer& peer) {
+        if (!peer.agree())
+            return;
+        peer.answerConfiguration();
+        for (int i = 0; i < 40; ++i) {
+            peer.send({static_cast<uint8_t>(i)});
+            std::this_thread::sleep_for(std::chrono::microseconds(1146));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.send({0xEE});  // the last byte, late
+        peer.receive(1, 2000);
+    });
+    std::string error;
+    auto port = open(server.name(), error);
+    ASSERT_TRUE(port) << error;
+    ASSERT_TRUE(port->configure({9600, 8, Parity::Even, StopBits::One}, error)) << error;
+    const auto start = steady_clock::now();
+    EXPECT_EQ(port->waitForInput(41, 3000), 41u);
+    const int64_t took = elapsedMs(start);
+    EXPECT_GE(took, 300);
+    EXPECT_LT(took, 800) << "the last byte was taken late";
+    std::vector<uint8_t> bytes(41);
+    ASSERT_EQ(port->read(bytes.data(), bytes.size()), 41u);
+    EXPECT_EQ(bytes[39], 39);
+    EXPECT_EQ(bytes[40], 0xEE);
+    port->close();
+}
+
 TEST(Rfc2217Port, AServerThatLeavesEndsTheWaitAtOnceAndWritesFail) {
     ScriptedServer server;
     server.run([](RawPeer& peer) {

@@ -99,7 +99,7 @@ TEST_P(EraseTimes, FollowTheFlashTimingGenerator) {
     SimHost host(std::string("sim:ftg?ftg=") + GetParam().first);
     host.enterLoader();
     const int64_t khz = GetParam().second;
-    const int64_t frameUs = 10 * characterTimeUs(LineSettings{}) + DeviceOptions{}.latencyUs;
+    const int64_t frameUs = 10 * characterTimeUs(LineSettings{}) + DeviceOptions{}.processingUs;
     ASSERT_TRUE(host.unlock(devicePassword()));
     for (const auto& [command, key, cycles] :
          {std::tuple{uint8_t{0x16}, uint16_t{0xA502}, int64_t{4819}},

@@ -5,6 +5,7 @@
 #ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -251,6 +252,75 @@ TEST_F(NetworkServing, ServesOneClientAtATimeAndSurvivesOneThatVanishesMidFrame)
     ASSERT_GE(lines.size(), 6u);
     EXPECT_NE(lines[1].find(" turned away: "), std::string::npos) << lines[1];
     EXPECT_EQ(device->mode(), SimDevice::Mode::Reset) << "the last client's leaving drops DTR";
+}
+
+// A raw client that connects and sends nothing.
+int connectSilently(uint16_t port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Reads (and drops) what the server says until it hangs up; false when it is still there
+// after `timeoutMs`.
+bool serverHangsUp(int fd, int timeoutMs) {
+    const auto start = steady_clock::now();
+    for (;;) {
+        const int64_t left = timeoutMs - msSince(start);
+        pollfd p{fd, POLLIN, 0};
+        if (left <= 0 || poll(&p, 1, static_cast<int>(left)) != 1)
+            return false;
+        char buffer[256];
+        if (recv(fd, buffer, sizeof buffer, 0) <= 0)
+            return true;
+    }
+}
+
+TEST(NetworkIdleClient, OneThatSendsNothingIsDroppedAndTheNextIsServed) {
+    kv58::test::TempDir dir;
+    kv58::test::WorkingDirectory cwd{dir.path()};
+    kv58::test::writeFile(dir.file(kPasswordFileName), passwordFileText());
+    std::string error;
+    std::unique_ptr<SimDevice> device = SimDevice::create(DeviceOptions{}, error);
+    ASSERT_TRUE(device) << error;
+    std::unique_ptr<Rfc2217Server> server = Rfc2217Server::open(*device, ListenEndpoint{}, error);
+    ASSERT_TRUE(server) << error;
+    server->setIdleTimeoutMs(300);
+    std::mutex mutex;
+    std::vector<std::string> log;
+    server->setLog([&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        log.push_back(line);
+    });
+    bool served = false;
+    std::thread thread([&] { served = server->serve(realClock(), error); });
+
+    const int silent = connectSilently(server->port());
+    ASSERT_GE(silent, 0);
+    const auto start = steady_clock::now();
+    EXPECT_TRUE(serverHangsUp(silent, 3000));
+    EXPECT_GE(msSince(start), 250);
+    EXPECT_LT(msSince(start), 2000);
+    ::close(silent);
+
+    BslLink link{realClock()};
+    link.setPortName(server->portName());
+    link.setBaudRate(115200);
+    std::array<uint8_t, 128> segmentA{};
+    EXPECT_TRUE(readSegmentA(link, {kPasswordFileName}, segmentA)) << link.message();
+    server->stop();
+    thread.join();
+    EXPECT_TRUE(served) << error;
+    std::lock_guard lock(mutex);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_NE(log[1].find("sent nothing for 300 ms"), std::string::npos) << log[1];
 }
 
 TEST(Rfc2217ListenEndpoint, DefaultsToLoopbackAndRepeatsTheFormOnErrors) {

@@ -34,12 +34,13 @@ int64_t wallTimeUs() {
 }
 
 // The port to open for a kind; a server process is started where one is needed.
-bool preparePort(PortKind kind, int baud, const std::string& log, SimProcess& server,
-                 std::string& port, std::string& error) {
+bool preparePort(PortKind kind, int baud, int adapterLatencyMs, const std::string& log,
+                 SimProcess& server, std::string& port, std::string& error) {
     const std::string line = std::to_string(baud) + ",8E1";
     switch (kind) {
         case PortKind::Sim:
-            port = "sim:bench-" + std::to_string(baud);
+            port = "sim:bench-" + std::to_string(baud) +
+                   "?latency=" + std::to_string(adapterLatencyMs);
             return true;
         case PortKind::Pty:
             if (!server.start(simProgramPath(), {"--pty", "--line", line}, log, error))
@@ -59,11 +60,12 @@ bool preparePort(PortKind kind, int baud, const std::string& log, SimProcess& se
 // The main dialog on one port, with a floor meter on its link and its clock.
 class Bench {
 public:
-    Bench(const std::string& ini, int64_t characterUs)
+    Bench(const std::string& ini, int64_t characterUs, int64_t adapterHoldUs)
         : clock_(realClock(), meter_),
           dialog_(ui_, view_, clock_),
           ini_(ini),
-          characterUs_(characterUs) {}
+          characterUs_(characterUs),
+          timing_(simulatedDeviceTiming(adapterHoldUs)) {}
 
     bool start(std::string& error) {
         if (!dialog_.OnInitDialogWithIni(ini_))
@@ -80,7 +82,7 @@ public:
         const bool ok = run(op, round);
         sample.wallUs = wallTimeUs() - wall0;
         sample.cpuUs = cpuTimeUs() - cpu0;
-        sample.floor = meter_.floor(characterUs_, simulatedDeviceTiming());
+        sample.floor = meter_.floor(characterUs_, timing_);
         return ok || fail(std::string(operationName(op)) + " failed", error);
     }
 
@@ -129,6 +131,7 @@ private:
     MainDialog dialog_;
     std::string ini_;
     int64_t characterUs_;
+    DeviceTiming timing_;
 };
 
 }  // namespace
@@ -167,26 +170,36 @@ const char* operationName(Operation op) {
     return "?";
 }
 
-bool runCell(PortKind port, int baud, int repeat, std::vector<Row>& rows, std::string& error) {
+std::string portLabel(const Row& row) {
+    std::string label = portKindName(row.port);
+    return row.adapterLatencyMs > 0 ? label + "+" + std::to_string(row.adapterLatencyMs) + "ms"
+                                    : label;
+}
+
+bool runCell(PortKind port, int baud, int repeat, std::vector<Row>& rows, std::string& error,
+             const CellOptions& options) {
     sim::registerSimPortScheme();
     sim::forgetSimDevices();
     headless::WorkFolder folder;
     SimProcess server;
     std::string portName;
-    if (!preparePort(port, baud, folder.file("kv58-sim.log"), server, portName, error))
+    if (!preparePort(port, baud, options.adapterLatencyMs, folder.file("kv58-sim.log"), server,
+                     portName, error)) {
         return false;
+    }
     LineSettings line;
     line.baud = static_cast<uint32_t>(baud);
-    Bench bench(folder.writeSettings(portName, baud), characterTimeUs(line));
+    Bench bench(folder.writeSettings(portName, baud), characterTimeUs(line),
+                int64_t{options.adapterLatencyMs} * 1000);
     if (!bench.start(error))
         return false;
     const size_t first = rows.size();
-    for (Operation op : kOperations)
-        rows.push_back({port, baud, op, {}});
+    for (Operation op : options.operations)
+        rows.push_back({port, baud, op, {}, options.adapterLatencyMs});
     for (int round = 0; round < repeat; ++round) {
-        for (size_t i = 0; i < std::size(kOperations); ++i) {
+        for (size_t i = 0; i < options.operations.size(); ++i) {
             Sample sample;
-            if (!bench.measure(kOperations[i], round, sample, error))
+            if (!bench.measure(options.operations[i], round, sample, error))
                 return false;
             rows[first + i].samples.push_back(sample);
         }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,11 +33,21 @@ struct Row {
     int baud = 0;
     Operation op = Operation::Read;
     std::vector<Sample> samples;
+    int adapterLatencyMs = 0;  // the simulated USB adapter's latency timer (0: none)
+};
+
+// "sim", "pty", "rfc2217"; "sim+16ms" behind an adapter with a latency timer.
+std::string portLabel(const Row& row);
+
+struct CellOptions {
+    int adapterLatencyMs = 0;  // in process only (option "latency" of the transmitter)
+    std::vector<Operation> operations{std::begin(kOperations), std::end(kOperations)};
 };
 
 // Runs the cell and appends one row per operation to `rows`. False with the reason in
 // `error` when the port cannot be set up or an operation fails (a benchmark of a failing
 // transfer would measure nothing useful).
-bool runCell(PortKind port, int baud, int repeat, std::vector<Row>& rows, std::string& error);
+bool runCell(PortKind port, int baud, int repeat, std::vector<Row>& rows, std::string& error,
+             const CellOptions& options = {});
 
 }  // namespace kv58::bench

@@ -59,14 +59,17 @@ WorkFolder::~WorkFolder() {
     fs::remove_all(path_, ec);
 }
 
+std::string settingsText(const std::string& port, int baud, const std::string& programExtra) {
+    const std::string key = EncodeKey({-40, 120, 20, -40, 248, 36});
+    return "[COM]\r\nPort=" + port + "\r\nBaud=" + std::to_string(baud) +
+           "\r\nParity=even\r\n[Program]\r\nKey01=" + key + "\r\n" + programExtra +
+           "[PWfile]\r\nPW01=" + sim::kPasswordFileName + "\r\n";
+}
+
 std::string WorkFolder::writeSettings(const std::string& port, int baud,
                                       const std::string& programExtra) const {
-    const std::string key = EncodeKey({-40, 120, 20, -40, 248, 36});
     const std::string ini = file("KV58.ini");
-    const std::string text = "[COM]\r\nPort=" + port + "\r\nBaud=" + std::to_string(baud) +
-                             "\r\nParity=even\r\n[Program]\r\nKey01=" + key + "\r\n" +
-                             programExtra + "[PWfile]\r\nPW01=" + sim::kPasswordFileName + "\r\n";
-    if (!writeBytes(ini, text))
+    if (!writeBytes(ini, settingsText(port, baud, programExtra)))
         throw std::runtime_error("cannot write " + ini);
     return ini;
 }

@@ -79,4 +79,7 @@ private:
 // Writes `bytes` to `path` exactly; false when it cannot.
 bool writeBytes(const std::string& path, const std::string& bytes);
 
+// The text of a KV58.ini for this port and line (as WorkFolder::writeSettings writes it).
+std::string settingsText(const std::string& port, int baud, const std::string& programExtra = "");
+
 }  // namespace kv58::headless

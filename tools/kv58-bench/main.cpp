@@ -2,15 +2,23 @@
 // transmitter on the real clock.
 //
 //   kv58-bench [--port sim|pty|rfc2217] [--baud N] [--repeat N] [--json FILE]
+//   kv58-bench --adapter-latency MS,... [--baud N] [--repeat N] [--json FILE]
+//   kv58-bench --ports N,... [--baud N] [--repeat N] [--json FILE]
 //
 // Without options it runs the whole matrix: every port kind at 9600 and 115200 baud (8E1),
 // each with a plain read, a configuration write with its reread, the write's Segment A
-// transfer alone, and a restore, three times.
+// transfer alone, and a restore, three times. --adapter-latency times reads behind a USB
+// adapter's latency timer; --ports a bench of N transmitters configured at once
+// (batch_run.h).
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "base/json.h"
+#include "base/text.h"
+#include "batch_run.h"
 #include "bench_run.h"
 #include "headless_app.h"
 #include "report.h"
@@ -30,6 +38,8 @@ struct Options {
     int repeat = 3;
     std::string jsonPath;
     bool portChosen = false;
+    std::vector<int> adapterLatenciesMs;  // --adapter-latency: read rows behind such adapters
+    std::vector<int> batchPorts;          // --ports: batches of this many transmitters
 };
 
 void printHelp() {
@@ -46,7 +56,34 @@ void printHelp() {
         "                (kv58-sim --listen); default all three\n"
         "  --baud N      one baud rate (8E1); default 9600 and 115200\n"
         "  --repeat N    repetitions of each operation (default 3)\n"
-        "  --json FILE   also write the results as JSON\n");
+        "  --json FILE   also write the results as JSON\n\n"
+        "  --adapter-latency MS,...\n"
+        "                instead of the matrix: a plain read in process behind a USB serial\n"
+        "                adapter whose latency timer holds received bytes up to MS ms (16 is\n"
+        "                many adapters' default, 1 their low-latency mode; 0 none), for each\n"
+        "                value and baud rate\n"
+        "  --ports N,... instead of the matrix: a bench of N simulated transmitters (kv58-sim\n"
+        "                on pseudo-terminals and as RFC 2217 servers in turn) written at once\n"
+        "                by N kv58ctl processes (kv58ctl write, each in its own folder);\n"
+        "                prints the batch's wall time against the floor of one port alone and\n"
+        "                the CPU time of kv58ctl and of the servers (default baud 9600)\n");
+}
+
+// "1,4,8,16": whole numbers from `min` to 1000; false for anything else.
+bool numberList(const std::string& text, int min, std::vector<int>& values) {
+    values.clear();
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, comma - start);
+        char* end = nullptr;
+        const long v = std::strtol(item.c_str(), &end, 10);
+        if (item.empty() || *end != '\0' || v < min || v > 1000)
+            return false;
+        values.push_back(static_cast<int>(v));
+        start = comma + 1;
+    }
+    return !values.empty();
 }
 
 bool positive(const std::string& text, int& value) {
@@ -76,6 +113,13 @@ bool takeOption(Options& o, const std::string& option, const std::string& value,
         o.repeat = n;
     } else if (option == "--json") {
         o.jsonPath = value;
+    } else if (option == "--adapter-latency" || option == "--ports") {
+        const bool ports = option == "--ports";
+        if (!numberList(value, ports ? 1 : 0, ports ? o.batchPorts : o.adapterLatenciesMs)) {
+            error = option + " " + value + ": expected whole numbers separated by commas" +
+                    (ports ? " (1 or more)" : " (milliseconds, 0 or more)");
+            return false;
+        }
     } else {
         error = option == "--baud" || option == "--repeat"
                     ? option + " " + value + ": expected a positive whole number"
@@ -118,6 +162,69 @@ int runMatrix(const Options& options) {
     return kExitOk;
 }
 
+// The read behind adapters with latency timers: in process, at each baud rate.
+int runAdapterRows(const Options& options) {
+    std::string error;
+    std::vector<Row> rows;
+    for (int baud : options.bauds) {
+        for (int latency : options.adapterLatenciesMs) {
+            std::fprintf(stderr, "kv58-bench: read behind a %d ms adapter at %d baud...\n", latency,
+                         baud);
+            CellOptions cell;
+            cell.adapterLatencyMs = latency;
+            cell.operations = {Operation::Read};
+            if (!runCell(PortKind::Sim, baud, options.repeat, rows, error, cell)) {
+                std::fprintf(stderr, "kv58-bench: %s\n", error.c_str());
+                return kExitFailure;
+            }
+        }
+    }
+    std::fputs(formatTable(rows, {}).c_str(), stdout);
+    if (!options.jsonPath.empty() &&
+        !headless::writeBytes(options.jsonPath,
+                              formatJson(rows, thisMachine(), options.repeat, {}))) {
+        std::fprintf(stderr, "kv58-bench: cannot write %s\n", options.jsonPath.c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int runBatches(const Options& options) {
+    std::string error;
+    std::vector<BatchRow> rows;
+    const std::vector<int> bauds = options.bauds.size() == 1 ? options.bauds : std::vector{9600};
+    for (int baud : bauds) {
+        for (int ports : options.batchPorts) {
+            std::fprintf(stderr, "kv58-bench: %d transmitters at once at %d baud...\n", ports,
+                         baud);
+            if (!runBatch(ports, baud, options.repeat, rows, error)) {
+                std::fprintf(stderr, "kv58-bench: %s\n", error.c_str());
+                return kExitFailure;
+            }
+        }
+    }
+    std::fputs(formatBatchTable(rows).c_str(), stdout);
+    const Machine m = thisMachine();
+    const std::string json =
+        "{\n  \"machine\": {\"cpu\": " + jsonString(m.cpu) + strprintf(", \"cores\": %d", m.cores) +
+        ", \"system\": " + jsonString(m.system) + ", \"date\": " + jsonString(m.date) + "},\n" +
+        strprintf("  \"repeat\": %d,\n  \"batches\": ", options.repeat) + formatBatchJson(rows) +
+        "\n}\n";
+    if (!options.jsonPath.empty() && !headless::writeBytes(options.jsonPath, json)) {
+        std::fprintf(stderr, "kv58-bench: cannot write %s\n", options.jsonPath.c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int run(const Options& options) {
+    if (!options.batchPorts.empty())
+        return runBatches(options);
+    if (!options.adapterLatenciesMs.empty())
+        return runAdapterRows(options);
+    return runMatrix(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,5 +234,5 @@ int main(int argc, char** argv) {
         [&options](const std::string& option, const std::string& value, std::string& error) {
             return takeOption(options, option, value, error);
         },
-        printHelp, [&options] { return runMatrix(options); });
+        printHelp, [&options] { return run(options); });
 }

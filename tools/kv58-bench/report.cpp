@@ -107,7 +107,7 @@ std::string formatTable(const std::vector<Row>& rows, const std::vector<std::str
         out += strprintf(
             "%-8s %7d  %-8s %4zu  %8.1f/%8.1f/%8.1f %10.1f  %6.3f/%6.3f/%6.3f   "
             "%4.1f/%4.1f/%4.1f\n",
-            portKindName(row.port), row.baud, operationName(row.op), row.samples.size(),
+            portLabel(row).c_str(), row.baud, operationName(row.op), row.samples.size(),
             s.wallMs.min, s.wallMs.median, s.wallMs.max, s.floorMs.median, s.ratio.min,
             s.ratio.median, s.ratio.max, s.cpuPercent.min, s.cpuPercent.median, s.cpuPercent.max);
     }
@@ -128,10 +128,10 @@ std::string formatJson(const std::vector<Row>& rows, const Machine& machine, int
         const Summary s = summarize(row);
         out += strprintf(
             "%s\n    {\"port\": \"%s\", \"baud\": %d, \"operation\": \"%s\", "
-            "\"wall_ms\": %s, \"floor_ms\": %s, \"ratio\": %s, \"cpu_percent\": %s, "
-            "\"samples\": [",
+            "\"adapter_latency_ms\": %d, \"wall_ms\": %s, \"floor_ms\": %s, \"ratio\": %s, "
+            "\"cpu_percent\": %s, \"samples\": [",
             i ? "," : "", portKindName(row.port), row.baud, operationName(row.op),
-            jsonSpread(s.wallMs, 3).c_str(), jsonSpread(s.floorMs, 3).c_str(),
+            row.adapterLatencyMs, jsonSpread(s.wallMs, 3).c_str(), jsonSpread(s.floorMs, 3).c_str(),
             jsonSpread(s.ratio, 4).c_str(), jsonSpread(s.cpuPercent, 2).c_str());
         for (size_t k = 0; k < row.samples.size(); ++k)
             out += (k ? ", " : "") + jsonSample(row.samples[k]);

@@ -22,6 +22,7 @@ public:
 
     // The first line the program printed (a pseudo-terminal path, a listening address).
     const std::string& firstLine() const { return firstLine_; }
+    pid_t pid() const { return pid_; }
 
 private:
     void stop();

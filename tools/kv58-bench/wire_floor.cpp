@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bsl/bsl_link.h"
+#include "sim/adapter_hold.h"
 #include "sim/device_options.h"
 #include "sim/msp430_memory.h"
 #include "sim/rom_loader.h"
@@ -16,11 +17,12 @@ constexpr size_t kCommandArguments = 4;  // address and length words of the payl
 
 }  // namespace
 
-DeviceTiming simulatedDeviceTiming() {
+DeviceTiming simulatedDeviceTiming(int64_t adapterHoldUs) {
     DeviceTiming t;
     const sim::DeviceOptions options;
     const sim::LoaderTraits loader{options.writeCheck, options.ftgKhz};
-    t.latencyUs = options.latencyUs;
+    t.processingUs = options.processingUs;
+    t.adapterHoldUs = adapterHoldUs;
     t.segmentEraseUs = loader.segmentEraseUs();
     t.massEraseUs = loader.massEraseUs();
     t.programByteUs = loader.programByteUs();
@@ -29,7 +31,7 @@ DeviceTiming simulatedDeviceTiming() {
 
 int64_t deviceWorkUs(const std::vector<uint8_t>& frame, const DeviceTiming& timing) {
     if (frame.size() < kFrameHeaderBytes + kCommandArguments)
-        return timing.latencyUs;
+        return timing.processingUs;
     const uint8_t command = frame[1];
     const size_t payload = std::min<size_t>(frame[2], frame.size() - kFrameHeaderBytes);
     const auto address = static_cast<uint16_t>(frame[4] | frame[5] << 8);
@@ -39,14 +41,14 @@ int64_t deviceWorkUs(const std::vector<uint8_t>& frame, const DeviceTiming& timi
             for (size_t i = 0; i + kCommandArguments < payload; ++i) {
                 flashBytes += sim::isFlash(static_cast<uint16_t>(address + i)) ? 1 : 0;
             }
-            return timing.latencyUs + flashBytes * timing.programByteUs;
+            return timing.processingUs + flashBytes * timing.programByteUs;
         }
         case kCmdEraseSegment:
-            return timing.latencyUs + timing.segmentEraseUs;
+            return timing.processingUs + timing.segmentEraseUs;
         case kCmdMassErase:
-            return timing.latencyUs + timing.massEraseUs;
+            return timing.processingUs + timing.massEraseUs;
         default:
-            return timing.latencyUs;
+            return timing.processingUs;
     }
 }
 
@@ -94,18 +96,31 @@ Floor FloorMeter::floor(int64_t characterUs, const DeviceTiming& timing) const {
     int64_t t = 0;          // the ideal host's time
     int64_t lineFree = 0;   // when the line towards the transmitter is free
     int64_t replyLine = 0;  // how far the transmitter's reply has come down its line
+    sim::AdapterHold adapter(timing.adapterHoldUs);
+    // When the last byte read so far reaches the host. It is settled (the host waits for it)
+    // only once the reply is done: a later byte that fills the adapter's packet lets the bytes
+    // before it through earlier than their timer would.
+    int64_t delivered = 0;
+    bool deliveryPending = false;
     std::vector<uint8_t> frame;
     bool sending = false;
     const auto takePause = [&](int64_t us) {
         t += us;
         f.pausesUs += us;
     };
+    const auto settle = [&] {
+        if (deliveryPending)
+            t = std::max(t, delivered);
+        deliveryPending = false;
+    };
     for (const TraceEvent& e : events_) {
         for (; pause != pauses.end() && pause->startUs < e.timeUs; ++pause) {
+            settle();
             takePause(pause->durationUs);
         }
         switch (e.kind) {
             case Kind::Sent:
+                settle();
                 if (!sending)
                     frame.clear();
                 sending = true;
@@ -115,9 +130,12 @@ Floor FloorMeter::floor(int64_t characterUs, const DeviceTiming& timing) const {
                     std::max(t, lineFree) + characterUs * static_cast<int64_t>(e.bytes.size());
                 break;
             case Kind::Sleep:
+                settle();
                 takePause(e.durationUs);
                 break;
             case Kind::Wait:
+                if (sending || e.got < e.count)
+                    settle();
                 if (sending) {
                     const int64_t work = deviceWorkUs(frame, timing);
                     f.deviceUs += work;
@@ -130,13 +148,17 @@ Floor FloorMeter::floor(int64_t characterUs, const DeviceTiming& timing) const {
             case Kind::Received:
                 f.bytesReceived += e.bytes.size();
                 // The reply comes down the line whether or not the host is waiting for it.
-                replyLine += characterUs * static_cast<int64_t>(e.bytes.size());
-                t = std::max(t, replyLine);
+                for (size_t i = 0; i < e.bytes.size(); ++i) {
+                    replyLine += characterUs;
+                    delivered = adapter.take(replyLine).atUs;
+                    deliveryPending = true;
+                }
                 break;
             default:
                 break;
         }
     }
+    settle();
     for (; pause != pauses.end(); ++pause)
         takePause(pause->durationUs);
     f.totalUs = std::max(t, lineFree);

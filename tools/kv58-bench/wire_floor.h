@@ -9,7 +9,8 @@
 //     a per-byte delay and the character time of the byte it follows overlap;
 //   - the transmitter answers a frame once its last byte has arrived, after its processing
 //     time (reply latency, plus erase or flash programming for those commands);
-//   - every byte received occupies the line for one character time;
+//   - every byte received occupies the line for one character time, and then waits in the
+//     USB adapter as long as its latency timer holds it (sim/adapter_hold.h);
 //   - a wait that ends without its bytes lasts its whole time-out.
 // So the floor holds everything the link must wait for and nothing that only the host adds.
 #pragma once
@@ -24,14 +25,15 @@ namespace kv58::bench {
 
 // How long the transmitter works on a frame before it answers.
 struct DeviceTiming {
-    int64_t latencyUs = 0;       // before every reply
+    int64_t processingUs = 0;    // before every reply
     int64_t segmentEraseUs = 0;  // erase-segment command
     int64_t massEraseUs = 0;     // mass-erase command
     int64_t programByteUs = 0;   // each flash byte a write command programs
+    int64_t adapterHoldUs = 0;   // the adapter's latency timer (0: bytes pass at once)
 };
 
-// The timing of the simulated transmitter with its default options.
-DeviceTiming simulatedDeviceTiming();
+// The timing of the simulated transmitter with its default options and this adapter hold.
+DeviceTiming simulatedDeviceTiming(int64_t adapterHoldUs = 0);
 
 // Processing time of one command frame as sent (header, command, L1, L2, payload,
 // checksum); a single byte is the synchronisation.

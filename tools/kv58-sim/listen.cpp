@@ -18,7 +18,10 @@ const char* const kListenHelp =
     "                        standard output is the port name to open, for example\n"
     "                        rfc2217://127.0.0.1:4000. DTR and RTS drive the entry sequence;\n"
     "                        the wire timing follows the line settings the client sets. One\n"
-    "                        client at a time; Ctrl-C or SIGTERM ends.\n";
+    "                        client at a time; Ctrl-C or SIGTERM ends.\n"
+    "  --idle-timeout S      with --listen: drop a client that sends nothing for S seconds\n"
+    "                        and serve the next one (default 60; 0: never). A client that\n"
+    "                        holds the port for RUN sends nothing and is dropped too.\n";
 
 namespace {
 
@@ -35,7 +38,8 @@ void logLine(const std::string& line) {
 
 }  // namespace
 
-int serveListen(const DeviceOptions& options, const std::string& endpointText) {
+int serveListen(const DeviceOptions& options, const std::string& endpointText,
+                int64_t idleTimeoutMs) {
     std::string error;
     ListenEndpoint endpoint;
     if (!parseListenEndpoint(endpointText, endpoint, error)) {
@@ -59,6 +63,7 @@ int serveListen(const DeviceOptions& options, const std::string& endpointText) {
                           : std::string("the line settings the client sets")) +
             ", loader " + formatLoaderVersion(options.loaderVersion) + "; Ctrl-C ends");
     server->setLog(logLine);
+    server->setIdleTimeoutMs(idleTimeoutMs);
     g_listening = server.get();
     std::signal(SIGINT, onListenSignal);
     std::signal(SIGTERM, onListenSignal);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@ struct Arguments {
     bool help = false;
     bool pty = false;
     std::string listen;
+    int64_t idleTimeoutMs = 60'000;
     std::string passwordOut, patchOut;
     DeviceOptions device;
 };
@@ -83,6 +85,16 @@ void printHelp() {
         faultHelpText());
 }
 
+// Seconds, with a fraction if need be, as whole milliseconds.
+bool parseSeconds(const std::string& text, int64_t& ms) {
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(seconds >= 0 && seconds <= 86'400))
+        return false;
+    ms = static_cast<int64_t>(seconds * 1000 + 0.5);
+    return true;
+}
+
 bool parseArguments(int argc, char** argv, Arguments& args, std::string& error) {
     std::vector<std::pair<std::string, std::string>> deviceOptions;
     for (int i = 1; i < argc; ++i) {
@@ -101,6 +113,13 @@ bool parseArguments(int argc, char** argv, Arguments& args, std::string& error) 
             return false;
         }
         const std::string value = argv[++i];
+        if (arg == "--idle-timeout" && !parseSeconds(value, args.idleTimeoutMs)) {
+            error = "--idle-timeout " + value +
+                    ": expected seconds from 0 to 86400 (0: never), e.g. 60 or 0.5";
+            return false;
+        }
+        if (arg == "--idle-timeout")
+            continue;
         if (arg == "--listen")
             args.listen = value;
         else if (arg == "--write-password")
@@ -193,7 +212,7 @@ int main(int argc, char** argv) {
     if (args.pty)
         return servePty(args.device);
     if (!args.listen.empty())
-        return serveListen(args.device, args.listen);
+        return serveListen(args.device, args.listen, args.idleTimeoutMs);
     if (writes)
         return kExitOk;
     printHelp();

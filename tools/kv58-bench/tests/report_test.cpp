@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "batch_run.h"
+
 namespace kv58::bench {
 namespace {
 
@@ -59,6 +61,34 @@ TEST(Report, TableAndJsonNameEveryMeasure) {
     EXPECT_THAT(json, HasSubstr("\"notes\": [\"a note\"]"));
     EXPECT_EQ(std::count(json.begin(), json.end(), '{'), std::count(json.begin(), json.end(), '}'));
     EXPECT_EQ(std::count(json.begin(), json.end(), '['), std::count(json.begin(), json.end(), ']'));
+}
+
+TEST(Report, ARowBehindAnAdapterNamesItsLatency) {
+    Row row{PortKind::Sim, 9600, Operation::Read, {sample(2'000'000, 1'000'000, 1'000)}, 16};
+    EXPECT_EQ(portLabel(row), "sim+16ms");
+    EXPECT_THAT(formatTable({row}, {}), HasSubstr("sim+16ms    9600  read"));
+    EXPECT_THAT(formatJson({row}, Machine{}, 1, {}),
+                HasSubstr("\"operation\": \"read\", \"adapter_latency_ms\": 16,"));
+}
+
+// The batch's measures: its wall against one port's floor, kv58ctl's CPU time of all its
+// processes as a share of one core, per process against the slowest, the servers' share.
+TEST(Report, ABatchRowSharesItsCpuOutAsAUserReadsIt) {
+    BatchSample s;
+    s.wallUs = 10'400'000;
+    s.floorUs = 10'000'000;
+    s.slowestUs = 10'000'000;
+    s.ctlCpuUs = 416'000;  // 16 processes, 26 ms each
+    s.simCpuUs = 208'000;
+    const std::string table = formatBatchTable({{16, 9600, {s}}});
+    EXPECT_THAT(table, HasSubstr("ports"));
+    EXPECT_THAT(table, HasSubstr("   16    9600    1   10400.0/ 10400.0/ 10400.0    10000.0   "
+                                 "1.040/ 1.040/ 1.040    4.0/ 4.0/ 4.0     0.3/ 0.3/ 0.3     "
+                                 "2.0/ 2.0/ 2.0"));
+    EXPECT_THAT(formatBatchJson({{16, 9600, {s}}}),
+                HasSubstr("{\"wall_ms\": 10400.000, \"floor_ms\": 10000.000, "
+                          "\"slowest_process_ms\": 10000.000, \"kv58ctl_cpu_ms\": 416.000, "
+                          "\"servers_cpu_ms\": 208.000}"));
 }
 
 }  // namespace

@@ -133,8 +133,10 @@ protected:
     }
     ~VirtualFloor() override { sim::forgetSimDevices(); }
 
-    int64_t floorOf(const std::function<void(MainDialog&)>& op, int64_t& elapsedUs, int baud) {
-        const std::string ini = folder.writeSettings("sim:floor", baud);
+    int64_t floorOf(const std::function<void(MainDialog&)>& op, int64_t& elapsedUs, int baud,
+                    int adapterHoldMs = 0) {
+        const std::string ini =
+            folder.writeSettings("sim:floor?latency=" + std::to_string(adapterHoldMs), baud);
         FloorMeter meter;
         MeteredClock clock(virtualClock, meter);
         MainDialog dialog(ui, view, clock);
@@ -146,7 +148,8 @@ protected:
         elapsedUs = clock.nowUs() - start;
         LineSettings line;
         line.baud = static_cast<uint32_t>(baud);
-        return meter.floor(characterTimeUs(line), simulatedDeviceTiming()).totalUs;
+        return meter.floor(characterTimeUs(line), simulatedDeviceTiming(adapterHoldMs * 1000))
+            .totalUs;
     }
 
     headless::WorkFolder folder;
@@ -183,6 +186,24 @@ TEST_F(VirtualFloor, EveryOperationTakesExactlyItsFloor) {
             EXPECT_TRUE(ui.reports().empty()) << name;
             EXPECT_GT(elapsed, 500'000) << name;
             EXPECT_EQ(floor, elapsed) << name << " at " << baud;
+        }
+    }
+}
+
+// The adapter's latency timer holds every reply; the floor follows the same rule (a reply of
+// more than a packet passes in packets), so it still equals the duration exactly.
+TEST_F(VirtualFloor, AReadBehindAnAdapterThatHoldsItsRepliesTakesExactlyItsFloor) {
+    for (int baud : {9600, 115200}) {
+        int64_t previous = 0;
+        for (int holdMs : {0, 1, 16}) {
+            sim::forgetSimDevices();
+            int64_t elapsed = 0;
+            const int64_t floor =
+                floorOf([](MainDialog& d) { EXPECT_TRUE(d.flows().ReadDataKV58(false)); }, elapsed,
+                        baud, holdMs);
+            EXPECT_EQ(floor, elapsed) << holdMs << " ms at " << baud;
+            EXPECT_GT(elapsed, previous) << holdMs << " ms at " << baud;
+            previous = elapsed;
         }
     }
 }
