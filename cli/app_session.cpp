@@ -24,25 +24,11 @@ AppSession::~AppSession() {
         dialog_->link().removeTraceObserver(trace_.get());
 }
 
-SettingsLoadOptions AppSession::loadOptions() {
-    SettingsLoadOptions options;
-    options.port = ctx_.port;
-    options.failure = &failure_;
-    return options;
-}
-
-int AppSession::reportSettingsFailure() const {
-    std::fprintf(stderr, "kv58ctl: %s: [%s] %s: %s\n", failure_.file.c_str(),
-                 failure_.section.c_str(), failure_.key.c_str(),
-                 cp1252ToUtf8(failure_.reason).c_str());
-    return kExitSettings;
-}
-
 int AppSession::start() {
-    if (dialog_->OnInitDialogWithIni(ctx_.iniPath, loadOptions()))
+    if (dialog_->OnInitDialogWithIni(ctx_.iniPath, settingsLoadOptions(ctx_, failure_)))
         return kExitOk;
     if (dialog_->settingsFailed())
-        return reportSettingsFailure();
+        return reportSettingsFailure(failure_);
     reportReadFailure();
     return kExitFailure;
 }
@@ -53,7 +39,7 @@ void AppSession::reportReadFailure() const {
     const std::string& portError = dialog_->link().transport().lastError();
     if (!portError.empty())
         std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
-    printUnreadablePasswordFiles(dialog_->settings().passwordFileNames());
+    printUnreadablePasswordFiles(dialog_->link(), dialog_->settings().passwordFileNames());
 }
 
 void AppSession::command(int id) {

@@ -40,8 +40,6 @@ private:
     void showAbout() override;
     void showContact() override {}
 
-    SettingsLoadOptions loadOptions();
-    int reportSettingsFailure() const;
     void reportReadFailure() const;
 
     Context& ctx_;

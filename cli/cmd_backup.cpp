@@ -113,8 +113,10 @@ bool loadEntries(const std::string& file, std::vector<BackupEntry>& entries) {
     return true;
 }
 
+// Texts of a backup entry come from a transmitter's memory: control characters are shown, not
+// sent to the terminal.
 std::string orDash(const std::string& cp1252) {
-    return cp1252.empty() ? "-" : cp1252ToUtf8(cp1252);
+    return cp1252.empty() ? "-" : cp1252ToTerminal(cp1252);
 }
 
 // "type KV58-FT; output 0 - 10 V; ..." for an entry's Segment A.
@@ -132,7 +134,7 @@ std::string configurationText(const SegmentData& segmentA) {
 
 std::string damageText(const BackupEntry& e) {
     return strprintf("damaged (entry from line %d): line %d: %s", e.line, e.damageLine,
-                     cp1252ToUtf8(e.damage).c_str());
+                     cp1252ToTerminal(e.damage).c_str());
 }
 
 std::string entryJson(const BackupEntry& e) {
@@ -223,11 +225,11 @@ const char* outcomeText(RestoreOutcome outcome) {
 std::string transmitterSerialText(const RestoreReport& report) {
     if (report.transmitterErased)
         return "(Segment A erased)";
-    return report.transmitterSerial.empty() ? "(none)" : cp1252ToUtf8(report.transmitterSerial);
+    return report.transmitterSerial.empty() ? "(none)" : cp1252ToTerminal(report.transmitterSerial);
 }
 
 void explainSerialMismatch(const RestoreReport& report, const BackupEntry& entry) {
-    const std::string serial = cp1252ToUtf8(serialForDisplay(entry.segmentA));
+    const std::string serial = cp1252ToTerminal(serialForDisplay(entry.segmentA));
     if (report.transmitterErased) {
         std::fprintf(stderr,
                      "kv58ctl: Segment A of the transmitter is erased, so it has no serial number "
@@ -248,13 +250,13 @@ void printReport(const RestoreReport& report, const BackupEntry& entry) {
     if (report.serialForced) {
         std::fprintf(stderr, "kv58ctl: serial number check overridden: transmitter %s, backup %s\n",
                      transmitterSerialText(report).c_str(),
-                     cp1252ToUtf8(serialForDisplay(entry.segmentA)).c_str());
+                     cp1252ToTerminal(serialForDisplay(entry.segmentA)).c_str());
     }
     if (!report.undoFile.empty() && report.outcome != RestoreOutcome::UndoFailed) {
         std::fprintf(stderr,
                      "kv58ctl: the information memory before the restore was appended "
                      "to %s\n",
-                     cp1252ToUtf8(nativePath(report.undoFile)).c_str());
+                     report.undoFile.c_str());
     }
     std::fprintf(stderr, "kv58ctl: %s\n", outcomeText(report.outcome));
 }

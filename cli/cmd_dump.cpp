@@ -111,10 +111,7 @@ int run(Context& ctx) {
     LinkSession session(ctx);
     if (!session.loadSettings())
         return kExitSettings;
-    PasswordFileList passwords;
-    for (const std::string& name : session.settings().passwordFileNames()) {
-        passwords.push_back(findDataFile(name, ctx.iniPath));
-    }
+    const PasswordFileList passwords = session.settings().passwordFileNames();
     BslLink& link = session.link();
     showProgress(link, *ctx.ui);
     TiTxtSection section;
@@ -122,7 +119,7 @@ int run(Context& ctx) {
     ctx.ui->infoClose();
     if (!ok) {
         printFailure(link);
-        printUnreadablePasswordFiles(passwords);
+        printUnreadablePasswordFiles(link, passwords);
         return kExitFailure;
     }
     return writeOutput(formatTiTxt({section}, true), request.outFile) ? kExitOk : kExitFailure;

@@ -91,7 +91,6 @@ int run(Context& ctx) {
     if (!session.loadSettings())
         return kExitSettings;
     BslLink& link = session.link();
-    link.setPatchFile(findDataFile(link.patchFile(), ctx.iniPath));
     if (!checkPatch(link.patchFile()) || !confirmed(ctx, file, link.portName()))
         return kExitFailure;
     link.setWaits(session.settings().WaitPrg, session.settings().WaitSeg);

@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "base/data_files.h"
 #include "base/paths.h"
+#include "base/version.h"
 #include "command.h"
 #include "console_code_page.h"
 #include "console_ui.h"
+#include "settings/settings_location.h"
 #include "sim/sim_port.h"
 
 using namespace kv58;
@@ -27,6 +30,7 @@ const char* const kGlobalHelp =
     "  --trace       print every byte on the link, with its time, on stderr\n"
     "  --yes         answer the program's questions with Yes\n"
     "  --help        this text, or a command's own help after the command\n"
+    "  --version     the version and the commit it was built from\n"
     "Exit codes: 0 success, 1 failure, 2 settings could not be loaded.\n";
 
 void printOverview() {
@@ -46,19 +50,23 @@ const Command* findCommand(const std::string& name) {
     return nullptr;
 }
 
-std::string defaultIniPath() {
+// The desktop program's settings file, found as the desktop program finds it; when there is
+// none, the place beside kv58ctl, which the load then reports as missing.
+void findDefaultSettings(Context& ctx) {
     const std::string dir = dirName(programPath());
-    return settingsStem((dir.empty() ? std::string() : dir + "/") + kDesktopProgram) + "ini";
+    const SettingsSearch search =
+        findSettingsFile((dir.empty() ? std::string() : dir + "/") + kDesktopProgram);
+    ctx.iniPath = search.path.empty() ? search.places.front() : search.path;
+    ctx.settingsPlaces = search.places;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const kv58::cli::Utf8Console console;
-    kv58::sim::registerSimPortScheme();
     Context ctx;
-    ctx.iniPath = defaultIniPath();
     bool help = false;
+    bool iniGiven = false;
     std::string commandName;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -68,6 +76,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "kv58ctl: %s needs a value\n", arg.c_str());
                 return kExitFailure;
             }
+            iniGiven = iniGiven || arg == "--ini";
             (arg == "--ini" ? ctx.iniPath : ctx.port.emplace()) = argv[++i];
         } else if (arg == "--json") {
             ctx.json = true;
@@ -77,12 +86,29 @@ int main(int argc, char** argv) {
             ctx.yes = true;
         } else if (arg == "--help" || arg == "-h") {
             help = true;
+        } else if (arg == "--version") {
+            std::printf("%s\n", versionLine("kv58ctl").c_str());
+            return kExitOk;
         } else if (commandName.empty() && (arg.empty() || arg[0] != '-')) {
             commandName = arg;
+        } else if (commandName.empty()) {
+            // Before the command only global options stand; a mistyped one must not make its
+            // value look like the command ("--prot sim: read").
+            std::fprintf(stderr, "kv58ctl: unknown option '%s' (kv58ctl --help lists them)\n",
+                         arg.c_str());
+            return kExitFailure;
         } else {
             ctx.args.push_back(arg);
         }
     }
+    if (iniGiven)
+        ctx.settingsPlaces = {ctx.iniPath};
+    else
+        findDefaultSettings(ctx);
+    // The simulated transmitter's state file is a data file of the settings like any other.
+    kv58::sim::registerSimPortScheme([home = dirName(ctx.iniPath)](const std::string& name) {
+        return placeDataFile(name, home);
+    });
     if (commandName.empty()) {
         printOverview();
         return help ? kExitOk : kExitFailure;

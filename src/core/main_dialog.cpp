@@ -7,6 +7,7 @@
 #include "device/flows.h"
 #include "device/messages.h"
 #include "settings/last_values.h"
+#include "settings/settings_location.h"
 
 namespace kv58 {
 
@@ -28,7 +29,10 @@ MainDialog::MainDialog(UserInterface& ui, DialogView& view, Clock& clock)
 MainDialog::~MainDialog() = default;
 
 bool MainDialog::OnInitDialog(const std::string& programPath, const SettingsLoadOptions& options) {
-    return OnInitDialogWithIni(settingsStem(programPath) + "ini", options);
+    const SettingsSearch search = findSettingsFile(programPath);
+    SettingsLoadOptions searched = options;
+    searched.placesSearched = search.places;
+    return OnInitDialogWithIni(search.path.empty() ? search.places.front() : search.path, searched);
 }
 
 bool MainDialog::OnInitDialogWithIni(const std::string& iniPath,
