@@ -34,9 +34,9 @@ std::vector<std::string> settingsFilePlaces(const std::string& programPath,
                                             const SettingsEnvironment& environment);
 
 // The first of those places that holds a file.
-SettingsSearch findSettingsFile(const std::string& programPath,
-                                const SettingsEnvironment& environment =
-                                    SettingsEnvironment::current());
+SettingsSearch findSettingsFile(
+    const std::string& programPath,
+    const SettingsEnvironment& environment = SettingsEnvironment::current());
 
 // The installation's folder of shipped data files (the sample settings and password files,
 // PATCH.TXT): <prefix>/share/kv58 for a program in <prefix>/bin. Empty when it does not exist

@@ -192,6 +192,34 @@ TEST_F(LoadSettingsTest, PortOptionReplacesTheFilesPortWithoutAPrompt) {
     EXPECT_EQ(s.LastValuePath, dir.file("missing.lkd"));
 }
 
+TEST_F(LoadSettingsTest, AMissingFileIsReportedAsSuchWithThePlacesSearched) {
+    SettingsLoadOptions options;
+    options.failure = &failure;
+    EXPECT_FALSE(LoadSettingsFromFile(s, ui, dir.file("missing.ini"), options));
+    ASSERT_EQ(ui.texts().size(), 1u);
+    EXPECT_EQ(ui.texts()[0], "The settings file " + dir.file("missing.ini") + " does not exist.");
+    EXPECT_EQ(ui.portPromptCalls, 0) << "no port prompt for a file that is not there";
+    EXPECT_EQ(failure.file, dir.file("missing.ini"));
+    EXPECT_EQ(failure.section, "");
+    EXPECT_EQ(describe(failure), dir.file("missing.ini") + ": the settings file does not exist");
+
+    options.placesSearched = {dir.file("missing.ini"), "/etc/kv58/KV58.ini"};
+    EXPECT_FALSE(LoadSettingsFromFile(s, ui, dir.file("missing.ini"), options));
+    EXPECT_EQ(ui.texts().back(), "The settings file " + dir.file("missing.ini") +
+                                     " does not exist.\nNone was found in:\n" +
+                                     dir.file("missing.ini") + "\n/etc/kv58/KV58.ini");
+    EXPECT_EQ(failure.reason,
+              "no settings file was found in " + dir.file("missing.ini") + ", /etc/kv58/KV58.ini");
+}
+
+TEST_F(LoadSettingsTest, DataFilesAreLookedForBesideTheSettingsFile) {
+    ASSERT_TRUE(load("[COM]\nPort=COM1\n"));
+    ASSERT_FALSE(s.DataFolders.empty());
+    EXPECT_EQ(s.DataFolders.front(), dir.path());
+    EXPECT_EQ(s.settingsFolder(), dir.path());
+    EXPECT_EQ(describe({"a.ini", "PWfile", "PW02", "too long"}), "a.ini: [PWfile] PW02: too long");
+}
+
 class PortPromptTest : public LoadSettingsTest {};
 
 TEST_F(PortPromptTest, StartsWithFourPortsAndTheFirstSelected) {
