@@ -106,9 +106,10 @@ int main(int argc, char** argv) {
     else
         findDefaultSettings(ctx);
     // The simulated transmitter's state file is a data file of the settings like any other.
-    kv58::sim::registerSimPortScheme([home = dirName(ctx.iniPath)](const std::string& name) {
-        return placeDataFile(name, home);
-    });
+    kv58::sim::registerSimPortScheme(
+        [home = folderForNewFiles(ctx.iniPath, programPath())](const std::string& name) {
+            return placeDataFile(name, home);
+        });
     if (commandName.empty()) {
         printOverview();
         return help ? kExitOk : kExitFailure;

@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The simulated transmitter's state file is a data file of the settings like any other.
     const kv58::SettingsSearch settings = kv58::findSettingsFile(kv58::programPath());
-    const std::string home =
-        kv58::dirName(settings.path.empty() ? settings.places.front() : settings.path);
+    const std::string home = kv58::folderForNewFiles(
+        settings.path.empty() ? settings.places.front() : settings.path, kv58::programPath());
     kv58::sim::registerSimPortScheme(
         [home](const std::string& name) { return kv58::placeDataFile(name, home); });
     kv58::app::applyClassicLook(app);

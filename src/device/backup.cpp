@@ -91,7 +91,7 @@ std::string backupFilePath(const std::string& savePath, const SegmentData& segme
 }
 
 std::string backupFolderOnDisk(const Settings& settings) {
-    return placeDataFile(savePathOnDisk(settings.SavePath), settings.settingsFolder());
+    return placeDataFile(savePathOnDisk(settings.SavePath), settings.NewFilesFolder);
 }
 
 std::string backupFileOnDisk(const Settings& settings, const SegmentData& segmentARead) {

@@ -46,8 +46,8 @@ std::string backupFolder(const std::string& savePath);
 std::string backupFilePath(const std::string& savePath, const SegmentData& segmentARead);
 
 // Where the backups go, as the file system names them: SavePath, and when it is relative the
-// folder of that name in the working folder, else beside the settings file (made there when
-// it can be), else in the working folder (base/data_files.h placeDataFile).
+// folder of that name in the working folder, else beside the settings file (NewFilesFolder;
+// made there when it can be), else in the working folder (base/data_files.h placeDataFile).
 std::string backupFolderOnDisk(const Settings& settings);
 // The backup file of a transmitter in that folder.
 std::string backupFileOnDisk(const Settings& settings, const SegmentData& segmentARead);

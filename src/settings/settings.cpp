@@ -190,7 +190,12 @@ bool LoadSettingsFromFile(Settings& settings, UserInterface& ui, const std::stri
     settings = Settings{};
     settings.IniPath = iniPath;
     settings.LastValuePath = settingsStem(iniPath) + "lkd";
+    settings.NewFilesFolder = folderForNewFiles(iniPath, programPath());
     settings.DataFolders = {settings.settingsFolder()};
+    if (settings.NewFilesFolder != settings.settingsFolder()) {
+        settings.LastValuePath = settings.NewFilesFolder + "/" + baseName(settings.LastValuePath);
+        settings.DataFolders.push_back(settings.NewFilesFolder);
+    }
     if (const std::string shipped = installedDataFolder(programPath()); !shipped.empty())
         settings.DataFolders.push_back(shipped);
     if (!options.port && !pathExists(iniPath))

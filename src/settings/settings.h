@@ -45,10 +45,13 @@ struct Settings {
     TemperatureLimits Limits;
     std::string IniPath;        // settings file
     std::string LastValuePath;  // last-values file
-    // Where the data files the settings name (password files, PATCH.TXT, a relative state
-    // file or backup folder) are looked for after the working folder: the settings file's
-    // folder, then the installation's data folder (base/data_files.h).
+    // Where the data files the settings name (password files, PATCH.TXT) are looked for after
+    // the working folder: the settings file's folder, the folder for new files when that is
+    // another, then the installation's data folder (base/data_files.h).
     std::vector<std::string> DataFolders;
+    // Where the files kept beside the settings are made: the last values, relative backup
+    // folders (settings_location.h folderForNewFiles).
+    std::string NewFilesFolder;
 
     // The password file names up to the first empty slot.
     std::vector<std::string> passwordFileNames() const;
@@ -87,7 +90,7 @@ struct SettingsLoadOptions {
                                 const std::string& programPath);
 
 // The same with an explicit settings file; the last-values file follows the same rule from
-// it ("X.ini" -> "X.lkd"). A file that does not exist fails the load, unless the options give
+// it ("X.ini" -> "X.lkd", in the folder for new files). A file that does not exist fails the load, unless the options give
 // the port: then every key takes its default.
 [[nodiscard]] bool LoadSettingsFromFile(Settings& settings, UserInterface& ui,
                                         const std::string& iniPath,

@@ -74,6 +74,27 @@ SettingsSearch findSettingsFile(const std::string& programPath,
     return search;
 }
 
+std::string folderForNewFiles(const std::string& iniPath, const std::string& programPath,
+                              const SettingsEnvironment& environment) {
+    const std::string folder = dirName(iniPath);
+#ifndef _WIN32
+    const std::string shipped = installedDataFolder(programPath);
+    const bool shared = (!environment.systemFolder.empty() &&
+                         folder == environment.systemFolder) ||
+                        (!shipped.empty() && folder == shipped);
+    const std::string user = userConfigFolder(environment);
+    if (shared && !user.empty()) {
+        std::error_code ec;
+        fs::create_directories(user + "/kv58", ec);
+        return user + "/kv58";
+    }
+#else
+    static_cast<void>(programPath);
+    static_cast<void>(environment);
+#endif
+    return folder;
+}
+
 std::string installedDataFolder(const std::string& programPath) {
 #ifdef _WIN32
     static_cast<void>(programPath);

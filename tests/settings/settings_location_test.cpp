@@ -66,6 +66,20 @@ TEST_F(SettingsLocation, XdgConfigHomeCountsOnlyWhenAbsolute) {
 #endif
 }
 
+TEST_F(SettingsLocation, NewFilesOfSharedSettingsGoToTheUsersFolder) {
+    const std::string user = root.file("home/.config/kv58");
+    EXPECT_EQ(folderForNewFiles(user + "/KV58.ini", program, environment), user);
+    EXPECT_EQ(folderForNewFiles(root.file("portable/KV58.ini"), program, environment),
+              root.file("portable"));
+#ifndef _WIN32
+    fs::remove_all(root.file("home/.config"));
+    EXPECT_EQ(folderForNewFiles(root.file("etc/kv58/KV58.ini"), program, environment), user);
+    EXPECT_TRUE(fs::is_directory(user)) << "made when missing";
+    EXPECT_EQ(folderForNewFiles(root.file("usr/share/kv58/KV58.ini"), program, environment),
+              user);
+#endif
+}
+
 TEST_F(SettingsLocation, APortableFolderHasNoInstalledDataFolder) {
     const std::string portable = root.file("portable/KV58");
     EXPECT_EQ(installedDataFolder(portable), "");
