@@ -23,7 +23,8 @@ constexpr const char* kDesktopProgram = "KV58";
 
 const char* const kGlobalHelp =
     "Global options (anywhere on the line):\n"
-    "  --ini FILE    settings file (default: the one the desktop program beside kv58ctl uses)\n"
+    "  --ini FILE    settings file (default: the desktop program's, KV58.ini beside kv58ctl,\n"
+    "                or installed: ~/.config/kv58/, /etc/kv58/, the sample in share/kv58/)\n"
     "  --port NAME   serial port instead of the settings file's: COM3, /dev/ttyUSB0,\n"
     "                rfc2217://host:port, sim: or sim:?key=value&...\n"
     "  --json        machine-readable output on stdout\n"

@@ -90,8 +90,8 @@ struct SettingsLoadOptions {
                                 const std::string& programPath);
 
 // The same with an explicit settings file; the last-values file follows the same rule from
-// it ("X.ini" -> "X.lkd", in the folder for new files). A file that does not exist fails the load, unless the options give
-// the port: then every key takes its default.
+// it ("X.ini" -> "X.lkd", in the folder for new files). A file that does not exist fails the load,
+// unless the options give the port: then every key takes its default.
 [[nodiscard]] bool LoadSettingsFromFile(Settings& settings, UserInterface& ui,
                                         const std::string& iniPath,
                                         const SettingsLoadOptions& options = {});

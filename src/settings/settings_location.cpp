@@ -79,8 +79,7 @@ std::string folderForNewFiles(const std::string& iniPath, const std::string& pro
     const std::string folder = dirName(iniPath);
 #ifndef _WIN32
     const std::string shipped = installedDataFolder(programPath);
-    const bool shared = (!environment.systemFolder.empty() &&
-                         folder == environment.systemFolder) ||
+    const bool shared = (!environment.systemFolder.empty() && folder == environment.systemFolder) ||
                         (!shipped.empty() && folder == shipped);
     const std::string user = userConfigFolder(environment);
     if (shared && !user.empty()) {

@@ -43,9 +43,9 @@ SettingsSearch findSettingsFile(
 // for a settings file that every user shares (the machine's in /etc/kv58, or the
 // installation's sample), the user's own settings folder ~/.config/kv58, made when missing,
 // so that no run writes into the machine's folders.
-std::string folderForNewFiles(const std::string& iniPath, const std::string& programPath,
-                              const SettingsEnvironment& environment =
-                                  SettingsEnvironment::current());
+std::string folderForNewFiles(
+    const std::string& iniPath, const std::string& programPath,
+    const SettingsEnvironment& environment = SettingsEnvironment::current());
 
 // The installation's folder of shipped data files (the sample settings and password files,
 // PATCH.TXT): <prefix>/share/kv58 for a program in <prefix>/bin. Empty when it does not exist

@@ -75,8 +75,7 @@ TEST_F(SettingsLocation, NewFilesOfSharedSettingsGoToTheUsersFolder) {
     fs::remove_all(root.file("home/.config"));
     EXPECT_EQ(folderForNewFiles(root.file("etc/kv58/KV58.ini"), program, environment), user);
     EXPECT_TRUE(fs::is_directory(user)) << "made when missing";
-    EXPECT_EQ(folderForNewFiles(root.file("usr/share/kv58/KV58.ini"), program, environment),
-              user);
+    EXPECT_EQ(folderForNewFiles(root.file("usr/share/kv58/KV58.ini"), program, environment), user);
 #endif
 }
 
