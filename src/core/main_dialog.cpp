@@ -6,10 +6,27 @@
 #include "core/dialog_template.h"
 #include "device/flows.h"
 #include "device/messages.h"
+#include "serial/port_list.h"
 #include "settings/last_values.h"
 #include "settings/settings_location.h"
 
 namespace kv58 {
+
+namespace {
+
+// The ports the port prompt offers where they are not named COMn.
+std::vector<std::string> systemPortNames() {
+    std::vector<SerialPortInfo> ports;
+    std::string error;
+    std::vector<std::string> names;
+    if (listSerialPorts(ports, error)) {
+        for (const SerialPortInfo& port : ports)
+            names.push_back(port.name);
+    }
+    return names;
+}
+
+}  // namespace
 
 std::string aboutVersionLine() {
     return "KV58 Configurator   V" + strprintf("%d.%02d.%03d   (Build: %04d)", kVersionMajor,
@@ -39,7 +56,10 @@ bool MainDialog::OnInitDialogWithIni(const std::string& iniPath,
                                      const SettingsLoadOptions& options) {
     model_.showEntries();
     model_.hideStartupControls();
-    return initialise(LoadSettingsFromFile(settings_, ui_, iniPath, options));
+    SettingsLoadOptions withPorts = options;
+    if (!withPorts.listPorts)
+        withPorts.listPorts = systemPortNames;
+    return initialise(LoadSettingsFromFile(settings_, ui_, iniPath, withPorts));
 }
 
 bool MainDialog::initialise(bool loaded) {

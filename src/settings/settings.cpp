@@ -73,7 +73,8 @@ bool readPort(Settings& s, UserInterface& ui, const SettingsFileReader& file,
     s.Port = file.text("COM", "Port");
     if (!s.Port.empty())
         return true;  // a port from the file is taken as it stands
-    const std::optional<PortChoice> choice = RunPortPrompt(ui);
+    const std::optional<PortChoice> choice = RunPortPrompt(
+        ui, portPromptOffer(options.listPorts ? options.listPorts() : std::vector<std::string>{}));
     if (!choice || choice->port.empty()) {
         ui.messageBox(strprintf(kPortMessage, "COM", "Port"), MsgIcon::Exclamation);
         return file.fail("COM", "Port",

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +79,9 @@ struct SettingsLoadOptions {
     // Every place where the settings file was looked for (settings_location.h), for the
     // message when none holds one.
     std::vector<std::string> placesSearched;
+    // The serial ports the system reports, asked only when the port prompt is shown
+    // (port_prompt.h portPromptOffer); none when not given.
+    std::function<std::vector<std::string>()> listPorts;
 };
 
 // Loads the settings of the program at `programPath`: its settings file is the path cut after
