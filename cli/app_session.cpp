@@ -14,9 +14,6 @@ namespace kv58::cli {
 AppSession::AppSession(Context& ctx, Clock& clock)
     : ctx_(ctx), dialog_(std::make_unique<MainDialog>(*ctx.ui, *this, clock)) {
     dialog_->flows().wayBackProgram = wayBackProgram(ctx);
-    // Run from anywhere: the loader patch beside the settings file, as the installation has it.
-    BslLink& link = dialog_->link();
-    link.setPatchFile(findDataFile(link.patchFile(), ctx.iniPath));
     if (ctx.trace) {
         trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
             std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());
@@ -30,26 +27,11 @@ AppSession::~AppSession() {
         dialog_->link().removeTraceObserver(trace_.get());
 }
 
-SettingsLoadOptions AppSession::loadOptions() {
-    SettingsLoadOptions options;
-    options.port = ctx_.port;
-    options.logFile = ctx_.logFile;
-    options.failure = &failure_;
-    return options;
-}
-
-int AppSession::reportSettingsFailure() const {
-    std::fprintf(stderr, "kv58ctl: %s: [%s] %s: %s\n", failure_.file.c_str(),
-                 failure_.section.c_str(), failure_.key.c_str(),
-                 cp1252ToUtf8(failure_.reason).c_str());
-    return kExitSettings;
-}
-
 int AppSession::start() {
-    if (dialog_->OnInitDialogWithIni(ctx_.iniPath, loadOptions()))
+    if (dialog_->OnInitDialogWithIni(ctx_.iniPath, settingsLoadOptions(ctx_, failure_)))
         return kExitOk;
     if (dialog_->settingsFailed())
-        return reportSettingsFailure();
+        return reportSettingsFailure(failure_);
     if (!dialog_->logFailure().empty())
         return kExitFailure;  // the message has been shown; nothing was started
     reportReadFailure();
@@ -63,7 +45,7 @@ void AppSession::reportReadFailure() const {
     const std::string& portError = dialog_->link().transport().lastError();
     if (!portError.empty())
         std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
-    printUnreadablePasswordFiles(dialog_->settings().passwordFileNames());
+    printUnreadablePasswordFiles(dialog_->link(), dialog_->settings().passwordFileNames());
 }
 
 void AppSession::command(int id) {

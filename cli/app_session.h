@@ -46,8 +46,6 @@ private:
     void showAbout() override;
     void showContact() override {}
 
-    SettingsLoadOptions loadOptions();
-    int reportSettingsFailure() const;
     void reportReadFailure() const;
 
     Context& ctx_;

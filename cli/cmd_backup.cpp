@@ -132,8 +132,10 @@ bool loadEntries(const std::string& file, std::vector<BackupEntry>& entries) {
     return true;
 }
 
+// Texts of a backup entry come from a transmitter's memory: control characters are shown, not
+// sent to the terminal.
 std::string orDash(const std::string& cp1252) {
-    return cp1252.empty() ? "-" : cp1252ToUtf8(cp1252);
+    return cp1252.empty() ? "-" : cp1252ToTerminal(cp1252);
 }
 
 // "type KV58-FT; output 0 - 10 V; ..." for an entry's Segment A, and what is wrong with its
@@ -158,7 +160,7 @@ std::string configurationText(const SegmentData& segmentA, const SegmentData& se
 
 std::string damageText(const BackupEntry& e) {
     return strprintf("damaged (entry from line %d): line %d: %s", e.line, e.damageLine,
-                     cp1252ToUtf8(e.damage).c_str());
+                     cp1252ToTerminal(e.damage).c_str());
 }
 
 std::string entryJson(const BackupEntry& e) {
@@ -226,12 +228,12 @@ const BackupEntry* chooseEntry(const std::vector<BackupEntry>& entries, const Re
 std::string transmitterSerialText(const RestoreReport& report) {
     if (report.transmitterErased)
         return "(Segment A erased)";
-    return report.transmitterSerial.empty() ? "(none)" : cp1252ToUtf8(report.transmitterSerial);
+    return report.transmitterSerial.empty() ? "(none)" : cp1252ToTerminal(report.transmitterSerial);
 }
 
 void explainSerialMismatch(const RestoreReport& report, const BackupEntry& entry,
                            const RestoreOptions& options) {
-    const std::string serial = cp1252ToUtf8(serialForDisplay(entry.segmentA));
+    const std::string serial = cp1252ToTerminal(serialForDisplay(entry.segmentA));
     if (options.matchSegmentB) {
         std::fprintf(stderr,
                      "kv58ctl: Segment B of the transmitter is not the entry's: it is another "
@@ -258,13 +260,13 @@ void printReport(const RestoreReport& report, const BackupEntry& entry,
     if (report.serialForced) {
         std::fprintf(stderr, "kv58ctl: serial number check overridden: transmitter %s, backup %s\n",
                      transmitterSerialText(report).c_str(),
-                     cp1252ToUtf8(serialForDisplay(entry.segmentA)).c_str());
+                     cp1252ToTerminal(serialForDisplay(entry.segmentA)).c_str());
     }
     if (!report.undoFile.empty() && report.outcome != RestoreOutcome::UndoFailed) {
         std::fprintf(stderr,
                      "kv58ctl: the information memory before the restore was appended "
                      "to %s\n",
-                     cp1252ToUtf8(nativePath(report.undoFile)).c_str());
+                     report.undoFile.c_str());
     }
 }
 

@@ -121,10 +121,7 @@ int run(Context& ctx) {
     LinkSession session(ctx);
     if (const int code = session.start(); code != kExitOk)
         return code;
-    PasswordFileList passwords;
-    for (const std::string& name : session.settings().passwordFileNames()) {
-        passwords.push_back(findDataFile(name, ctx.iniPath));
-    }
+    const PasswordFileList passwords = session.settings().passwordFileNames();
     BslLink& link = session.link();
     showProgress(link, *ctx.ui);
     TiTxtSection section;
@@ -137,7 +134,7 @@ int run(Context& ctx) {
         record.outcome = "not read: " + failureText(link);
         const int code = session.finish(record, kExitFailure);
         printFailure(link);
-        printUnreadablePasswordFiles(passwords);
+        printUnreadablePasswordFiles(link, passwords);
         return code;
     }
     if (request.area == "A")

@@ -175,7 +175,6 @@ int run(Context& ctx) {
     if (const int code = session.start(); code != kExitOk)
         return code;
     BslLink& link = session.link();
-    link.setPatchFile(findDataFile(link.patchFile(), ctx.iniPath));
     if (!checkPatch(link.patchFile()))
         return kExitFailure;
     link.setWaits(session.settings().WaitPrg, session.settings().WaitSeg);

@@ -25,37 +25,30 @@ const Command kCommand{
     run};
 const CommandRegistrar kRegistrar(kCommand);
 
+int cannotOpen(const Settings& settings, const RunControl& runControl) {
+    std::fprintf(stderr, "kv58ctl: cannot open port %s: %s\n", settings.Port.c_str(),
+                 runControl.openError().c_str());
+    return kExitFailure;
+}
+
 int run(Context& ctx) {
     if (ctx.args.size() != 1 || (ctx.args[0] != "on" && ctx.args[0] != "off"))
         return usageError(kCommand, "expected on or off");
     Settings settings;
     SettingsLoadFailure failure;
-    SettingsLoadOptions options;
-    options.port = ctx.port;
-    options.failure = &failure;
-    if (!LoadSettingsFromFile(settings, *ctx.ui, ctx.iniPath, options)) {
-        std::fprintf(stderr, "kv58ctl: %s: [%s] %s: %s\n", failure.file.c_str(),
-                     failure.section.c_str(), failure.key.c_str(), failure.reason.c_str());
-        return kExitSettings;
-    }
+    if (!LoadSettingsFromFile(settings, *ctx.ui, ctx.iniPath, settingsLoadOptions(ctx, failure)))
+        return reportSettingsFailure(failure);
     RunControl runControl(*ctx.ui, realClock());
     runControl.setPort(settings.Port, settings.InvertDTR);
     if (ctx.args[0] == "off") {
-        // Open and close: the handle's close drops DTR, as when RUN is switched off.
-        runControl.ToggleRun();
-        if (!runControl.isOn()) {
-            std::fprintf(stderr, "kv58ctl: cannot open port %s\n", settings.Port.c_str());
-            return kExitFailure;
-        }
-        runControl.ToggleRun();
-        return kExitOk;
+        if (runControl.holdInReset())
+            return kExitOk;
+        return cannotOpen(settings, runControl);
     }
     InterruptWait interrupt;
     runControl.ToggleRun();
-    if (!runControl.isOn()) {
-        std::fprintf(stderr, "kv58ctl: cannot open port %s\n", settings.Port.c_str());
-        return kExitFailure;
-    }
+    if (!runControl.isOn())
+        return cannotOpen(settings, runControl);
     std::fprintf(stderr, "kv58ctl: holding %s with DTR raised; Ctrl-C ends RUN\n",
                  settings.Port.c_str());
     interrupt.wait();

@@ -22,7 +22,11 @@ const Command kCommand{
     "Usage: kv58ctl settings\n"
     "\n"
     "Loads the settings file (--ini, or the desktop program's) exactly as the desktop\n"
-    "program does at start-up and prints every setting, with defaults filled in. A file\n"
+    "program does at start-up and prints every setting, with defaults filled in, then the\n"
+    "places where the settings file was looked for (Searched). Without --ini that is\n"
+    "KV58.ini beside kv58ctl, and for an installed kv58ctl then\n"
+    "$XDG_CONFIG_HOME/kv58/KV58.ini (~/.config/kv58/KV58.ini), /etc/kv58/KV58.ini and the\n"
+    "installation's sample (share/kv58/KV58.ini); the first that exists is used. A file\n"
     "without a port needs --port NAME (a terminal has no port prompt); --port also\n"
     "overrides the file's port. With --json the settings are one JSON object whose keys\n"
     "are the field names. A settings file that the program would refuse exits with 2 and\n"
@@ -48,8 +52,10 @@ std::string joined(const std::vector<std::string>& items, const char* separator)
     return out;
 }
 
-void printJson(const Settings& s) {
-    std::vector<std::string> names, limits;
+void printJson(const Settings& s, const std::vector<std::string>& searched) {
+    std::vector<std::string> names, limits, places;
+    for (const std::string& place : searched)
+        places.push_back(jsonString(pathUtf8(place)));
     for (const std::string& name : s.passwordFileNames())
         names.push_back(jsonCp1252(name));
     for (int32_t v : limitsInOrder(s.Limits))
@@ -60,15 +66,16 @@ void printJson(const Settings& s) {
         "\"AutoDTR\": %s, \"InvertDTR\": %s, \"InvertRTS\": %s, \"WaitPrg\": %d, "
         "\"WaitSeg\": %d, \"MaxWriteCnt\": %d, \"TSym\": %s, \"SaveData\": %s, "
         "\"SavePath\": %s, \"PasswordFiles\": [%s], \"Limits\": [%s], \"IniPath\": %s, "
-        "\"LastValuePath\": %s}\n",
+        "\"LastValuePath\": %s, \"Searched\": [%s]}\n",
         jsonCp1252(s.Port).c_str(), s.Baud, s.DataBit, s.StopBit, jsonCp1252(s.Parity).c_str(),
         flag(s.AutoDTR), flag(s.InvertDTR), flag(s.InvertRTS), s.WaitPrg, s.WaitSeg, s.MaxWriteCnt,
         jsonCp1252(std::string(1, s.TSym)).c_str(), flag(s.SaveData),
         jsonCp1252(s.SavePath).c_str(), joined(names, ", ").c_str(), joined(limits, ", ").c_str(),
-        jsonString(pathUtf8(s.IniPath)).c_str(), jsonString(pathUtf8(s.LastValuePath)).c_str());
+        jsonString(pathUtf8(s.IniPath)).c_str(), jsonString(pathUtf8(s.LastValuePath)).c_str(),
+        joined(places, ", ").c_str());
 }
 
-void printText(const Settings& s) {
+void printText(const Settings& s, const std::vector<std::string>& searched) {
     const auto line = [](const char* name, const std::string& value) {
         std::printf("%-14s %s\n", name, cp1252ToUtf8(value).c_str());
     };
@@ -97,20 +104,29 @@ void printText(const Settings& s) {
     line("Limits", joined(limits, " "));
     pathLine("IniPath", s.IniPath);
     pathLine("LastValuePath", s.LastValuePath);
+    for (const std::string& place : searched) {
+        const bool used = place == s.IniPath;
+        std::printf("%-14s %s (%s)\n", &place == &searched.front() ? "Searched" : "",
+                    pathUtf8(place).c_str(), used ? "used" : "not there");
+    }
 }
 
-int reportFailure(const SettingsLoadFailure& f) {
-    std::fprintf(stderr, "kv58ctl: ERROR reading INI-File!\n");
-    std::fprintf(stderr, "kv58ctl: %s: [%s] %s: %s\n", pathUtf8(f.file).c_str(), f.section.c_str(),
-                 f.key.c_str(), cp1252ToUtf8(f.reason).c_str());
-    return kExitSettings;
+// The places looked at up to the one used, or all of them when none held a file.
+std::vector<std::string> placesLooked(const Context& ctx) {
+    std::vector<std::string> looked;
+    for (const std::string& place : ctx.settingsPlaces) {
+        looked.push_back(place);
+        if (place == ctx.iniPath)
+            break;
+    }
+    return looked;
 }
 
 int run(Context& ctx) {
     if (!ctx.args.empty())
         return usageError(kCommand, "unexpected argument " + ctx.args[0]);
     std::error_code ec;
-    if (!std::filesystem::exists(ctx.iniPath, ec)) {
+    if (ctx.port && !std::filesystem::exists(ctx.iniPath, ec)) {
         std::fprintf(stderr,
                      "kv58ctl: warning: the settings file %s does not exist; every key takes "
                      "its default\n",
@@ -118,16 +134,14 @@ int run(Context& ctx) {
     }
     Settings settings;
     SettingsLoadFailure failure;
-    SettingsLoadOptions options;
-    options.port = ctx.port;
-    options.failure = &failure;
-    if (!LoadSettingsFromFile(settings, *ctx.ui, ctx.iniPath, options)) {
-        return reportFailure(failure);
+    if (!LoadSettingsFromFile(settings, *ctx.ui, ctx.iniPath, settingsLoadOptions(ctx, failure))) {
+        std::fprintf(stderr, "kv58ctl: ERROR reading INI-File!\n");
+        return reportSettingsFailure(failure);
     }
     if (ctx.json) {
-        printJson(settings);
+        printJson(settings, placesLooked(ctx));
     } else {
-        printText(settings);
+        printText(settings, placesLooked(ctx));
     }
     return kExitOk;
 }

@@ -24,4 +24,18 @@ int usageError(const Command& command, const std::string& problem) {
     return kExitFailure;
 }
 
+SettingsLoadOptions settingsLoadOptions(const Context& ctx, SettingsLoadFailure& failure) {
+    SettingsLoadOptions options;
+    options.port = ctx.port;
+    options.logFile = ctx.logFile;
+    options.failure = &failure;
+    options.placesSearched = ctx.settingsPlaces;
+    return options;
+}
+
+int reportSettingsFailure(const SettingsLoadFailure& failure) {
+    std::fprintf(stderr, "kv58ctl: %s\n", describe(failure).c_str());
+    return kExitSettings;
+}
+
 }  // namespace kv58::cli

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings.h"
+
 namespace kv58::cli {
 
 class ConsoleUi;
@@ -18,14 +20,15 @@ constexpr int kExitSettings = 2;  // settings could not be loaded, as the deskto
 constexpr int kExitDamaged = 3;   // the transmitter is damaged or its state is unknown
 
 struct Context {
-    std::vector<std::string> args;       // arguments after the command name, globals removed
-    std::string iniPath;                 // --ini, or the desktop program's settings file
-    bool iniGiven = false;               // --ini was on the command line
-    std::optional<std::string> port;     // --port
-    std::optional<std::string> logFile;  // --log: the production log
-    bool json = false;                   // --json
-    bool trace = false;                  // --trace
-    bool yes = false;                    // --yes: answer the write questions with Yes
+    std::vector<std::string> args;            // arguments after the command name, globals removed
+    std::string iniPath;                      // --ini, or the desktop program's settings file
+    bool iniGiven = false;                    // --ini was on the command line
+    std::vector<std::string> settingsPlaces;  // where the settings file was looked for
+    std::optional<std::string> port;          // --port
+    std::optional<std::string> logFile;       // --log: the production log
+    bool json = false;                        // --json
+    bool trace = false;                       // --trace
+    bool yes = false;                         // --yes: answer the write questions with Yes
     ConsoleUi* ui = nullptr;
 };
 
@@ -44,5 +47,12 @@ const std::vector<Command>& commands();
 
 // Reports a usage error of a command on stderr and returns kExitFailure.
 int usageError(const Command& command, const std::string& problem);
+
+// How the commands load the settings file: --port replaces its port, and `failure` is filled
+// when the load fails.
+SettingsLoadOptions settingsLoadOptions(const Context& ctx, SettingsLoadFailure& failure);
+// Reports a failed load on stderr ("kv58ctl: FILE: [SECTION] KEY: REASON") and returns
+// kExitSettings.
+int reportSettingsFailure(const SettingsLoadFailure& failure);
 
 }  // namespace kv58::cli

@@ -36,8 +36,9 @@ void printConfiguration(const DialogModel& model, int32_t word, bool json,
                         const std::string& extraJson) {
     if (!json) {
         for (const Field& f : kFields) {
+            // The texts come from the transmitter: control characters are shown, not sent.
             std::printf("%-20s %s\n", (std::string(f.label) + ":").c_str(),
-                        cp1252ToUtf8(model.control(f.controlId).text).c_str());
+                        cp1252ToTerminal(model.control(f.controlId).text).c_str());
         }
         std::printf("%-20s %04X\n", "Configuration word:", static_cast<unsigned>(word));
         return;

@@ -3,22 +3,11 @@
 #include <cstdio>
 
 #include "base/files.h"
-#include "base/paths.h"
 #include "base/text.h"
 #include "bsl/link_result.h"
 #include "console_ui.h"
 
 namespace kv58::cli {
-
-std::string findDataFile(const std::string& name, const std::string& iniPath) {
-    if (fileReadable(name))
-        return name;
-    const std::string folder = dirName(iniPath);
-    if (folder.empty())
-        return name;
-    const std::string beside = folder + "/" + name;
-    return fileReadable(beside) ? beside : name;
-}
 
 void showProgress(BslLink& link, ConsoleUi& ui) {
     link.setProgressObserver([&ui](long done, long total) { ui.infoProgress(done, total); });
@@ -38,15 +27,16 @@ void printFailure(const BslLink& link) {
         std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
 }
 
-void printUnreadablePasswordFiles(const PasswordFileList& passwordFiles) {
+void printUnreadablePasswordFiles(const BslLink& link, const PasswordFileList& passwordFiles) {
     if (passwordFiles.empty()) {
         std::fprintf(stderr, "kv58ctl: the settings file names no password file ([PWfile])\n");
     }
     for (const std::string& name : passwordFiles) {
-        if (fileReadable(name))
+        const std::string path = link.dataFile(name);
+        if (fileReadable(path))
             continue;
         std::fprintf(stderr, "kv58ctl: %s\n",
-                     cp1252ToUtf8(linkMessage(LinkResult::FileOpenFailed, false, name)).c_str());
+                     cp1252ToUtf8(linkMessage(LinkResult::FileOpenFailed, false, path)).c_str());
     }
 }
 

@@ -11,12 +11,6 @@ namespace kv58::cli {
 
 class ConsoleUi;
 
-// The link looks data files (password files, the loader patch) up by name in the working
-// directory. For kv58ctl, run from anywhere, a name that is not there is also looked for
-// beside the settings file, where an installation keeps them. Returns the path to use: the
-// name itself when neither has it.
-std::string findDataFile(const std::string& name, const std::string& iniPath);
-
 // Forwards the link's progress to the terminal's progress bar.
 void showProgress(BslLink& link, ConsoleUi& ui);
 
@@ -26,7 +20,8 @@ std::string failureText(const BslLink& link);
 // "kv58ctl: <message>" on stderr, with the port's own reason when it could not be opened.
 void printFailure(const BslLink& link);
 
-// After a failed password search: the message of every password file that cannot be opened.
-void printUnreadablePasswordFiles(const PasswordFileList& passwordFiles);
+// After a failed password search: the message of every password file that cannot be opened
+// where the link looks for it.
+void printUnreadablePasswordFiles(const BslLink& link, const PasswordFileList& passwordFiles);
 
 }  // namespace kv58::cli

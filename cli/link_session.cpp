@@ -26,14 +26,10 @@ LinkSession::~LinkSession() {
 
 bool LinkSession::loadSettings() {
     SettingsLoadFailure failure;
-    SettingsLoadOptions options;
-    options.port = ctx_.port;
-    options.logFile = ctx_.logFile;
-    options.failure = &failure;
-    if (!LoadSettingsFromFile(settings_, *ctx_.ui, ctx_.iniPath, options)) {
-        std::fprintf(stderr, "kv58ctl: ERROR reading INI-File!\nkv58ctl: %s: [%s] %s: %s\n",
-                     failure.file.c_str(), failure.section.c_str(), failure.key.c_str(),
-                     cp1252ToUtf8(failure.reason).c_str());
+    if (!LoadSettingsFromFile(settings_, *ctx_.ui, ctx_.iniPath,
+                              settingsLoadOptions(ctx_, failure))) {
+        std::fprintf(stderr, "kv58ctl: ERROR reading INI-File!\n");
+        reportSettingsFailure(failure);
         return false;
     }
     applyPortSettings(link_, settings_);

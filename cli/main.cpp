@@ -5,10 +5,13 @@
 #include <vector>
 
 #include "base/critical_section.h"
+#include "base/data_files.h"
 #include "base/paths.h"
+#include "base/version.h"
 #include "command.h"
 #include "console_code_page.h"
 #include "console_ui.h"
+#include "settings/settings_location.h"
 #include "sim/sim_port.h"
 
 using namespace kv58;
@@ -21,7 +24,8 @@ constexpr const char* kDesktopProgram = "KV58";
 
 const char* const kGlobalHelp =
     "Global options (anywhere on the line):\n"
-    "  --ini FILE    settings file (default: the one the desktop program beside kv58ctl uses)\n"
+    "  --ini FILE    settings file (default: the desktop program's, KV58.ini beside kv58ctl,\n"
+    "                or installed: ~/.config/kv58/, /etc/kv58/, the sample in share/kv58/)\n"
     "  --port NAME   serial port instead of the settings file's: COM3, /dev/ttyUSB0,\n"
     "                rfc2217://host:port, sim: or sim:?key=value&..., auto (the one USB\n"
     "                serial adapter present) or usb:SERIAL (the adapter with that USB serial\n"
@@ -33,6 +37,7 @@ const char* const kGlobalHelp =
     "  --trace       print every byte on the link, with its time, on stderr\n"
     "  --yes         answer the program's questions with Yes\n"
     "  --help        this text, or a command's own help after the command\n"
+    "  --version     the version and the commit it was built from\n"
     "Exit codes:\n"
     "  0  success (a write, restore or programming run confirmed by its reread)\n"
     "  1  failure, and the transmitter is unchanged\n"
@@ -57,22 +62,25 @@ const Command* findCommand(const std::string& name) {
     return nullptr;
 }
 
-std::string defaultIniPath() {
+// The desktop program's settings file, found as the desktop program finds it; when there is
+// none, the place beside kv58ctl, which the load then reports as missing.
+void findDefaultSettings(Context& ctx) {
     const std::string dir = dirName(programPath());
-    return settingsStem((dir.empty() ? std::string() : dir + "/") + kDesktopProgram) + "ini";
+    const SettingsSearch search =
+        findSettingsFile((dir.empty() ? std::string() : dir + "/") + kDesktopProgram);
+    ctx.iniPath = search.path.empty() ? search.places.front() : search.path;
+    ctx.settingsPlaces = search.places;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const kv58::cli::Utf8Console console;
-    kv58::sim::registerSimPortScheme();
     setHeldInterruptReporter([](const std::string& request) {
         std::fprintf(stderr, "kv58ctl: %s was held until the transmitter was safe; ending now\n",
                      request.c_str());
     });
     Context ctx;
-    ctx.iniPath = defaultIniPath();
     bool help = false;
     std::string commandName;
     for (int i = 1; i < argc; ++i) {
@@ -96,12 +104,30 @@ int main(int argc, char** argv) {
             ctx.yes = true;
         } else if (arg == "--help" || arg == "-h") {
             help = true;
+        } else if (arg == "--version") {
+            std::printf("%s\n", versionLine("kv58ctl").c_str());
+            return kExitOk;
         } else if (commandName.empty() && (arg.empty() || arg[0] != '-')) {
             commandName = arg;
+        } else if (commandName.empty()) {
+            // Before the command only global options stand; a mistyped one must not make its
+            // value look like the command ("--prot sim: read").
+            std::fprintf(stderr, "kv58ctl: unknown option '%s' (kv58ctl --help lists them)\n",
+                         arg.c_str());
+            return kExitFailure;
         } else {
             ctx.args.push_back(arg);
         }
     }
+    if (ctx.iniGiven)
+        ctx.settingsPlaces = {ctx.iniPath};
+    else
+        findDefaultSettings(ctx);
+    // The simulated transmitter's state file is a data file of the settings like any other.
+    kv58::sim::registerSimPortScheme(
+        [home = folderForNewFiles(ctx.iniPath, programPath())](const std::string& name) {
+            return placeDataFile(name, home);
+        });
     if (commandName.empty()) {
         printOverview();
         return help ? kExitOk : kExitFailure;

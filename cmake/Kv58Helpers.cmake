@@ -132,11 +132,11 @@ function(kv58_link_layers target)
 endfunction()
 
 # kv58_program_version(): the program's version numbers, as the code states them
-# (src/core/main_dialog.h), in KV58_VERSION_MAJOR, _MINOR, _PATCH and _BUILD, and as the
+# (src/base/version.h), in KV58_VERSION_MAJOR, _MINOR, _PATCH and _BUILD, and as the
 # window title writes them in KV58_VERSION_TEXT ("2.08.000"), for the resources and the
 # Windows archive.
 function(kv58_program_version)
-  set(header ${PROJECT_SOURCE_DIR}/src/core/main_dialog.h)
+  set(header ${PROJECT_SOURCE_DIR}/src/base/version.h)
   file(STRINGS ${header} lines REGEX "constexpr int kVersion[A-Za-z]+ = [0-9]+;")
   foreach(line IN LISTS lines)
     string(REGEX MATCH "kVersion([A-Za-z]+) = ([0-9]+)" matched "${line}")

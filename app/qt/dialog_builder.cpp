@@ -1,13 +1,17 @@
 #include "dialog_builder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <utility>
+#include <vector>
 
 #include "pictures.h"
 #include "qt_text.h"
@@ -149,9 +153,47 @@ QRect placedRect(const ControlTemplate& t, const BaseUnits& units, QWidget* widg
     return rect;
 }
 
+// A label's mnemonic moves the focus as the dialog manager moves it: to the first tab stop
+// after the label, in template order and round again, that is visible and enabled. (A Qt
+// buddy alone would do nothing when the control right after the label is hidden or disabled.)
+class MnemonicFocus final : public QObject {
+public:
+    MnemonicFocus(const DialogTemplate& dialog, std::vector<QWidget*> widgets, QObject* parent)
+        : QObject(parent), widgets_(std::move(widgets)) {
+        for (const ControlTemplate& row : dialog.controls)
+            tabStops_.push_back(has(row, kStyleTabStop));
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Shortcut)
+            return false;
+        const auto at = std::find(widgets_.begin(), widgets_.end(), watched);
+        if (at == widgets_.end())
+            return false;
+        if (QWidget* target = nextUsableTabStop(size_t(at - widgets_.begin())))
+            target->setFocus(Qt::ShortcutFocusReason);  // an edit's text is then selected
+        return true;
+    }
+
+private:
+    QWidget* nextUsableTabStop(size_t label) const {
+        for (size_t k = 1; k < widgets_.size(); ++k) {
+            const size_t i = (label + k) % widgets_.size();
+            if (tabStops_[i] && widgets_[i]->isEnabled() && !widgets_[i]->isHidden())
+                return widgets_[i];
+        }
+        return nullptr;
+    }
+
+    std::vector<QWidget*> widgets_;
+    std::vector<bool> tabStops_;
+};
+
 // A label's mnemonic goes to the next tab stop after it, as in a Windows dialog.
-void setBuddies(const DialogTemplate& dialog, const std::vector<QWidget*>& widgets) {
+void setBuddies(const DialogTemplate& dialog, const std::vector<QWidget*>& widgets,
+                QWidget* client) {
     const auto& rows = dialog.controls;
+    auto* mnemonics = new MnemonicFocus(dialog, widgets, client);
     for (size_t i = 0; i < rows.size(); ++i) {
         auto* label = qobject_cast<QLabel*>(widgets[i]);
         if (!label || rows[i].kind != ControlKind::Label || has(rows[i], kStyleNoPrefix))
@@ -163,6 +205,7 @@ void setBuddies(const DialogTemplate& dialog, const std::vector<QWidget*>& widge
         }
         if (buddy && label->text().contains(u'&')) {
             label->setBuddy(buddy);
+            label->installEventFilter(mnemonics);
         } else {
             label->setText(withoutMnemonic(label->text()));
         }
@@ -216,7 +259,7 @@ BuiltDialog buildDialog(const DialogTemplate& dialog, QWidget* client) {
         }
         widgets.push_back(widget);
     }
-    setBuddies(dialog, widgets);
+    setBuddies(dialog, widgets, client);
     setTabOrder(dialog, widgets);
     return built;
 }

@@ -53,21 +53,32 @@ InfoWindow::InfoWindow(QWidget* parent)
 }
 
 void InfoWindow::open(QWidget* over) {
-    const QRect area = over && over->isVisible() ? over->frameGeometry()
-                       : screen()                ? screen()->availableGeometry()
-                                                 : QRect();
-    auto centre = [this, &area] {
-        QRect frame = frameGeometry();
-        frame.moveCenter(area.center());
-        move(frame.topLeft());
-    };
+    const bool overShown = over && over->isVisible();
+    const QRect area = overShown  ? over->frameGeometry()
+                       : screen() ? screen()->availableGeometry()
+                                  : QRect();
     if (area.isValid())
-        centre();
+        placeCentred(area, overShown ? over : nullptr);
     show();
     raise();
     waitUntilExposed();
-    if (area.isValid())
-        centre();  // now with the window system's frame
+}
+
+// The place is settled before the window is shown: a window moved once on screen leaves the
+// picture of its first place on the window below until that repaints, which it cannot while
+// the operation blocks the thread. The window system's frame is not known before the window
+// is shown; that of `over`, a window with a title bar too, stands in for it.
+void InfoWindow::placeCentred(const QRect& area, const QWidget* over) {
+    QMargins frame;
+    if (over) {
+        const QRect outer = over->frameGeometry();
+        const QRect inner = over->geometry();
+        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    }
+    QRect outer = QRect(QPoint(), size()).marginsAdded(frame);
+    outer.moveCenter(area.center());
+    move(outer.topLeft());  // a window's position is that of its frame
 }
 
 // The caller is about to block the thread: let the window system map and expose the window

@@ -24,6 +24,7 @@ public:
     const QProgressBar* progressBar() const { return bar_; }
 
 private:
+    void placeCentred(const QRect& area, const QWidget* over);
     void waitUntilExposed();
 
     QLabel* text_;

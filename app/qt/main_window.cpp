@@ -77,6 +77,7 @@ void MainWindow::buildMenu(QLayout* layout) {
     bar->setFont(built_.font);
     for (const PopupMenuTemplate& popup : mainMenuTemplate().popups) {
         QMenu* menu = bar->addMenu(toQt(popup.text));
+        menu->setFont(built_.font);  // a popup is a window of its own: it inherits no font
         for (const MenuItemTemplate& item : popup.items) {
             if (item.isSeparator()) {
                 menu->addSeparator();
@@ -250,9 +251,21 @@ void MainWindow::onFocusChanged(QWidget* now) {
     enqueue([this, id] { binding_.model->focusChanged(id); });
 }
 
+// As the dialog manager moves the focus: an edit it moves into has its text selected, so
+// that typing replaces it.
 void MainWindow::focusControl(int controlId) {
-    if (QWidget* widget = control(controlId))
-        widget->setFocus(Qt::OtherFocusReason);
+    QWidget* widget = control(controlId);
+    if (!widget)
+        return;
+    widget->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        edit->selectAll();
+}
+
+void MainWindow::focusLeavesForAnotherWindow() {
+    const QWidget* focus = QApplication::focusWidget();
+    if (binding_.model && !ending_ && focus && focus->window() == this)
+        binding_.model->focusLeavesWindow();
 }
 
 void MainWindow::setRunChecked(bool on) {
@@ -288,11 +301,13 @@ void MainWindow::endDialog(int result) {
 }
 
 void MainWindow::showAbout() {
+    focusLeavesForAnotherWindow();
     AboutDialog about(binding_.aboutLine, this);
     about.exec();
 }
 
 void MainWindow::showContact() {
+    focusLeavesForAnotherWindow();
     ContactDialog contact(ui_, openUrl, this);
     contact.exec();
 }

@@ -50,6 +50,9 @@ public:
 
     // For the UserInterface: focus, and the RUN check mark.
     void focusControl(int controlId);
+    // Another window (a message box, About, Contact) is about to take the focus from this
+    // one: the model runs the leave rule of its focused control first.
+    void focusLeavesForAnotherWindow();
     void setRunChecked(bool on);
 
     QWidget* control(int controlId) const { return built_.widget(controlId); }

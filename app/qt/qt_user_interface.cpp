@@ -45,6 +45,8 @@ QWidget* QtUserInterface::dialogParent() const {
 }
 
 MsgAnswer QtUserInterface::messageBox(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    if (window_)
+        window_->focusLeavesForAnotherWindow();
     if (scriptedMessages)
         return scriptedMessages(text, icon, buttons);
     const bool question = buttons == MsgButtons::YesNo;

@@ -2,12 +2,18 @@
 #include <windows.h>
 
 #include "base/clock.h"
+#include "base/data_files.h"
 #include "base/paths.h"
 #include "desktop_program.h"
 #include "sim/sim_port.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    kv58::sim::registerSimPortScheme();
+    // The simulated transmitter's state file is a data file of the settings like any other:
+    // the working folder first, then beside the settings file (beside the program).
+    kv58::sim::registerSimPortScheme(
+        [home = kv58::dirName(kv58::programPath())](const std::string& name) {
+            return kv58::placeDataFile(name, home);
+        });
 
     kv58::win32::Win32UserInterface ui;
     kv58::RealClock clock;

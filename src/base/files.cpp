@@ -158,6 +158,11 @@ bool fileReadable(const std::string& path) {
     return true;
 }
 
+bool pathExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
 FileWriteResult replaceFile(const std::string& path, const std::string& bytes,
                             std::string* reason) {
     const std::string target = writeTarget(path);

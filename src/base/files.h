@@ -14,6 +14,9 @@ enum class ReadResult { Ok, Missing, Failed };
 // Whether the file can be opened for reading.
 [[nodiscard]] bool fileReadable(const std::string& path);
 
+// Whether a file or folder of that name exists (false also when the system cannot tell).
+[[nodiscard]] bool pathExists(const std::string& path);
+
 enum class [[nodiscard]] FileWriteResult{
     Ok,
     CannotCreate,  // the file (or the new file beside it) cannot be created or put in place

@@ -108,6 +108,19 @@ std::string cp1252ToUtf8(std::string_view text) {
     return out;
 }
 
+std::string cp1252ToTerminal(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const char32_t cp = cp1252ToCodePoint(static_cast<unsigned char>(c));
+        if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F))
+            out += strprintf("\\x%02X", static_cast<unsigned>(cp));
+        else
+            appendUtf8(out, cp);
+    }
+    return out;
+}
+
 std::string utf8ToCp1252(std::string_view text) {
     std::string out;
     out.reserve(text.size());

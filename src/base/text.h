@@ -24,6 +24,11 @@ std::string strprintf(const char* format, ...) __attribute__((format(KV58_PRINTF
 // 0x90, 0x9D) map to the C1 control characters of the same value, as Windows does.
 std::string cp1252ToUtf8(std::string_view text);
 
+// Windows-1252 to UTF-8 for a terminal, for texts that come from a transmitter or a file: every
+// control character (C0, DEL, and the C1 controls of the five undefined codes) is written as
+// \xNN, so that no such text can move the cursor, retitle the window or hide what follows.
+std::string cp1252ToTerminal(std::string_view text);
+
 // UTF-8 to Windows-1252; a character without a Windows-1252 code becomes '?'. Bytes that are
 // not valid UTF-8 are taken as Windows-1252 bytes unchanged.
 std::string utf8ToCp1252(std::string_view text);

@@ -187,7 +187,7 @@ LinkResult BslLink::programBlock(uint16_t address, uint16_t length, int blockAct
 
 LinkResult BslLink::transmitPassword(const std::optional<std::string>& passwordFileName) {
     if (passwordFileName)
-        return processImageFile(*passwordFileName, BlockPassword);
+        return processImageFile(dataFile(*passwordFileName), BlockPassword);
     // A device after a mass erase: its interrupt vectors, the password, are all 0xFF.
     std::fill_n(dataBlock_.begin(), kPasswordLength, kErasedByte);
     resultCode_ = bslCommand(kCmdRxPassword, kPasswordAddress, kPasswordLength, &dataBlock_);

@@ -18,8 +18,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/clock.h"
+#include "base/data_files.h"
 #include "bsl/frame_transport.h"
 #include "bsl/link_result.h"
 #include "bsl/link_trace.h"
@@ -101,10 +103,16 @@ public:
     void setMaxBlockSize(int bytes) { maxBlockSize_ = bytes; }
     int maxBlockSize() const { return maxBlockSize_; }
 
-    // The loader patch image ("PATCH.TXT") and the temporary image of segment writes and
-    // restores ("TEMP.TXT"); names as given, looked up from the working directory.
+    // Where data files named relatively (password files, the loader patch) are looked for
+    // after the working folder: the settings file's folder, the installation's data folder.
+    void setDataFolders(std::vector<std::string> folders) { dataFolders_ = std::move(folders); }
+    // The path to open for the data file `name` (base/data_files.h).
+    std::string dataFile(const std::string& name) const { return findDataFile(name, dataFolders_); }
+
+    // The loader patch image ("PATCH.TXT"), found as a data file, and the temporary image of
+    // segment writes and restores ("TEMP.TXT"), in the working folder.
     void setPatchFile(const std::string& name) { patchFile_ = name; }
-    const std::string& patchFile() const { return patchFile_; }
+    std::string patchFile() const { return dataFile(patchFile_); }
     void setTempFile(const std::string& name) { tempFile_ = name; }
     const std::string& tempFile() const { return tempFile_; }
 
@@ -244,6 +252,7 @@ private:
     int maxBlockSize_ = kDefaultMaxBlockSize;
     Block replyBlock_{};
     Block dataBlock_{};
+    std::vector<std::string> dataFolders_;
     std::string patchFile_ = "PATCH.TXT";
     std::string tempFile_ = "TEMP.TXT";
     std::optional<std::string> passwordFile_;

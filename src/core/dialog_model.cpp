@@ -346,6 +346,14 @@ void DialogModel::moveFocus(int newId) {
     killFocus(left);
 }
 
+void DialogModel::focusLeavesWindow() {
+    if (focusAway_ || focused_ == 0)
+        return;
+    focusAway_ = true;
+    killFocus(focused_);
+    focusAway_ = false;
+}
+
 void DialogModel::killFocus(int id) {
     if (id == ids::kTMinEdit || id == ids::kTMaxEdit) {
         CheckTemperatureRange();

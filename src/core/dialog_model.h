@@ -108,6 +108,12 @@ public:
     // Moves the focus (Enter rule, rejected product code): the view is told, then the
     // kill-focus rule of the control left runs.
     void moveFocus(int newId);
+    // The focus leaves the dialog for another window (a message box, About, Contact) that is
+    // about to open: the leave rule of the focused control runs first, as the dialog manager
+    // runs it when another window takes the focus, so that the range check corrects T min and
+    // T max before a question is asked about them. The control keeps the focus (it gets it
+    // back when that window closes); windows opened meanwhile run nothing again.
+    void focusLeavesWindow();
     // The next visible, enabled tab stop after `id`, wrapping around; 0 when there is none.
     int nextTabStop(int id) const;
     // Enter: moves to the next tab stop and takes the entries; never closes this dialog.
@@ -135,6 +141,7 @@ private:
     std::map<int, ListControl> lists_;
     AvailabilityRow availability_;
     int focused_ = 0;
+    bool focusAway_ = false;  // focusLeavesWindow is running the leave rule
 
     // Members bound to controls (the texts are bound one to one and live in textMembers_).
     std::map<int, std::string> textMembers_;

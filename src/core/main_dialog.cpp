@@ -8,9 +8,27 @@
 #include "device/flows.h"
 #include "device/messages.h"
 #include "device/outcomes.h"
+#include "serial/port_list.h"
 #include "settings/last_values.h"
+#include "settings/settings_location.h"
 
 namespace kv58 {
+
+namespace {
+
+// The ports the port prompt offers where they are not named COMn.
+std::vector<std::string> systemPortNames() {
+    std::vector<SerialPortInfo> ports;
+    std::string error;
+    std::vector<std::string> names;
+    if (listSerialPorts(ports, error)) {
+        for (const SerialPortInfo& port : ports)
+            names.push_back(port.name);
+    }
+    return names;
+}
+
+}  // namespace
 
 std::string aboutVersionLine() {
     return "KV58 Configurator   V" + strprintf("%d.%02d.%03d   (Build: %04d)", kVersionMajor,
@@ -71,14 +89,20 @@ MainDialog::MainDialog(UserInterface& ui, DialogView& view, Clock& clock)
 MainDialog::~MainDialog() = default;
 
 bool MainDialog::OnInitDialog(const std::string& programPath, const SettingsLoadOptions& options) {
-    return OnInitDialogWithIni(settingsStem(programPath) + "ini", options);
+    const SettingsSearch search = findSettingsFile(programPath);
+    SettingsLoadOptions searched = options;
+    searched.placesSearched = search.places;
+    return OnInitDialogWithIni(search.path.empty() ? search.places.front() : search.path, searched);
 }
 
 bool MainDialog::OnInitDialogWithIni(const std::string& iniPath,
                                      const SettingsLoadOptions& options) {
     model_.showEntries();
     model_.hideStartupControls();
-    return initialise(LoadSettingsFromFile(settings_, ui_, iniPath, options));
+    SettingsLoadOptions withPorts = options;
+    if (!withPorts.listPorts)
+        withPorts.listPorts = systemPortNames;
+    return initialise(LoadSettingsFromFile(settings_, ui_, iniPath, withPorts));
 }
 
 bool MainDialog::initialise(bool loaded) {

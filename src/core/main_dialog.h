@@ -10,6 +10,7 @@
 
 #include "base/clock.h"
 #include "base/user_interface.h"
+#include "base/version.h"
 #include "bsl/bsl_link.h"
 #include "core/dialog_model.h"
 #include "device/flow_host.h"
@@ -21,12 +22,6 @@
 namespace kv58 {
 
 class Flows;
-
-// Program version: 2.08.000, build 46.
-constexpr int kVersionMajor = 2;
-constexpr int kVersionMinor = 8;
-constexpr int kVersionPatch = 0;
-constexpr int kVersionBuild = 46;
 
 // "KV58 Configurator   V2.08.000   (Build: 0046)" for the About dialog.
 std::string aboutVersionLine();

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <span>
 
 #ifdef _WIN32
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "base/data_files.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "bsl/titxt.h"
@@ -26,13 +28,20 @@ bool unfitForFileName(char c) {
 }
 
 // Creates one folder level; an existing folder counts as success.
-bool createFolder(const std::string& windowsPath) {
-    const std::string native = fileSystemPath(windowsPath);
+bool createFolder(const std::string& native) {
 #ifdef _WIN32
     return CreateDirectoryA(native.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 #else
     return mkdir(native.c_str(), 0777) == 0 || errno == EEXIST;
 #endif
+}
+
+// SavePath as the file system names it, without its final separator.
+std::string savePathOnDisk(const std::string& savePath) {
+    std::string folder = fileSystemPath(backupFolder(savePath));
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
+        folder.pop_back();
+    return folder;
 }
 
 std::string withLineEnds(const std::string& text) {
@@ -81,6 +90,16 @@ std::string backupFilePath(const std::string& savePath, const SegmentData& segme
     return backupFolder(savePath) + backupSerialText(segmentARead) + ".dat";
 }
 
+std::string backupFolderOnDisk(const Settings& settings) {
+    return placeDataFile(savePathOnDisk(settings.SavePath), settings.NewFilesFolder);
+}
+
+std::string backupFileOnDisk(const Settings& settings, const SegmentData& segmentARead) {
+    return (std::filesystem::path(backupFolderOnDisk(settings)) /
+            fileSystemPath(backupSerialText(segmentARead) + ".dat"))
+        .string();
+}
+
 std::string formatBackupEntry(const std::tm& when, const SegmentData& segmentA,
                               const SegmentData& segmentB) {
     char stamp[64];
@@ -100,14 +119,19 @@ bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
                     UserInterface& ui, const std::tm& when) {
     if (!settings.SaveData)
         return true;
-    const std::string folder = backupFolder(settings.SavePath);
-    const std::string folderItself = folder.substr(0, folder.find_last_of('\\'));
-    if (!folderItself.empty() && !createFolder(folderItself)) {
+    const std::string folderOnDisk = backupFolderOnDisk(settings);
+    const std::string pathOnDisk = backupFileOnDisk(settings, segmentARead);
+    // The messages name the folder as SavePath does, unless it was found beside the settings.
+    const bool asWritten = folderOnDisk == savePathOnDisk(settings.SavePath);
+    const std::string folder =
+        asWritten ? backupFolder(settings.SavePath) : utf8ToCp1252(folderOnDisk);
+    const std::string path =
+        asWritten ? backupFilePath(settings.SavePath, segmentARead) : utf8ToCp1252(pathOnDisk);
+    if (!createFolder(folderOnDisk)) {
         ui.messageBox(strprintf(text::kBackupDirFailed, folder.c_str()), MsgIcon::Exclamation);
         return false;
     }
-    const std::string path = backupFilePath(settings.SavePath, segmentARead);
-    std::FILE* file = std::fopen(fileSystemPath(path).c_str(), "ab");
+    std::FILE* file = std::fopen(pathOnDisk.c_str(), "ab");
     if (!file) {
         ui.messageBox(strprintf(text::kBackupOpenFailed, path.c_str()), MsgIcon::Exclamation);
         return false;

@@ -45,13 +45,20 @@ std::string backupFolder(const std::string& savePath);
 // The backup file of a transmitter: backupFolder(savePath) + backupSerialText(...) + ".dat".
 std::string backupFilePath(const std::string& savePath, const SegmentData& segmentARead);
 
+// Where the backups go, as the file system names them: SavePath, and when it is relative the
+// folder of that name in the working folder, else beside the settings file (NewFilesFolder;
+// made there when it can be), else in the working folder (base/data_files.h placeDataFile).
+std::string backupFolderOnDisk(const Settings& settings);
+// The backup file of a transmitter in that folder.
+std::string backupFileOnDisk(const Settings& settings, const SegmentData& segmentARead);
+
 // One entry, with "\n" line ends; `when` is the local time of the entry.
 std::string formatBackupEntry(const std::tm& when, const SegmentData& segmentA,
                               const SegmentData& segmentB);
 
-// Appends an entry for the write being made to SavePath\<serial>.dat, creating the folder
-// (one level) and the file when missing. True when written or when SaveData is off; false
-// after a failure, which has been shown through `ui`.
+// Appends an entry for the write being made to SavePath\<serial>.dat (backupFileOnDisk),
+// creating the folder (one level) and the file when missing. True when written or when
+// SaveData is off; false after a failure, which has been shown through `ui`.
 [[nodiscard]] bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
                                   const SegmentData& segmentAWrite,
                                   const SegmentData& segmentBSaved, UserInterface& ui,

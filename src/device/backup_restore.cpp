@@ -200,7 +200,7 @@ bool BackupRestore::sameTransmitter(const BackupEntry& entry, const RestoreOptio
 bool BackupRestore::appendUndoEntry(RestoreReport& report) {
     Settings always = settings_;
     always.SaveData = true;
-    report.undoFile = backupFilePath(always.SavePath, data_.segmentARead);
+    report.undoFile = backupFileOnDisk(always, data_.segmentARead);
     if (SaveInfoMemory(always, data_.segmentARead, data_.segmentARead, data_.segmentBRead, ui_,
                        now())) {
         return true;

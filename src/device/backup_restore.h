@@ -80,7 +80,7 @@ struct RestoreReport {
     std::string transmitterSerial;   // as read in the identity check (Windows-1252)
     bool transmitterErased = false;  // its Segment A was all 0xFF
     bool serialForced = false;       // the serial numbers differed and the write went ahead
-    std::string undoFile;            // the file the undo entry went to (Windows-style path)
+    std::string undoFile;            // the file the undo entry went to, as the system names it
     // The first byte of the reread that differs from the entry (Mismatch).
     uint16_t differenceAddress = 0;
     // What the restore left on the transmitter, with the way back.

@@ -10,6 +10,7 @@ void applyPortSettings(BslLink& link, const Settings& settings) {
     link.setParity(settings.Parity);
     link.setInvertDtr(settings.InvertDTR);
     link.setInvertRts(settings.InvertRTS);
+    link.setDataFolders(settings.DataFolders);
 }
 
 }  // namespace kv58

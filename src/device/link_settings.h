@@ -8,7 +8,8 @@
 namespace kv58 {
 
 // Port name, baud rate, data bits, stop bits, parity and the control-line inversion; the
-// link's setter rules apply (an unknown baud rate becomes 9600, and so on).
+// link's setter rules apply (an unknown baud rate becomes 9600, and so on). Also where the
+// link finds the password files and the loader patch.
 void applyPortSettings(BslLink& link, const Settings& settings);
 
 }  // namespace kv58

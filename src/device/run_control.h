@@ -25,8 +25,16 @@ public:
     bool isOn() const { return port_ != nullptr; }
 
     // Switches RUN on when it is off and off when it is on, then sets the menu's check mark.
-    // A port that cannot be opened leaves RUN off, silently.
+    // A port that cannot be opened leaves RUN off, silently (openError() keeps the reason).
     void ToggleRun();
+
+    // What switching RUN off leaves, without RUN ever showing as on: opens the port as RUN
+    // does and closes it at once, so that DTR drops and the transmitter is held in reset. The
+    // check mark then shows off. False when the port cannot be opened.
+    bool holdInReset();
+
+    // Why the last open of the port failed (empty after a successful open).
+    const std::string& openError() const { return openError_; }
 
     // The flows' switches: off only when on, on only when off.
     void switchOff() {
@@ -44,6 +52,9 @@ private:
     std::string portName_;
     bool invertDtr_ = false;
     std::unique_ptr<SerialPort> port_;
+    std::string openError_;
+
+    std::unique_ptr<SerialPort> openWithDtrRaised();
 };
 
 }  // namespace kv58

@@ -46,6 +46,24 @@ bool splitHostPort(const std::string& text, std::string& host, std::string& port
 
 namespace {
 
+// What is wrong with an endpoint that splitHostPort refused, for the user.
+std::string endpointFault(const std::string& endpoint) {
+    if (endpoint.empty())
+        return "host and port missing";
+    if (endpoint[0] == '[') {
+        const size_t close = endpoint.find(']');
+        if (close == std::string::npos)
+            return "\"]\" missing after the IPv6 address";
+        return close == 1 ? "host missing" : "port missing";
+    }
+    const size_t colon = endpoint.rfind(':');
+    if (colon == std::string::npos)
+        return "port missing";
+    if (endpoint.find(':') != colon)
+        return "an IPv6 address needs brackets, as in [::1]:4000";
+    return "host missing";
+}
+
 bool parseSeconds(const std::string& text, int64_t& ms) {
     if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos)
         return false;
@@ -92,7 +110,7 @@ bool parseAddress(const std::string& name, Address& address, std::string& error)
     const std::string endpoint = name.substr(schemeLength, question - schemeLength);
     std::string port;
     if (!splitHostPort(endpoint, address.host, port))
-        return fail("host and port missing");
+        return fail(endpointFault(endpoint));
     const std::optional<uint16_t> number = parsePortNumber(port);
     if (!number || *number == 0)
         return fail(strprintf("port \"%s\" is not a number from 1 to 65535", port.c_str()));

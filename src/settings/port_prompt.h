@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/user_interface.h"
 
@@ -14,12 +15,26 @@ struct PortChoice {
     bool setDefault = false;  // "&SET default": write the port back to the settings file
 };
 
-// The prompt's state at start: items "COM1" to "COM4", item 0 selected, box not ticked.
-PortPromptState initialPortPromptState();
+// What the prompt offers: its list items, and whether a name typed into its edit field that
+// selects no item is taken.
+struct PortPromptOffer {
+    std::vector<std::string> items;
+    bool typedNameCounts = false;
+};
 
-// Runs the prompt. After OK the chosen port is the selected item's text, or "COM1" when no
-// item is selected (text typed into the edit field that selects no item is not used).
-// std::nullopt after Cancel.
-std::optional<PortChoice> RunPortPrompt(UserInterface& ui);
+// The classic offer: "COM1" to "COM4", typed names not used.
+PortPromptOffer classicPortPromptOffer();
+// The offer on this platform: on Windows the classic one; elsewhere, where ports are not
+// named COMn, the ports the system reports (`systemPorts`, sorted), and a typed name counts.
+PortPromptOffer portPromptOffer(const std::vector<std::string>& systemPorts);
+
+// The prompt's state at start: the offer's items, item 0 selected, box not ticked.
+PortPromptState initialPortPromptState(const PortPromptOffer& offer = classicPortPromptOffer());
+
+// Runs the prompt. After OK the chosen port is the selected item's text; with no item
+// selected, the typed name where the offer takes one, else "COM1". std::nullopt after
+// Cancel.
+std::optional<PortChoice> RunPortPrompt(UserInterface& ui,
+                                        const PortPromptOffer& offer = classicPortPromptOffer());
 
 }  // namespace kv58

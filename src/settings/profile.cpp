@@ -101,21 +101,29 @@ bool readsAsMeant(const std::string& before, const std::string& after, std::stri
 
 }  // namespace
 
-size_t getProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view defaultText, std::string& out, size_t bufferSize) {
+ProfileSnapshot::ProfileSnapshot(const std::string& path) {
     std::string bytes;
-    if (readWholeFile(path, bytes) == ReadResult::Ok) {
-        const Encoding encoding = profile::detectEncoding(bytes);
-        const std::string text = profile::decode(
-            std::string_view(bytes).substr(profile::contentStart(encoding)), encoding);
-        const std::vector<Line> lines = profile::scanLines(text, 0);
-        const Location where = profile::locate(lines, Encoding::Cp1252, section, key);
-        if (where.key != Location::npos) {
-            return copyOut(profile::keyValue(text, lines[where.key]), out, bufferSize);
-        }
-    }
+    if (readWholeFile(path, bytes) != ReadResult::Ok)
+        return;
+    const Encoding encoding = profile::detectEncoding(bytes);
+    text_ =
+        profile::decode(std::string_view(bytes).substr(profile::contentStart(encoding)), encoding);
+    lines_ = profile::scanLines(text_, 0);
+}
+
+size_t ProfileSnapshot::get(std::string_view section, std::string_view key,
+                            std::string_view defaultText, std::string& out,
+                            size_t bufferSize) const {
+    const Location where = profile::locate(lines_, Encoding::Cp1252, section, key);
+    if (where.key != Location::npos)
+        return copyOut(profile::keyValue(text_, lines_[where.key]), out, bufferSize);
     // find_last_not_of gives npos for an all-blank default, and npos + 1 is 0.
     return copyOut(defaultText.substr(0, defaultText.find_last_not_of(" \t") + 1), out, bufferSize);
+}
+
+size_t getProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view defaultText, std::string& out, size_t bufferSize) {
+    return ProfileSnapshot(path).get(section, key, defaultText, out, bufferSize);
 }
 
 bool writeProfileString(const std::string& path, std::string_view section, std::string_view key,

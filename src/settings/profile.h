@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "settings/profile_format.h"
 
 namespace kv58 {
 
@@ -14,6 +17,25 @@ namespace kv58 {
 // copied, like GetPrivateProfileStringA.
 size_t getProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view defaultText, std::string& out, size_t bufferSize = 1024);
+
+// A profile file read once, for a caller that reads many keys of it (the settings load): each
+// key is then looked up in memory instead of reading and decoding the whole file again. Keys
+// read the file as it was when the object was made.
+class ProfileSnapshot {
+public:
+    explicit ProfileSnapshot(const std::string& path);
+    // The lines point into the text: the snapshot stays where it was made.
+    ProfileSnapshot(const ProfileSnapshot&) = delete;
+    ProfileSnapshot& operator=(const ProfileSnapshot&) = delete;
+
+    // getProfileString on the snapshot.
+    size_t get(std::string_view section, std::string_view key, std::string_view defaultText,
+               std::string& out, size_t bufferSize = 1024) const;
+
+private:
+    std::string text_;  // the file's contents as Windows-1252 text (empty when unreadable)
+    std::vector<profile::Line> lines_;
+};
 
 // Writes `value` (Windows-1252) to `key` of `section`, creating the file and the section when
 // missing and keeping every other byte of the file. Writes through a temporary file and an

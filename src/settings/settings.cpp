@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "settings/port_prompt.h"
 #include "settings/profile.h"
+#include "settings/settings_location.h"
 
 namespace kv58 {
 
@@ -19,18 +21,19 @@ constexpr const char* kPortMessage = "ERROR reading INI-File\n[%s], %s";
 constexpr const char* kPasswordNameMessage =
     "Dateiname f\xFCr Passwortfile aus INI-Datei lesen.\n\nFEHLER!\n"
     "Der Dateiname <%s> hat nicht das geforderte 8.3-Format!";
+constexpr const char* kMissingFileMessage = "The settings file %s does not exist.";
 constexpr int kQuitCodeSettings = 2;
 
-// Reads the keys of one settings file and records where a load failed.
+// Reads the keys of one settings file, read once, and records where a load failed.
 class SettingsFileReader {
 public:
     SettingsFileReader(const std::string& path, SettingsLoadFailure* failure)
-        : path_(path), failure_(failure) {}
+        : path_(path), failure_(failure), file_(path) {}
 
     // The value of the key, or the default; empty when the call copies no characters.
     std::string text(const char* section, const std::string& key, const char* def = "") const {
         std::string value;
-        getProfileString(path_, section, key, def, value, kValueBuffer);
+        file_.get(section, key, def, value, kValueBuffer);
         return value;
     }
     int32_t number(const char* section, const char* key, const char* def) const {
@@ -49,6 +52,7 @@ public:
 private:
     const std::string& path_;
     SettingsLoadFailure* failure_;
+    ProfileSnapshot file_;
 };
 
 // 1 for "1", 15 for "1" followed by anything ("1.5", "15"), 2 for "2…", else 1.
@@ -69,7 +73,8 @@ bool readPort(Settings& s, UserInterface& ui, const SettingsFileReader& file,
     s.Port = file.text("COM", "Port");
     if (!s.Port.empty())
         return true;  // a port from the file is taken as it stands
-    const std::optional<PortChoice> choice = RunPortPrompt(ui);
+    const std::optional<PortChoice> choice = RunPortPrompt(
+        ui, portPromptOffer(options.listPorts ? options.listPorts() : std::vector<std::string>{}));
     if (!choice || choice->port.empty()) {
         ui.messageBox(strprintf(kPortMessage, "COM", "Port"), MsgIcon::Exclamation);
         return file.fail("COM", "Port",
@@ -139,7 +144,38 @@ bool readLimits(Settings& s, const SettingsFileReader& file) {
                                l.minC, l.maxC, l.minDiffC, l.minF, l.maxF, l.minDiffF));
 }
 
+// A settings file that is not there is reported as such, with every place it was looked for.
+bool reportMissingFile(UserInterface& ui, const std::string& iniPath,
+                       const SettingsLoadOptions& options) {
+    std::string text = strprintf(kMissingFileMessage, utf8ToCp1252(iniPath).c_str());
+    std::string reason = "the settings file does not exist";
+    if (options.placesSearched.size() > 1) {
+        text += "\nNone was found in:";
+        reason = "no settings file was found in";
+        for (const std::string& place : options.placesSearched) {
+            text += "\n" + utf8ToCp1252(place);
+            reason +=
+                (&place == &options.placesSearched.front() ? " " : ", ") + utf8ToCp1252(place);
+        }
+    }
+    ui.messageBox(text, MsgIcon::Exclamation);
+    if (options.failure)
+        *options.failure = {iniPath, "", "", reason};
+    return false;
+}
+
 }  // namespace
+
+std::string describe(const SettingsLoadFailure& failure) {
+    const std::string reason = cp1252ToUtf8(failure.reason);
+    if (failure.section.empty())
+        return failure.file + ": " + reason;
+    return failure.file + ": [" + failure.section + "] " + failure.key + ": " + reason;
+}
+
+std::string Settings::settingsFolder() const {
+    return dirName(IniPath);
+}
 
 std::vector<std::string> Settings::passwordFileNames() const {
     std::vector<std::string> names;
@@ -157,6 +193,16 @@ bool LoadSettingsFromFile(Settings& settings, UserInterface& ui, const std::stri
     settings = Settings{};
     settings.IniPath = iniPath;
     settings.LastValuePath = settingsStem(iniPath) + "lkd";
+    settings.NewFilesFolder = folderForNewFiles(iniPath, programPath());
+    settings.DataFolders = {settings.settingsFolder()};
+    if (settings.NewFilesFolder != settings.settingsFolder()) {
+        settings.LastValuePath = settings.NewFilesFolder + "/" + baseName(settings.LastValuePath);
+        settings.DataFolders.push_back(settings.NewFilesFolder);
+    }
+    if (const std::string shipped = installedDataFolder(programPath()); !shipped.empty())
+        settings.DataFolders.push_back(shipped);
+    if (!options.port && !pathExists(iniPath))
+        return reportMissingFile(ui, iniPath, options);
     const SettingsFileReader file(settings.IniPath, options.failure);
     if (!readPort(settings, ui, file, options))
         return false;
@@ -171,7 +217,11 @@ bool LoadSettingsFromFile(Settings& settings, UserInterface& ui, const std::stri
 
 bool LoadSettings(Settings& settings, UserInterface& ui, const std::string& programPath) {
     // "C:\Tools\Conf.exe" -> "C:\Tools\Conf.ini"; the last-values file follows from it.
-    return LoadSettingsFromFile(settings, ui, settingsStem(programPath) + "ini");
+    const SettingsSearch search = findSettingsFile(programPath);
+    SettingsLoadOptions options;
+    options.placesSearched = search.places;
+    return LoadSettingsFromFile(settings, ui,
+                                search.path.empty() ? search.places.front() : search.path, options);
 }
 
 }  // namespace kv58

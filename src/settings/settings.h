@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,18 +49,30 @@ struct Settings {
     TemperatureLimits Limits;
     std::string IniPath;        // settings file
     std::string LastValuePath;  // last-values file
+    // Where the data files the settings name (password files, PATCH.TXT) are looked for after
+    // the working folder: the settings file's folder, the folder for new files when that is
+    // another, then the installation's data folder (base/data_files.h).
+    std::vector<std::string> DataFolders;
+    // Where the files kept beside the settings are made: the last values, relative backup
+    // folders (settings_location.h folderForNewFiles).
+    std::string NewFilesFolder;
 
     // The password file names up to the first empty slot.
     std::vector<std::string> passwordFileNames() const;
+    // The folder of the settings file ("" for the working folder).
+    std::string settingsFolder() const;
 };
 
 // What went wrong in a failed load, for callers that report more than the message boxes do.
 struct SettingsLoadFailure {
     std::string file;     // the settings file
-    std::string section;  // "COM", "PWfile" or "Program"
+    std::string section;  // "COM", "PWfile" or "Program"; empty when the file itself failed
     std::string key;      // "Port", "PW03", "Key01", ...
     std::string reason;   // one line, Windows-1252
 };
+
+// "FILE: [SECTION] KEY: REASON", or "FILE: REASON" for the file itself; UTF-8.
+std::string describe(const SettingsLoadFailure& failure);
 
 struct SettingsLoadOptions {
     // Replaces "COM"/"Port" of the file; the file's port is then not read and no prompt shows.
@@ -69,17 +82,26 @@ struct SettingsLoadOptions {
     std::optional<std::string> logFile;
     // Filled when the load fails.
     SettingsLoadFailure* failure = nullptr;
+    // Every place where the settings file was looked for (settings_location.h), for the
+    // message when none holds one.
+    std::vector<std::string> placesSearched;
+    // The serial ports the system reports, asked only when the port prompt is shown
+    // (port_prompt.h portPromptOffer); none when not given.
+    std::function<std::vector<std::string>()> listPorts;
 };
 
 // Loads the settings of the program at `programPath`: its settings file is the path cut after
-// the last "." of the file name, plus "ini"; the last-values file the same with "lkd". Shows
-// its errors through `ui` (and asks for the port there when the file names none). False when
-// the load failed; the caller then reports "ERROR reading INI-File!" and ends with exit code 2.
+// the last "." of the file name, plus "ini" (beside the program, or for an installed program
+// the first found as settings_location.h says); the last-values file the same with "lkd".
+// Shows its errors through `ui` (and asks for the port there when the file names none). False
+// when the load failed; the caller then reports "ERROR reading INI-File!" and ends with exit
+// code 2.
 [[nodiscard]] bool LoadSettings(Settings& settings, UserInterface& ui,
                                 const std::string& programPath);
 
 // The same with an explicit settings file; the last-values file follows the same rule from
-// it ("X.ini" -> "X.lkd").
+// it ("X.ini" -> "X.lkd", in the folder for new files). A file that does not exist fails the load,
+// unless the options give the port: then every key takes its default.
 [[nodiscard]] bool LoadSettingsFromFile(Settings& settings, UserInterface& ui,
                                         const std::string& iniPath,
                                         const SettingsLoadOptions& options = {});

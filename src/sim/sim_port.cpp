@@ -138,6 +138,11 @@ std::mutex& registryMutex() {
     return m;
 }
 
+StateFilePlacer& statePlacer() {
+    static StateFilePlacer placer;
+    return placer;
+}
+
 std::map<std::string, std::shared_ptr<SimDevice>>& registry() {
     static std::map<std::string, std::shared_ptr<SimDevice>> devices;
     return devices;
@@ -218,6 +223,8 @@ std::shared_ptr<SimDevice> deviceFor(const std::string& name, std::string& error
     if (!parseSimName(name, options, error))
         return nullptr;
     if (!options.statePath.empty()) {
+        if (statePlacer() && std::filesystem::path(options.statePath).is_relative())
+            options.statePath = statePlacer()(options.statePath);
         std::error_code ec;
         const auto absolute = std::filesystem::absolute(options.statePath, ec);
         if (!ec)
@@ -249,7 +256,11 @@ std::unique_ptr<SerialPort> openSimPort(const std::string& name, Clock& clock, s
     return std::make_unique<SimPort>(std::move(device), clock);
 }
 
-void registerSimPortScheme() {
+void registerSimPortScheme(StateFilePlacer placeStateFile) {
+    {
+        std::lock_guard lock(registryMutex());
+        statePlacer() = std::move(placeStateFile);
+    }
     registerPortScheme(kPrefix, openSimPort,
                        "sim:[NAME][?key=value&...] (the simulated transmitter)");
 }

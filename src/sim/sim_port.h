@@ -17,6 +17,7 @@
 // the real clock a wait blocks for exactly the wire time.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,8 +28,13 @@
 
 namespace kv58::sim {
 
-// Registers "sim:" with openSerialPort. Programs call it once at start-up.
-void registerSimPortScheme();
+// Where a relative state file of a sim: name lies: the file name in, the path to use out.
+using StateFilePlacer = std::function<std::string(const std::string& name)>;
+
+// Registers "sim:" with openSerialPort. Programs call it once at start-up; those that find
+// their data files beside their settings file pass that rule for state files too (a later
+// call replaces the rule).
+void registerSimPortScheme(StateFilePlacer placeStateFile = {});
 
 // Parses a sim: name into options; false with an error that starts with the name.
 [[nodiscard]] bool parseSimName(const std::string& name, DeviceOptions& options,

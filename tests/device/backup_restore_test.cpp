@@ -88,9 +88,8 @@ TEST_F(BackupRestoreTest, ErasedSegmentAIsRefusedWithoutForceAndRestoredExactlyW
     EXPECT_EQ(dialog->model().control(ids::kOutputText).text, "4 - 20 mA");
     // The undo entry goes where a write to this transmitter would put its backup.
     const std::string undo = std::string(16, '\xFF') + ".dat";
-    EXPECT_EQ(report.undoFile, ".\\backup\\" + undo);
-    EXPECT_EQ(readFile(fileSystemPath(report.undoFile)),
-              textFileBytes(formatBackupEntry(fixed, erased(), segB)));
+    EXPECT_EQ(report.undoFile, fileSystemPath(".\\backup\\" + undo));
+    EXPECT_EQ(readFile(report.undoFile), textFileBytes(formatBackupEntry(fixed, erased(), segB)));
 }
 
 TEST_F(BackupRestoreTest, HalfWrittenSegmentAIsRestoredWithoutForce) {

@@ -34,8 +34,11 @@ TEST_F(SettingsCli, ShippedDemoFileLoadsBesideTheProgram) {
         "\"TSym\": \"\xC2\xB0\", \"SaveData\": true, \"SavePath\": \".\\\\backup\", "
         "\"PasswordFiles\": [\"KV58-PW.TXT\"], \"Limits\": [-40, 120, 20, -40, 248, 36], "
         "\"IniPath\": \"" KV58_BIN_DIR "/KV58.ini\", \"LastValuePath\": \"" KV58_BIN_DIR
-        "/KV58.lkd\"}\n";
+        "/KV58.lkd\", \"Searched\": [\"" KV58_BIN_DIR "/KV58.ini\"]}\n";
     EXPECT_EQ(r.out, expected);
+    const ProgramRun text = kv58ctl({"settings"});
+    EXPECT_TRUE(contains(text.out, "\nSearched       " KV58_BIN_DIR "/KV58.ini (used)\n"))
+        << text.out;
 }
 
 TEST_F(SettingsCli, PortOnlyFileAndPortOverride) {

@@ -150,9 +150,14 @@ TEST(Rfc2217Address, AcceptsHostsPortsAndOptions) {
 
 TEST(Rfc2217Address, RefusesMalformedNamesRepeatingTheForm) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"rfc2217://host", "host and port missing"},
-        {"rfc2217://:4000", "host and port missing"},
-        {"rfc2217://::1:4000", "host and port missing"},
+        {"rfc2217://", "host and port missing"},
+        {"rfc2217://host", "port missing"},
+        {"rfc2217://localhost?timeout=1", "port missing"},
+        {"rfc2217://[::1]", "port missing"},
+        {"rfc2217://[::1:4000", "\"]\" missing after the IPv6 address"},
+        {"rfc2217://:4000", "host missing"},
+        {"rfc2217://[]:4000", "host missing"},
+        {"rfc2217://::1:4000", "an IPv6 address needs brackets, as in [::1]:4000"},
         {"rfc2217://host:0", "port \"0\" is not a number from 1 to 65535"},
         {"rfc2217://host:65536", "port \"65536\" is not a number from 1 to 65535"},
         {"rfc2217://host:40x", "port \"40x\" is not a number from 1 to 65535"},

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -144,6 +146,32 @@ TEST_F(ProfileRead, Utf8FilesReadLikeTheirWindows1252Twins) {
     EXPECT_EQ(get(ini, "Program", "T-Sym"), "\xB0");
     writeFile(ini, "\xEF\xBB\xBF[Program]\nT-Sym=x\n");
     EXPECT_EQ(get(ini, "program", "t-sym"), "x");
+}
+
+// The settings load reads the file once and looks every key up in that copy; the copy answers
+// exactly as a call per key would, and later changes of the file do not reach it.
+TEST_F(ProfileRead, SnapshotAnswersLikeTheCallsFromOneReadOfTheFile) {
+    writeFile(
+        ini,
+        "\xEF\xBB\xBF[COM]\r\nPort = 'COM3'  \r\n[com]\r\nBaud=1\r\n[Program]\nT-Sym=\xC2\xB0\n");
+    const ProfileSnapshot snapshot(ini);
+    for (const auto& [section, key] : std::vector<std::pair<std::string, std::string>>{
+             {"com", "port"}, {"COM", "Baud"}, {"Program", "T-Sym"}, {"None", "x"}}) {
+        std::string out;
+        const size_t n = snapshot.get(section, key, "DEF  ", out);
+        EXPECT_EQ(out, get(ini, section, key, "DEF  ")) << section << "/" << key;
+        EXPECT_EQ(n, out.size());
+    }
+    std::string cut;
+    EXPECT_EQ(snapshot.get("COM", "Port", "", cut, 3), 2u);
+    EXPECT_EQ(cut, "CO");
+    writeFile(ini, "[COM]\nPort=COM9\n");
+    std::string port;
+    snapshot.get("COM", "Port", "", port);
+    EXPECT_EQ(port, "COM3") << "the snapshot was read once, when it was made";
+    const ProfileSnapshot missing(dir.file("none.ini"));
+    missing.get("COM", "Port", "x ", port);
+    EXPECT_EQ(port, "x");
 }
 
 class ProfileWrite : public ::testing::Test {

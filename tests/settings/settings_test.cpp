@@ -192,7 +192,43 @@ TEST_F(LoadSettingsTest, PortOptionReplacesTheFilesPortWithoutAPrompt) {
     EXPECT_EQ(s.LastValuePath, dir.file("missing.lkd"));
 }
 
-class PortPromptTest : public LoadSettingsTest {};
+TEST_F(LoadSettingsTest, AMissingFileIsReportedAsSuchWithThePlacesSearched) {
+    SettingsLoadOptions options;
+    options.failure = &failure;
+    EXPECT_FALSE(LoadSettingsFromFile(s, ui, dir.file("missing.ini"), options));
+    ASSERT_EQ(ui.texts().size(), 1u);
+    EXPECT_EQ(ui.texts()[0], "The settings file " + dir.file("missing.ini") + " does not exist.");
+    EXPECT_EQ(ui.portPromptCalls, 0) << "no port prompt for a file that is not there";
+    EXPECT_EQ(failure.file, dir.file("missing.ini"));
+    EXPECT_EQ(failure.section, "");
+    EXPECT_EQ(describe(failure), dir.file("missing.ini") + ": the settings file does not exist");
+
+    options.placesSearched = {dir.file("missing.ini"), "/etc/kv58/KV58.ini"};
+    EXPECT_FALSE(LoadSettingsFromFile(s, ui, dir.file("missing.ini"), options));
+    EXPECT_EQ(ui.texts().back(), "The settings file " + dir.file("missing.ini") +
+                                     " does not exist.\nNone was found in:\n" +
+                                     dir.file("missing.ini") + "\n/etc/kv58/KV58.ini");
+    EXPECT_EQ(failure.reason,
+              "no settings file was found in " + dir.file("missing.ini") + ", /etc/kv58/KV58.ini");
+}
+
+TEST_F(LoadSettingsTest, DataFilesAreLookedForBesideTheSettingsFile) {
+    ASSERT_TRUE(load("[COM]\nPort=COM1\n"));
+    ASSERT_FALSE(s.DataFolders.empty());
+    EXPECT_EQ(s.DataFolders.front(), dir.path());
+    EXPECT_EQ(s.settingsFolder(), dir.path());
+    EXPECT_EQ(describe({"a.ini", "PWfile", "PW02", "too long"}), "a.ini: [PWfile] PW02: too long");
+}
+
+// The prompt offers four ports here, whatever the platform would list.
+class PortPromptTest : public LoadSettingsTest {
+protected:
+    bool load(const std::string& lines) {
+        SettingsLoadOptions options;
+        options.listPorts = [] { return std::vector<std::string>{"COM3", "COM1", "COM4", "COM2"}; };
+        return LoadSettingsTest::load(lines, options);
+    }
+};
 
 TEST_F(PortPromptTest, StartsWithFourPortsAndTheFirstSelected) {
     PortPromptState seen;
@@ -207,6 +243,49 @@ TEST_F(PortPromptTest, StartsWithFourPortsAndTheFirstSelected) {
     EXPECT_EQ(s.Port, "COM1");
 }
 
+TEST_F(PortPromptTest, ClassicOfferTakesNoTypedName) {
+    ui.portPrompt = [](PortPromptState& state) {
+        EXPECT_EQ(state.items, (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4"}));
+        state.selected = -1;
+        state.editText = "COM9";
+        return true;
+    };
+    const std::optional<PortChoice> choice = RunPortPrompt(ui, classicPortPromptOffer());
+    ASSERT_TRUE(choice);
+    EXPECT_EQ(choice->port, "COM1");
+}
+
+TEST_F(PortPromptTest, OffersThePortsTheSystemReportsAndTakesATypedName) {
+    SettingsLoadOptions options;
+    options.listPorts = [] { return std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyS0"}; };
+    PortPromptState seen;
+    ui.portPrompt = [&](PortPromptState& state) {
+        seen = state;
+        state.selected = -1;
+        state.editText = " /dev/pts/7 ";
+        return true;
+    };
+    ASSERT_TRUE(LoadSettingsTest::load("[COM]\n", options));
+#ifdef _WIN32
+    EXPECT_EQ(seen.items, (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4"}));
+    EXPECT_EQ(s.Port, "COM1");
+#else
+    EXPECT_EQ(seen.items, (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0"}));
+    EXPECT_EQ(seen.selected, 0);
+    EXPECT_EQ(s.Port, "/dev/pts/7");
+    // No port at all and nothing typed: the port is missing, as after Cancel.
+    options.listPorts = [] { return std::vector<std::string>{}; };
+    ui.portPrompt = [&](PortPromptState& state) {
+        seen = state;
+        return true;
+    };
+    EXPECT_FALSE(LoadSettingsTest::load("[COM]\n", options));
+    EXPECT_TRUE(seen.items.empty());
+    EXPECT_EQ(seen.selected, -1);
+    EXPECT_EQ(ui.texts().back(), kPortMessage);
+#endif
+}
+
 TEST_F(PortPromptTest, CancelFailsTheLoadWithTheReadingError) {
     EXPECT_FALSE(load("[COM]\nBaud=9600\n"));
     EXPECT_EQ(ui.portPromptCalls, 1);
@@ -218,7 +297,7 @@ TEST_F(PortPromptTest, CancelFailsTheLoadWithTheReadingError) {
     EXPECT_EQ(failure.key, "Port");
 }
 
-TEST_F(PortPromptTest, SelectedItemIsTrimmedAndTypedTextIsNotUsed) {
+TEST_F(PortPromptTest, SelectedItemIsTrimmedAndWinsOverTypedText) {
     ui.portPrompt = [](PortPromptState& state) {
         state.items[2] = " COM3\t";
         state.selected = 2;
@@ -227,13 +306,6 @@ TEST_F(PortPromptTest, SelectedItemIsTrimmedAndTypedTextIsNotUsed) {
     };
     ASSERT_TRUE(load("[COM]\n"));
     EXPECT_EQ(s.Port, "COM3");
-    ui.portPrompt = [](PortPromptState& state) {
-        state.selected = -1;
-        state.editText = "COM9";
-        return true;
-    };
-    ASSERT_TRUE(load("[COM]\n"));
-    EXPECT_EQ(s.Port, "COM1");
 }
 
 TEST_F(PortPromptTest, BlankChoiceFailsLikeCancel) {

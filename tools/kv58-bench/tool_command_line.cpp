@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/version.h"
+
 namespace kv58::tools {
 
 namespace {
@@ -19,6 +21,10 @@ int runWithOptions(const char* program, int argc, char** argv, const OptionTaker
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             printHelp();
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("%s\n", versionLine(program).c_str());
             return 0;
         }
         if (i + 1 >= argc) {

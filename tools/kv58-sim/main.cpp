@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "base/version.h"
 #include "listen.h"
 #include "sim/device_options.h"
 #include "sim/faults.h"
@@ -30,6 +31,7 @@ constexpr int kExitFailure = 1;
 
 struct Arguments {
     bool help = false;
+    bool version = false;
     bool pty = false;
     std::string listen;
     int64_t idleTimeoutMs = 60'000;
@@ -70,7 +72,8 @@ void printHelp() {
         "%s"
         "  --write-password FILE write the password file of the simulated firmware (%s)\n"
         "  --write-patch FILE    write the loader patch image (%s)\n"
-        "  --help                this text\n\n"
+        "  --help                this text\n"
+        "  --version             the version and the commit it was built from\n\n"
         "Device options (the same keys as in sim:?key=value port names):\n",
         kListenHelp, kPasswordFileName, kPatchFileName);
     for (const OptionHelp& o : deviceOptionHelp()) {
@@ -101,6 +104,10 @@ bool parseArguments(int argc, char** argv, Arguments& args, std::string& error) 
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             args.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            args.version = true;
             continue;
         }
         if (arg == "--pty") {
@@ -196,6 +203,10 @@ int main(int argc, char** argv) {
     }
     if (args.help) {
         printHelp();
+        return kExitOk;
+    }
+    if (args.version) {
+        std::printf("%s\n", versionLine("kv58-sim").c_str());
         return kExitOk;
     }
     const bool writes = !args.passwordOut.empty() || !args.patchOut.empty();

@@ -223,6 +223,107 @@ private Q_SLOTS:
         QVERIFY(messages->shown.empty());  // 80 and -20 lie within the limits
     }
 
+    void enterIntoAnEditSelectsItsText() {
+        Bench bench(simPort("select"));
+        QVERIFY(start(bench));
+        showActive();
+        QComboBox* outputs = widget<QComboBox>(ids::kOutputList);
+        outputs->setFocus();
+        QTRY_COMPARE(program->dialog().model().focused(), ids::kOutputList);
+        QTest::keyClick(outputs, Qt::Key_Return);  // past the disabled unit list to T min
+        QLineEdit* tMin = widget<QLineEdit>(ids::kTMinEdit);
+        QTRY_COMPARE(QApplication::focusWidget(), tMin);
+        QCOMPARE(tMin->selectedText(), QStringLiteral("-20"));
+        QTest::keyClicks(tMin, "5");
+        QCOMPARE(tMin->text(), QStringLiteral("5"));
+    }
+
+    // The question box takes the focus from T min: the range check corrects first.
+    void theRangeIsCheckedBeforeTheQuestionIsAsked() {
+        Bench bench(simPort("ask"));
+        QVERIFY(start(bench));
+        showActive();
+        QLineEdit* tMin = widget<QLineEdit>(ids::kTMinEdit);
+        tMin->setFocus();
+        QTRY_COMPARE(program->dialog().model().focused(), ids::kTMinEdit);
+        tMin->selectAll();
+        QTest::keyClicks(tMin, "-50");
+        QString shownAtTheQuestion;
+        messages->answers = {MsgAnswer::Ok, MsgAnswer::No};
+        ui->scriptedMessages = [this, tMin, &shownAtTheQuestion, next = ui->scriptedMessages](
+                                   const std::string& text, MsgIcon icon, MsgButtons buttons) {
+            if (buttons == MsgButtons::YesNo)
+                shownAtTheQuestion = tMin->text();
+            return next(text, icon, buttons);
+        };
+        program->window().menuAction(ids::kMenuWrite)->trigger();
+        QTRY_COMPARE(messages->shown.size(), size_t{2});
+        QCOMPARE(messages->shown[0].text.rfind("Value invalid", 0), size_t{0});
+        QCOMPARE(messages->shown[1].text, std::string("write new configuration?"));
+        QCOMPARE(shownAtTheQuestion, QStringLiteral("-40"));
+    }
+
+    void theRangeIsCheckedBeforeAboutOpens() {
+        Bench bench(simPort("about-range"));
+        QVERIFY(start(bench));
+        showActive();
+        QLineEdit* tMax = widget<QLineEdit>(ids::kTMaxEdit);
+        tMax->setFocus();
+        QTRY_COMPARE(program->dialog().model().focused(), ids::kTMaxEdit);
+        tMax->selectAll();
+        QTest::keyClicks(tMax, "500");
+        // The menu command is queued to the dialog: About opens later, and is closed once open.
+        size_t messagesBeforeAbout = 0;
+        QTimer closeAbout;
+        QObject::connect(&closeAbout, &QTimer::timeout, [this, &messagesBeforeAbout, &closeAbout] {
+            auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+            if (!about)
+                return;
+            messagesBeforeAbout = messages->shown.size();
+            closeAbout.stop();
+            about->accept();
+        });
+        closeAbout.start(10);
+        program->window().menuAction(ids::kMenuAbout)->trigger();
+        QTRY_COMPARE(tMax->text(), QStringLiteral("120"));
+        QTRY_COMPARE(messagesBeforeAbout, size_t{1});
+    }
+
+    // A label's mnemonic goes on to the next enabled, visible tab stop, as in the dialog
+    // manager: past the disabled unit and relay lists and the hidden type list.
+    void mnemonicsSkipHiddenAndDisabledControls() {
+        Bench bench(simPort("mnemonics"));
+        QVERIFY(start(bench));
+        showActive();
+        const std::vector<std::pair<Qt::Key, int>> cases = {
+            {Qt::Key_U, ids::kTMinEdit},      // T &unit: -> the disabled unit list
+            {Qt::Key_A, ids::kOutputList},    // &Alarm relay: -> disabled, then round
+            {Qt::Key_M, ids::kOutputList},    // Trans&mittertype: -> the hidden type list
+            {Qt::Key_X, ids::kTMaxEdit},      // T ma&x: -> its own edit
+            {Qt::Key_D, ids::kDisplayList}};  // &Display Reading:
+        for (const auto& [key, target] : cases) {
+            widget<QComboBox>(ids::kDisplayList)->setFocus();
+            QTest::keyClick(&program->window(), key, Qt::AltModifier);
+            QTRY_COMPARE(QApplication::focusWidget(), program->window().control(target));
+        }
+        // An edit reached by its mnemonic has its text selected.
+        QTest::keyClick(&program->window(), Qt::Key_U, Qt::AltModifier);
+        QTRY_COMPARE(widget<QLineEdit>(ids::kTMinEdit)->selectedText(), QStringLiteral("-20"));
+    }
+
+    void menuPopupsUseTheMenuBarsFont() {
+        Bench bench(simPort("font"));
+        QVERIFY(start(bench));
+        auto* bar = program->window().findChild<QMenuBar*>();
+        QVERIFY(bar);
+        const QList<QAction*> popups = bar->actions();
+        QCOMPARE(popups.size(), 2);
+        for (QAction* popup : popups) {
+            QVERIFY(popup->menu());
+            QCOMPARE(popup->menu()->font(), bar->font());
+        }
+    }
+
     void runTogglesItsCheckMark() {
         Bench bench(simPort("run"));
         QVERIFY(start(bench));
