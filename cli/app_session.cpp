@@ -6,6 +6,7 @@
 #include "console_ui.h"
 #include "device/flows.h"
 #include "device_command.h"
+#include "diagnostics.h"
 #include "outcome_output.h"
 #include "settings/settings.h"
 
@@ -14,6 +15,7 @@ namespace kv58::cli {
 AppSession::AppSession(Context& ctx, Clock& clock)
     : ctx_(ctx), dialog_(std::make_unique<MainDialog>(*ctx.ui, *this, clock)) {
     dialog_->flows().wayBackProgram = wayBackProgram(ctx);
+    keepStdoutForJson(dialog_->link(), ctx.json);
     if (ctx.trace) {
         trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
             std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());
@@ -44,7 +46,7 @@ int AppSession::start() {
 void AppSession::reportReadFailure() const {
     const std::string& portError = dialog_->link().transport().lastError();
     if (!portError.empty())
-        std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
+        printError("kv58ctl: %s\n", portError.c_str());
     printUnreadablePasswordFiles(dialog_->link(), dialog_->settings().passwordFileNames());
 }
 

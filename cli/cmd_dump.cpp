@@ -14,6 +14,7 @@
 #include "device/infomem.h"
 #include "device/production_log.h"
 #include "device_command.h"
+#include "diagnostics.h"
 #include "link_session.h"
 
 namespace kv58::cli {
@@ -103,13 +104,12 @@ bool writeOutput(const std::string& image, const std::string& outFile) {
         case FileWriteResult::Ok:
             return true;
         case FileWriteResult::CannotCreate:
-            std::fprintf(stderr, "kv58ctl: cannot create %s\n", outFile.c_str());
+            printError("kv58ctl: cannot create %s\n", outFile.c_str());
             return false;
         case FileWriteResult::WriteFailed:
             break;
     }
-    std::fprintf(stderr, "kv58ctl: writing %s failed; the file was left as it was\n",
-                 outFile.c_str());
+    printError("kv58ctl: writing %s failed; the file was left as it was\n", outFile.c_str());
     return false;
 }
 

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "command.h"
+#include "diagnostics.h"
 #include "json_text.h"
 #include "settings/limits_key.h"
 
@@ -48,7 +49,7 @@ int runDecode(Context& ctx) {
         std::printf("%s\n", cp1252ToUtf8(plain).c_str());
     }
     if (!matches) {
-        std::fprintf(stderr, "kv58ctl: the key's checksum does not match\n");
+        printError("kv58ctl: the key's checksum does not match\n");
         return kExitFailure;
     }
     return kExitOk;
@@ -75,9 +76,9 @@ int runEncode(Context& ctx) {
     }
     const TemperatureLimits limits{v[0], v[1], v[2], v[3], v[4], v[5]};
     if (!limits.isValid()) {
-        std::fprintf(stderr,
-                     "kv58ctl: these limits are not valid: maximum - minimum must be at least the "
-                     "minimum difference on both scales\n");
+        printError(
+            "kv58ctl: these limits are not valid: maximum - minimum must be at least the "
+            "minimum difference on both scales\n");
         return kExitFailure;
     }
     std::printf("%s\n", EncodeKey(limits).c_str());

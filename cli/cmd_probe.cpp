@@ -4,6 +4,7 @@
 #include "bsl/link_result.h"
 #include "command.h"
 #include "device/production_log.h"
+#include "diagnostics.h"
 #include "link_session.h"
 
 namespace kv58::cli {
@@ -38,8 +39,8 @@ int run(Context& ctx) {
     if (failed(link.openPort())) {
         record.outcome = "port not opened: " + link.transport().lastError();
         const int code = session.finish(record, kExitFailure);
-        std::fprintf(stderr, "kv58ctl: ERROR: Opening COM-Port failed!\nkv58ctl: %s\n",
-                     link.transport().lastError().c_str());
+        printError("kv58ctl: ERROR: Opening COM-Port failed!\nkv58ctl: %s\n",
+                   link.transport().lastError().c_str());
         return code;
     }
     FrameTransport& transport = link.transport();
@@ -50,7 +51,7 @@ int run(Context& ctx) {
     record.outcome = failed(rc) ? "no answer: " + linkMessage(rc, false, "") : "loader answers";
     const int code = session.finish(record, failed(rc) ? kExitFailure : kExitOk);
     if (failed(rc)) {
-        std::fprintf(stderr, "kv58ctl: %s\n", linkMessage(rc, false, "").c_str());
+        printError("kv58ctl: %s\n", linkMessage(rc, false, "").c_str());
         return code;
     }
     std::printf("Boot loader answers on %s (%s).\n", link.portName().c_str(),

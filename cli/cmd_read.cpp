@@ -8,6 +8,8 @@
 #include "config_output.h"
 #include "device/flows.h"
 #include "device/segment_state.h"
+#include "diagnostics.h"
+#include "json_text.h"
 #include "outcome_output.h"
 
 namespace kv58::cli {
@@ -33,8 +35,13 @@ int run(Context& ctx) {
     const SegmentState b = classifySegmentB(data.segmentBRead);
     std::string extra = strprintf("\"segmentA\": \"%s\", \"segmentB\": \"%s\"", segmentStateName(a),
                                   segmentStateName(b));
-    if (flows.lastReadDamage())
-        extra += ", " + outcomeJson(ctx, *flows.lastReadDamage());
+    if (const std::optional<Outcome>& damage = flows.lastReadDamage()) {
+        const std::string error =
+            std::string("the transmitter was read; ") + stateSummary(damage->state);
+        extra +=
+            ", \"ok\": false, \"error\": " + jsonString(error) + ", " + outcomeJson(ctx, *damage);
+        markJsonResultPrinted();
+    }
     // A configuration decoded from a Segment A that is not the transmitter's own is invented.
     if (ctx.json || a == SegmentState::Intact)
         printConfiguration(session.model(), data.actual.nBitMaske, ctx.json, extra);

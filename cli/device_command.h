@@ -11,6 +11,9 @@ namespace kv58::cli {
 
 class ConsoleUi;
 
+// Under --json stdout holds the result only: the link's warnings go to stderr.
+void keepStdoutForJson(BslLink& link, bool json);
+
 // Forwards the link's progress to the terminal's progress bar.
 void showProgress(BslLink& link, ConsoleUi& ui);
 

@@ -6,11 +6,14 @@
 #include "console_ui.h"
 #include "core/main_dialog.h"
 #include "device/link_settings.h"
+#include "device_command.h"
+#include "diagnostics.h"
 
 namespace kv58::cli {
 
 LinkSession::LinkSession(const Context& ctx, Clock& clock)
     : ctx_(ctx), link_(clock), log_(programNameAndVersion()) {
+    keepStdoutForJson(link_, ctx.json);
     if (ctx.trace) {
         trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
             std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());
@@ -28,7 +31,7 @@ bool LinkSession::loadSettings() {
     SettingsLoadFailure failure;
     if (!LoadSettingsFromFile(settings_, *ctx_.ui, ctx_.iniPath,
                               settingsLoadOptions(ctx_, failure))) {
-        std::fprintf(stderr, "kv58ctl: ERROR reading INI-File!\n");
+        printError("kv58ctl: ERROR reading INI-File!\n");
         reportSettingsFailure(failure);
         return false;
     }
@@ -45,7 +48,7 @@ int LinkSession::start() {
         return kExitSettings;
     std::string error;
     if (!log_.open(settings_.LogFile, error)) {
-        std::fprintf(stderr, "kv58ctl: %s; no device operation was started\n", error.c_str());
+        printError("kv58ctl: %s; no device operation was started\n", error.c_str());
         return kExitFailure;
     }
     startUs_ = link_.clock().nowUs();
@@ -59,7 +62,7 @@ int LinkSession::finish(LogRecord record, int code) {
     std::string error;
     if (log_.append(std::move(record), error))
         return code;
-    std::fprintf(stderr, "kv58ctl: %s\n", error.c_str());
+    printError("kv58ctl: %s\n", error.c_str());
     return code == kExitOk ? kExitFailure : code;
 }
 

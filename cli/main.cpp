@@ -11,6 +11,8 @@
 #include "command.h"
 #include "console_code_page.h"
 #include "console_ui.h"
+#include "diagnostics.h"
+#include "json_text.h"
 #include "settings/settings_location.h"
 #include "sim/sim_port.h"
 
@@ -45,13 +47,13 @@ const char* const kGlobalHelp =
     "  3  the transmitter is damaged or its state is unknown (a segment erased or\n"
     "     half-written, a change that could not be verified); the way back is printed\n";
 
-void printOverview() {
-    std::printf(
-        "Usage: kv58ctl [options] COMMAND [arguments]\n\n"
-        "Reads and changes the configuration of KV58 transmitters.\n\nCommands:\n");
+void printOverview(FILE* out) {
+    std::fprintf(out,
+                 "Usage: kv58ctl [options] COMMAND [arguments]\n\n"
+                 "Reads and changes the configuration of KV58 transmitters.\n\nCommands:\n");
     for (const Command& c : commands())
-        std::printf("  %-14s %s\n", c.name, c.synopsis);
-    std::printf("\n%s", kGlobalHelp);
+        std::fprintf(out, "  %-14s %s\n", c.name, c.synopsis);
+    std::fprintf(out, "\n%s", kGlobalHelp);
 }
 
 const Command* findCommand(const std::string& name) {
@@ -60,6 +62,45 @@ const Command* findCommand(const std::string& name) {
             return &c;
     }
     return nullptr;
+}
+
+// With --json a failed command ends with one object on stdout: its reasons and what it left
+// on the transmitter (a command that touched none left it unchanged).
+void printFailureObject(int code) {
+    std::string outcome = failureOutcome();
+    if (outcome.empty()) {
+        outcome = strprintf("\"outcome\": \"%s\", \"wayBack\": null",
+                            code == kExitDamaged ? "unknown" : "unchanged");
+    }
+    std::string error = errorsSoFar();
+    if (error.empty())
+        error = strprintf("kv58ctl ended with exit code %d", code);
+    std::printf("{\"ok\": false, \"error\": %s, %s}\n", jsonString(error).c_str(), outcome.c_str());
+}
+
+int runCommand(Context& ctx, const std::string& commandName, bool help) {
+    if (commandName.empty()) {
+        // Under --json the overview is no result: stdout stays for JSON.
+        printOverview(help && !ctx.json ? stdout : stderr);
+        return help ? kExitOk : kExitFailure;
+    }
+    const Command* command = findCommand(commandName);
+    if (!command) {
+        printError("kv58ctl: unknown command '%s' (kv58ctl --help lists them)\n",
+                   commandName.c_str());
+        return kExitFailure;
+    }
+    if (help) {
+        std::printf("%s\n%s", command->help, kGlobalHelp);
+        return kExitOk;
+    }
+    return command->run(ctx);
+}
+
+int failedBeforeTheCommand(const Context& ctx) {
+    if (ctx.json)
+        printFailureObject(kExitFailure);
+    return kExitFailure;
 }
 
 // The desktop program's settings file, found as the desktop program finds it; when there is
@@ -81,6 +122,9 @@ int main(int argc, char** argv) {
                      request.c_str());
     });
     Context ctx;
+    // Known before the line is read, so that a mistake on it is reported as JSON too.
+    for (int i = 1; i < argc; ++i)
+        ctx.json |= std::strcmp(argv[i], "--json") == 0;
     bool help = false;
     std::string commandName;
     for (int i = 1; i < argc; ++i) {
@@ -88,8 +132,8 @@ int main(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--ini" || arg == "--port" || arg == "--log") {
             if (!hasValue) {
-                std::fprintf(stderr, "kv58ctl: %s needs a value\n", arg.c_str());
-                return kExitFailure;
+                printError("kv58ctl: %s needs a value\n", arg.c_str());
+                return failedBeforeTheCommand(ctx);
             }
             if (arg == "--ini")
                 ctx.iniPath = argv[++i];
@@ -112,9 +156,8 @@ int main(int argc, char** argv) {
         } else if (commandName.empty()) {
             // Before the command only global options stand; a mistyped one must not make its
             // value look like the command ("--prot sim: read").
-            std::fprintf(stderr, "kv58ctl: unknown option '%s' (kv58ctl --help lists them)\n",
-                         arg.c_str());
-            return kExitFailure;
+            printError("kv58ctl: unknown option '%s' (kv58ctl --help lists them)\n", arg.c_str());
+            return failedBeforeTheCommand(ctx);
         } else {
             ctx.args.push_back(arg);
         }
@@ -128,21 +171,10 @@ int main(int argc, char** argv) {
         [home = folderForNewFiles(ctx.iniPath, programPath())](const std::string& name) {
             return placeDataFile(name, home);
         });
-    if (commandName.empty()) {
-        printOverview();
-        return help ? kExitOk : kExitFailure;
-    }
-    const Command* command = findCommand(commandName);
-    if (!command) {
-        std::fprintf(stderr, "kv58ctl: unknown command '%s' (kv58ctl --help lists them)\n",
-                     commandName.c_str());
-        return kExitFailure;
-    }
-    if (help) {
-        std::printf("%s\n%s", command->help, kGlobalHelp);
-        return kExitOk;
-    }
     ConsoleUi ui(ctx.yes);
     ctx.ui = &ui;
-    return command->run(ctx);
+    const int code = runCommand(ctx, commandName, help);
+    if (ctx.json && code != kExitOk && !jsonResultPrinted())
+        printFailureObject(code);
+    return code;
 }
