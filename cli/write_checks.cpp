@@ -30,9 +30,9 @@ bool valueOf(const DialogModel& model, int editId, const std::optional<std::stri
     const std::string& text = given ? *given : model.control(editId).text;
     if (parseIntegerEntry(text, value))
         return true;
-    printError("kv58ctl write: %s \"%s\" is not an integer (%s); nothing was written\n",
-                 what, given ? given->c_str() : cp1252ToTerminal(text).c_str(),
-                 allowedRange(model).c_str());
+    printError("kv58ctl write: %s \"%s\" is not an integer (%s); nothing was written\n", what,
+               given ? given->c_str() : cp1252ToTerminal(text).c_str(),
+               allowedRange(model).c_str());
     return false;
 }
 
@@ -49,11 +49,11 @@ bool rangeIsAllowed(const DialogModel& model, const GivenRange& given) {
         return true;
     const std::string unit = cp1252ToUtf8(model.temperatureUnit());
     printError(
-                 "kv58ctl write: T min %d %s and T max %d %s are not allowed (%s); the range check "
-                 "would write %d and %d %s instead. Nothing was written: give an allowed range, or "
-                 "--accept-corrections to write the corrected one\n",
-                 chosen.tMin, unit.c_str(), chosen.tMax, unit.c_str(),
-                 allowedRange(model).c_str(), checked.tMin, checked.tMax, unit.c_str());
+        "kv58ctl write: T min %d %s and T max %d %s are not allowed (%s); the range check "
+        "would write %d and %d %s instead. Nothing was written: give an allowed range, or "
+        "--accept-corrections to write the corrected one\n",
+        chosen.tMin, unit.c_str(), chosen.tMax, unit.c_str(), allowedRange(model).c_str(),
+        checked.tMin, checked.tMax, unit.c_str());
     return false;
 }
 

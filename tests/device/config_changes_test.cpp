@@ -25,8 +25,9 @@ TEST(ConfigChanges, OneLinePerChangedFieldInTheDialogsOrder) {
 
     const SegmentData after = segment(0x8000 | 0x1000 | 0x0030 | 0x0003, 5, 60);
     EXPECT_EQ(configChanges(before, after, '\xB0'),
-              (std::vector<std::string>{"output 0 - 10 V -> 4 - 20 mA", "T min -20 -> 5 \xB0"
-                                                                        "C",
+              (std::vector<std::string>{"output 0 - 10 V -> 4 - 20 mA",
+                                        "T min -20 -> 5 \xB0"
+                                        "C",
                                         "T max 80 -> 60 \xB0"
                                         "C",
                                         "display %RH / \xB0"
