@@ -9,6 +9,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "base/text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -176,6 +178,28 @@ FileWriteResult replaceFile(const std::string& path, const std::string& bytes,
     if (reason)
         *reason = why;
     return result;
+}
+
+std::string pathForMessage(const std::string& nativePath) {
+#ifdef _WIN32
+    return nativePath;
+#else
+    return utf8ToCp1252(nativePath);
+#endif
+}
+
+std::string workingFolderForMessage() {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
+    return error ? std::string("the working folder") : pathForMessage(folder.string());
+}
+
+std::string fileNotWritten(const std::string& path, const std::string& reason) {
+    const std::string why = reason.empty() ? std::string("reason unknown") : reason;
+    if (std::filesystem::path(path).is_absolute())
+        return strprintf("%s cannot be written: %s", pathForMessage(path).c_str(), why.c_str());
+    return strprintf("%s (in the working folder %s) cannot be written: %s",
+                     pathForMessage(path).c_str(), workingFolderForMessage().c_str(), why.c_str());
 }
 
 }  // namespace kv58

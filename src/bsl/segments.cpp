@@ -103,7 +103,8 @@ bool readSegment(BslLink& link, const PasswordFileList& passwordFiles,
 bool writeTemporaryImage(BslLink& link, uint16_t address, std::span<const uint8_t> data,
                          UserInterface& ui) {
     const std::string text = formatTiTxtSection(address, data) + tiTxtEndLine();
-    switch (replaceFile(link.tempFile(), text)) {
+    std::string reason;
+    switch (replaceFile(link.tempFile(), text, &reason)) {
         case FileWriteResult::Ok:
             return true;
         case FileWriteResult::CannotCreate:
@@ -111,11 +112,15 @@ bool writeTemporaryImage(BslLink& link, uint16_t address, std::span<const uint8_
                                     "ffnen der Zieldatei <%s>!",
                                     link.tempFile().c_str()),
                           MsgIcon::Exclamation, MsgButtons::Ok);
+            // The caller shows the link's message next: the system's reason, never an empty
+            // box or the message of an earlier step.
+            link.setMessage(fileNotWritten(link.tempFile(), reason));
             return false;
         case FileWriteResult::WriteFailed:
             break;
     }
-    link.setMessage(strprintf("ERROR: writing file \"%s\" failed!", link.tempFile().c_str()));
+    link.setMessage(strprintf("ERROR: writing file \"%s\" failed!\n", link.tempFile().c_str()) +
+                    fileNotWritten(link.tempFile(), reason));
     return false;
 }
 

@@ -161,7 +161,12 @@ TEST_F(DeviceCli, WithoutYesOnNoTerminalNothingIsWritten) {
 TEST_F(DeviceCli, UnreadableTransmitterExitsWithOne) {
     const ProgramRun r = ctl({"--port", "sim:?fault=silent", "read"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(contains(r.err, "ERROR reading data!")) << r.err;
+    // The dialog's message, then the synchronisation message as probe prints it, once.
+    EXPECT_TRUE(contains(r.err,
+                         "ERROR reading data!\nkv58ctl: warning: ERROR: Syncronization "
+                         "failed!\n  Device with boot loader connected?\n"))
+        << r.err;
+    EXPECT_EQ(r.err.find("Syncronization"), r.err.rfind("Syncronization")) << r.err;
 }
 
 TEST_F(DeviceCli, FailedReadNamesThePortsReasonAndTheMissingPasswordFile) {
@@ -170,10 +175,30 @@ TEST_F(DeviceCli, FailedReadNamesThePortsReasonAndTheMissingPasswordFile) {
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(contains(refused.err, "rfc2217://127.0.0.1:1: cannot connect")) << refused.err;
 
+    EXPECT_EQ(refused.err.find("cannot connect"), refused.err.rfind("cannot connect"))
+        << "the cause once: " << refused.err;
+
     std::filesystem::remove(dir.file("KV58-PW.TXT"));
     const ProgramRun noPassword = ctl({"read"});
     EXPECT_EQ(noPassword.exitCode, 1);
-    EXPECT_TRUE(contains(noPassword.err, "KV58-PW.TXT")) << noPassword.err;
+    EXPECT_TRUE(contains(noPassword.err, "The file KV58-PW.TXT was not found; looked in: " +
+                                             std::filesystem::canonical(dir.path()).string() +
+                                             ".\n"))
+        << noPassword.err;
+}
+
+TEST_F(DeviceCli, FilesThatCannotBeWrittenAreNamedWithTheSystemsReason) {
+    // The backup folder's name is taken by a file, which no user may write into.
+    writeFile(dir.file("backup"), "");
+    const ProgramRun r = ctl({"write", "--output", "4 - 20 mA", "--yes"});
+    EXPECT_TRUE(contains(r.err,
+                         "konnte nicht ge\xC3\xB6"
+                         "ffnet/erstellt werden!\nkv58ctl: warning: "))
+        << r.err;
+    EXPECT_TRUE(contains(r.err, "(in the working folder " +
+                                    std::filesystem::canonical(dir.path()).string() +
+                                    ") cannot be written: Not a directory"))
+        << r.err;
 }
 
 }  // namespace

@@ -20,11 +20,12 @@ protected:
             std::filesystem::copy_file(std::string(KV58_SOURCE_DIR) + "/resources/shipped/" + file,
                                        dir.file(file));
         }
-        writeFile(ini, "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
-                       "[Program]\r\nWaitSeg=0\r\nSaveData=Ja\r\nSavePath=.\\backup\r\n"
-                       "LogFile=production.log\r\nKey01=" +
-                           EncodeKey({-40, 120, 20, -40, 248, 36}) +
-                           "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
+        writeFile(ini,
+                  "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
+                  "[Program]\r\nWaitSeg=0\r\nSaveData=Ja\r\nSavePath=.\\backup\r\n"
+                  "LogFile=production.log\r\nKey01=" +
+                      EncodeKey({-40, 120, 20, -40, 248, 36}) +
+                      "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
     }
     ProgramRun ctl(std::vector<std::string> args) {
         args.insert(args.begin(), {"--ini", ini, "--json"});
@@ -50,9 +51,8 @@ const JsonValue& member(const JsonValue& object, const std::string& key) {
 
 TEST_F(JsonCli, TheLinksWarningsGoToStderr) {
     // An old loader needs the patch, whose commands the link warns about.
-    const ProgramRun r =
-        ctl({"--port", "sim:?state=sim.state&loader=1.10", "write", "--output", "4 - 20 mA",
-             "--yes"});
+    const ProgramRun r = ctl(
+        {"--port", "sim:?state=sim.state&loader=1.10", "write", "--output", "4 - 20 mA", "--yes"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(contains(r.err, "WARNING: This command might change data")) << r.err;
     EXPECT_EQ(member(onlyJson(r), "outcome").asString(), "confirmed");
