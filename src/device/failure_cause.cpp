@@ -24,7 +24,8 @@ std::string missingFile(const BslLink& link) {
             if (folder.empty())
                 continue;  // the working folder
             std::error_code error;
-            std::string place = std::filesystem::absolute(folder, error).lexically_normal().string();
+            std::string place =
+                std::filesystem::absolute(folder, error).lexically_normal().string();
             while (place.size() > 1 && (place.back() == '/' || place.back() == '\\'))
                 place.pop_back();
             place = pathForMessage(error ? folder : place);
