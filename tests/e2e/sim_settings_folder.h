@@ -21,8 +21,9 @@ inline void copyShippedDataFiles(const std::string& folder) {
 inline std::string simSettingsText(const std::string& programExtra = "") {
     return "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
            "[Program]\r\nWaitSeg=0\r\n" +
-           programExtra + "SaveData=Ja\r\nSavePath=.\\backup\r\nKey01=" +
-           EncodeKey({-40, 120, 20, -40, 248, 36}) + "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n";
+           programExtra +
+           "SaveData=Ja\r\nSavePath=.\\backup\r\nKey01=" + EncodeKey({-40, 120, 20, -40, 248, 36}) +
+           "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n";
 }
 
 }  // namespace kv58::test
