@@ -46,6 +46,18 @@ std::optional<SegmentData> readFromDevice(BslLink& link, uint16_t start) {
     return segment;
 }
 
+// Whether `device` holds nothing but what programming `image` leaves or is on its way to
+// leave: erased cells and cells (or bits) programmed as the image has them. So the image's own
+// Segment B, an erased one and one that a cut-off run left half-written all pass; the intact
+// calibration of another transmitter does not.
+bool onTheWayTo(const SegmentData& device, const SegmentData& image) {
+    for (size_t i = 0; i < device.size(); ++i) {
+        if ((device[i] & image[i]) != image[i])
+            return false;
+    }
+    return true;
+}
+
 // Tries to unlock the loader and read Segment B: a line error once must not stop the run, nor
 // may it pass for a transmitter that cannot be read.
 constexpr int kReadTries = 3;
@@ -91,7 +103,7 @@ BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles,
                 imageFile + "; nothing was erased!";
             return false;
         }
-        if (b == *imageB || classifySegmentB(b) == SegmentState::Erased)
+        if (onTheWayTo(b, *imageB))
             return true;
         const std::optional<SegmentData> a = readFromDevice(link, kSegmentAAddress);
         if (imageA && a && classifySegmentA(*a) == SegmentState::Intact &&

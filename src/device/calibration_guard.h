@@ -13,7 +13,8 @@ namespace kv58 {
 // The check of a full programming run (runProgramming's BeforeEraseCheck), made in the run's
 // own port opening so that no other transmitter can be connected between the check and the
 // erase. It passes when the image holds nothing of Segment B; when the transmitter's Segment B
-// is that same one (what the image leaves there, its missing bytes erased) or erased; when its
+// is that same one (what the image leaves there, its missing bytes erased), erased, or on its
+// way from erased to that one (a run cut off while programming it); when its
 // intact Segment A has the serial number of the image's Segment A (the same transmitter, its
 // calibration being rewritten); and when the loader refuses every password file and the erased
 // password too, so that nothing can be read. (A run cut off after its erase leaves the password

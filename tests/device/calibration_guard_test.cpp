@@ -51,8 +51,7 @@ protected:
 };
 
 TEST_F(CalibrationGuard, TheTransmittersOwnImageIsProgrammed) {
-    EXPECT_TRUE(program(ownImage()))
-        << dialog->link().message();
+    EXPECT_TRUE(program(ownImage())) << dialog->link().message();
 }
 
 TEST_F(CalibrationGuard, AnotherTransmittersCalibrationIsRefusedBeforeTheErase) {
@@ -75,12 +74,23 @@ TEST_F(CalibrationGuard, AnErasedPasswordStillHasItsCalibrationChecked) {
     EXPECT_TRUE(flashUntouched());
 }
 
+// A run cut off while it programmed Segment B leaves it half-written with the image's own
+// bytes, and Segment A still erased: the image that puts it back is not refused.
+TEST_F(CalibrationGuard, ASegmentBHalfWayToTheImagesIsTheImagesOwn) {
+    const SegmentData b = deviceSegment(kSegmentBAddress);
+    const std::string image = ownImage();
+    device().memory().eraseSegment(kSegmentAAddress);
+    device().memory().eraseSegment(kSegmentBAddress);
+    for (size_t i = 0; i < b.size() / 2; ++i)
+        device().memory().write(static_cast<uint16_t>(kSegmentBAddress + i), b[i]);
+    EXPECT_TRUE(program(image)) << dialog->link().message();
+}
+
 // A line that fails while Segment B is read once is tried again; one that keeps failing
 // stops the run: a transmitter that could not be checked is not erased.
 TEST_F(CalibrationGuard, ALineThatFailsIsTriedAgainButNeverPassesTheCheck) {
     device().faults().loseReply(3);
-    EXPECT_TRUE(program(ownImage()))
-        << dialog->link().message();
+    EXPECT_TRUE(program(ownImage())) << dialog->link().message();
     before = device().memory().flashChanges();
     device().faults().setSilent(true);
     EXPECT_FALSE(program(imageOfAnotherTransmitter()));
