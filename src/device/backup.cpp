@@ -5,10 +5,11 @@
 #include <cstring>
 #include <filesystem>
 #include <span>
-#include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "base/win32_system_text.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -34,7 +35,7 @@ bool createFolder(const std::string& native, std::string& reason) {
 #ifdef _WIN32
     if (CreateDirectoryA(native.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
         return true;
-    reason = std::system_category().message(static_cast<int>(GetLastError()));
+    reason = win32SystemText(GetLastError());
 #else
     if (mkdir(native.c_str(), 0777) == 0 || errno == EEXIST)
         return true;

@@ -2,11 +2,10 @@
 // the command succeeds or fails, with booleans as booleans and dates in ISO 8601.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 
 #include "base/json.h"
-#include "settings/limits_key.h"
+#include "sim_settings_folder.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
 
@@ -16,16 +15,8 @@ namespace {
 class JsonCli : public ::testing::Test {
 protected:
     JsonCli() {
-        for (const char* file : {"PATCH.TXT", "KV58-PW.TXT"}) {
-            std::filesystem::copy_file(std::string(KV58_SOURCE_DIR) + "/resources/shipped/" + file,
-                                       dir.file(file));
-        }
-        writeFile(ini,
-                  "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
-                  "[Program]\r\nWaitSeg=0\r\nSaveData=Ja\r\nSavePath=.\\backup\r\n"
-                  "LogFile=production.log\r\nKey01=" +
-                      EncodeKey({-40, 120, 20, -40, 248, 36}) +
-                      "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
+        copyShippedDataFiles(dir.path());
+        writeFile(ini, simSettingsText("LogFile=production.log\r\n"));
     }
     ProgramRun ctl(std::vector<std::string> args) {
         args.insert(args.begin(), {"--ini", ini, "--json"});
