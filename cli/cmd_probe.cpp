@@ -5,6 +5,7 @@
 #include "command.h"
 #include "device/production_log.h"
 #include "diagnostics.h"
+#include "json_text.h"
 #include "link_session.h"
 
 namespace kv58::cli {
@@ -21,7 +22,8 @@ const Command kCommand{
     "DTR/RTS sequence, synchronises with it, restarts the device's own program and closes\n"
     "the port. No password and no command are sent, so nothing in the device changes.\n"
     "Exit code 0 when the loader answered, 1 when not (with the reason on stderr).\n"
-    "With --trace every byte and line change is shown with its time.\n",
+    "With --trace every byte and line change is shown with its time. With --json the answer\n"
+    "is {\"ok\": true, \"port\": ..., \"line\": ...}.\n",
     run};
 
 const CommandRegistrar kRegistrar(kCommand);
@@ -54,8 +56,14 @@ int run(Context& ctx) {
         printError("kv58ctl: %s\n", linkMessage(rc, false, "").c_str());
         return code;
     }
-    std::printf("Boot loader answers on %s (%s).\n", link.portName().c_str(),
-                describe(link.lineSettings()).c_str());
+    if (ctx.json) {
+        std::printf("{\"ok\": true, \"port\": %s, \"line\": %s}\n",
+                    jsonString(link.portName()).c_str(),
+                    jsonString(describe(link.lineSettings())).c_str());
+    } else {
+        std::printf("Boot loader answers on %s (%s).\n", link.portName().c_str(),
+                    describe(link.lineSettings()).c_str());
+    }
     return code;
 }
 

@@ -49,6 +49,31 @@ TEST_F(JsonCli, TheLinksWarningsGoToStderr) {
     EXPECT_EQ(member(onlyJson(r), "outcome").asString(), "confirmed");
 }
 
+TEST_F(JsonCli, EveryCommandsStdoutIsOneJsonValue) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"probe"},
+        {"dump", "A"},
+        {"read"},
+        {"settings"},
+        {"key", "encode", "-40", "120", "20", "-40", "248", "36"},
+        {"ports"},
+    };
+    for (const std::vector<std::string>& args : commands) {
+        const ProgramRun r = ctl(args);
+        EXPECT_EQ(r.exitCode, 0) << args[0] << ": " << r.err;
+        onlyJson(r);
+    }
+    const JsonValue image = onlyJson(ctl({"dump", "A"}));
+    EXPECT_EQ(member(image, "tiTxt").asString().rfind("@1080\r\n", 0), 0u);
+
+    // A key that does not match: what it decodes to and the failure, in one object.
+    const ProgramRun key = ctl({"key", "decode", "ABCD"});
+    EXPECT_EQ(key.exitCode, 1);
+    const JsonValue decoded = onlyJson(key);
+    EXPECT_FALSE(member(decoded, "checksumOk").asBool());
+    EXPECT_FALSE(member(decoded, "ok").asBool());
+}
+
 TEST_F(JsonCli, AFailedCommandEndsWithOneObjectThatSaysWhy) {
     const struct {
         std::vector<std::string> args;
