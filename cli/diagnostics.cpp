@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace kv58::cli {
@@ -32,6 +33,11 @@ std::string withoutProgramName(std::string text) {
         const std::string head = text.substr(0, colon);
         if (std::count(head.begin(), head.end(), ' ') <= 1 && head.find('\n') == std::string::npos)
             text.erase(0, colon + 2);
+    }
+    // The kind of a message box ("warning: ") is the terminal's reading aid, not the reason.
+    for (const char* kind : {"warning: ", "error: ", "note: "}) {
+        if (text.rfind(kind, 0) == 0)
+            text.erase(0, std::strlen(kind));
     }
     return text;
 }

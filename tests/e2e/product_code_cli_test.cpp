@@ -66,7 +66,7 @@ TEST_F(ProductCodeCliTest, RejectedCodeShowsTheReasonsAndFails) {
     r = kv58ctl({"--ini", ini, "--json", "product-code", "ft-a1-6"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out,
-              "{\"ok\": false, \"error\": \"warning: Invalid ProduktCode!\", \"outcome\": "
+              "{\"ok\": false, \"error\": \"Invalid ProduktCode!\", \"outcome\": "
               "\"unchanged\", \"wayBack\": null}\n");
     EXPECT_EQ(r.err, "kv58ctl: warning: Invalid ProduktCode!\n");
 }
