@@ -9,6 +9,7 @@
 #endif
 
 #include "base/files.h"
+#include "base/paths.h"
 
 namespace kv58 {
 
@@ -18,10 +19,6 @@ namespace fs = std::filesystem;
 
 bool isRelative(const std::string& name) {
     return !name.empty() && fs::path(name).is_relative();
-}
-
-std::string inFolder(const std::string& folder, const std::string& name) {
-    return (fs::path(folder) / name).lexically_normal().string();
 }
 
 bool writableFolder(const std::string& folder) {
@@ -40,7 +37,7 @@ std::string findDataFile(const std::string& name, const std::vector<std::string>
     for (const std::string& folder : folders) {
         if (folder.empty())
             continue;
-        const std::string candidate = inFolder(folder, name);
+        const std::string candidate = joinPath(folder, name);
         if (pathExists(candidate))
             return candidate;
     }
@@ -50,7 +47,7 @@ std::string findDataFile(const std::string& name, const std::vector<std::string>
 std::string placeDataFile(const std::string& name, const std::string& home) {
     if (!isRelative(name) || home.empty() || pathExists(name))
         return name;
-    const std::string beside = inFolder(home, name);
+    const std::string beside = joinPath(home, name);
     if (pathExists(beside) || writableFolder(home))
         return beside;
     return name;

@@ -53,6 +53,21 @@ std::string nativePath(std::string_view path) {
     return out;
 }
 
+std::string joinPath(std::string_view folder, std::string_view name) {
+#ifdef _WIN32
+    constexpr char kSeparator = '\\';
+#else
+    constexpr char kSeparator = '/';
+#endif
+    while (name.size() >= 2 && name[0] == '.' && (name[1] == '/' || name[1] == '\\'))
+        name.remove_prefix(2);
+    std::string out(folder);
+    if (!out.empty() && out.back() != '/' && out.back() != '\\')
+        out += kSeparator;
+    out += name;
+    return nativePath(out);
+}
+
 std::string fileSystemPath(std::string_view path) {
 #ifdef _WIN32
     return nativePath(path);

@@ -25,6 +25,11 @@ std::string nativePath(std::string_view path);
 // can be typed.
 std::string fileSystemPath(std::string_view path);
 
+// `name` inside `folder`, joined with the system's separator; a "./" or ".\" in front of
+// `name` is dropped. The bytes of both are kept as they are (a join through the standard
+// library's path would convert a Windows name's code page).
+std::string joinPath(std::string_view folder, std::string_view name);
+
 // The file name without its folders ("/" and "\" both separate).
 std::string baseName(std::string_view path);
 // The folder part with its trailing separator removed ("" when there is none).

@@ -103,9 +103,8 @@ std::string backupFolderOnDisk(const Settings& settings) {
 }
 
 std::string backupFileOnDisk(const Settings& settings, const SegmentData& segmentARead) {
-    return (std::filesystem::path(backupFolderOnDisk(settings)) /
-            fileSystemPath(backupSerialText(segmentARead) + ".dat"))
-        .string();
+    return joinPath(backupFolderOnDisk(settings),
+                    fileSystemPath(backupSerialText(segmentARead) + ".dat"));
 }
 
 std::string formatBackupEntry(const std::tm& when, const SegmentData& segmentA,

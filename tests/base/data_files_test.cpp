@@ -33,19 +33,21 @@ protected:
 TEST_F(DataFiles, WorkingFolderFirstThenEachFolderInOrder) {
     EXPECT_EQ(findDataFile("PW.TXT", {settings, shipped}), "PW.TXT") << "found nowhere";
     writeFile(shipped + "/PW.TXT", "x");
-    EXPECT_EQ(findDataFile("PW.TXT", {settings, shipped}), shipped + "/PW.TXT");
+    EXPECT_EQ(fs::path(findDataFile("PW.TXT", {settings, shipped})), fs::path(shipped + "/PW.TXT"));
     writeFile(settings + "/PW.TXT", "x");
-    EXPECT_EQ(findDataFile("PW.TXT", {settings, shipped}), settings + "/PW.TXT");
+    EXPECT_EQ(fs::path(findDataFile("PW.TXT", {settings, shipped})),
+              fs::path(settings + "/PW.TXT"));
     writeFile("PW.TXT", "x");
     EXPECT_EQ(findDataFile("PW.TXT", {settings, shipped}), "PW.TXT");
     // An absolute name is never moved; an empty folder is the working folder.
-    EXPECT_EQ(findDataFile(shipped + "/NONE.TXT", {settings}), shipped + "/NONE.TXT");
+    EXPECT_EQ(fs::path(findDataFile(shipped + "/NONE.TXT", {settings})),
+              fs::path(shipped + "/NONE.TXT"));
     EXPECT_EQ(findDataFile("NONE.TXT", {"", settings}), "NONE.TXT");
 }
 
 TEST_F(DataFiles, NewFilesGoBesideTheSettingsUnlessTheWorkingFolderHasThem) {
-    EXPECT_EQ(placeDataFile("sim.state", settings), settings + "/sim.state");
-    EXPECT_EQ(placeDataFile("./backup", settings), settings + "/backup");
+    EXPECT_EQ(fs::path(placeDataFile("sim.state", settings)), fs::path(settings + "/sim.state"));
+    EXPECT_EQ(fs::path(placeDataFile("./backup", settings)), fs::path(settings + "/backup"));
     writeFile("sim.state", "x");
     EXPECT_EQ(placeDataFile("sim.state", settings), "sim.state");
     EXPECT_EQ(placeDataFile(".", settings), ".") << "the working folder itself";

@@ -25,5 +25,15 @@ TEST(Paths, WindowsSeparatorsBecomeNative) {
     EXPECT_EQ(dirName("kv58ctl"), "");
 }
 
+// A backup file's name holds a serial number's bytes as they are (sixteen 0xFF for an
+// erased Segment A on Windows, whose file names are the code page's): the join keeps them.
+TEST(Paths, JoinKeepsTheBytesOfBothAndDropsALeadingDot) {
+    const std::string erased(4, '\xFF');
+    const std::string joined = joinPath("backup", erased + ".dat");
+    EXPECT_EQ(joined, nativePath("backup\\" + erased + ".dat"));
+    EXPECT_EQ(joinPath("settings", "./sim.state"), nativePath("settings\\sim.state"));
+    EXPECT_EQ(joinPath("settings", ".\\backup"), nativePath("settings\\backup"));
+}
+
 }  // namespace
 }  // namespace kv58

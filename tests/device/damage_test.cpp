@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "base/paths.h"
 #include "bsl/programming.h"
 #include "core/dialog_ids.h"
 #include "device/backup_reader.h"
@@ -94,10 +95,11 @@ TEST_F(DamageTest, ReadSaysWhatIsDamagedAndHowToPutItBack) {
     ASSERT_TRUE(dialog->flows().ReadDataKV58(false));
     ASSERT_TRUE(dialog->flows().lastReadDamage());
     EXPECT_EQ(dialog->flows().lastReadDamage()->state, TransmitterState::SegmentAErased);
-    EXPECT_THAT(ui.texts(), Contains(std::string(
-                                "Segment A (configuration) of the transmitter is erased.\nTo put "
-                                "it back:\nkv58ctl backup restore ./backup/K58-104711.dat "
-                                "--entry 1 --match-segment-b --yes")));
+    EXPECT_THAT(
+        ui.texts(),
+        Contains("Segment A (configuration) of the transmitter is erased.\nTo put it "
+                 "back:\nkv58ctl backup restore " +
+                 nativePath(".\\backup\\K58-104711.dat") + " --entry 1 --match-segment-b --yes"));
 
     // An erased Segment B of a transmitter whose Segment A tells its serial number.
     ASSERT_EQ(runWayBack(dialog->flows().lastReadDamage()->wayBack).outcome,

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "base/paths.h"
 #include "core/dialog_ids.h"
 #include "device/backup.h"
 #include "device/flow_fixture.h"
@@ -152,8 +153,9 @@ TEST_P(StuckCellFlow, OneAttemptAndAFailingTransferEndsWithDataNotSent) {
         ui.texts(),
         ElementsAre("write new configuration?", GetParam().second, "WARNING!\n\nDATA NOT SENT!",
                     "Segment A (configuration) of the transmitter is half-written or "
-                    "damaged.\nTo put it back:\nkv58ctl backup restore "
-                    "./backup/K58-104711.dat --entry 1 --match-segment-b --yes"));
+                    "damaged.\nTo put it back:\nkv58ctl backup restore " +
+                        nativePath(".\\backup\\K58-104711.dat") +
+                        " --entry 1 --match-segment-b --yes"));
     EXPECT_EQ(dialog->flows().lastOutcome().state, TransmitterState::SegmentAHalfWritten);
     EXPECT_EQ(ui.foregroundCalls, 1);
     EXPECT_FALSE(ui.infoIsOpen);
