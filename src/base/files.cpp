@@ -180,10 +180,22 @@ std::string pathForMessage(const std::string& nativePath) {
 #endif
 }
 
-std::string workingFolderForMessage() {
+std::string workingFolder() {
+#ifdef _WIN32
+    // The system's own bytes: the standard library's path would convert the code page.
+    char buffer[MAX_PATH + 1];
+    const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+    return length == 0 || length > MAX_PATH ? std::string() : std::string(buffer, length);
+#else
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::current_path(error);
-    return error ? std::string("the working folder") : pathForMessage(folder.string());
+    return error ? std::string() : folder.string();
+#endif
+}
+
+std::string workingFolderForMessage() {
+    const std::string folder = workingFolder();
+    return folder.empty() ? std::string("the working folder") : pathForMessage(folder);
 }
 
 std::string fileNotWritten(const std::string& path, const std::string& reason) {

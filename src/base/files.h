@@ -34,6 +34,8 @@ FileWriteResult replaceFile(const std::string& path, const std::string& bytes,
 
 // A native path in the library's Windows-1252, for a message.
 std::string pathForMessage(const std::string& nativePath);
+// The working folder, absolute, as the system names it ("" when it cannot tell).
+std::string workingFolder();
 // The working folder, absolute, for a message.
 std::string workingFolderForMessage();
 // "FILE (in the working folder FOLDER) cannot be written: REASON" for a file the program
