@@ -20,5 +20,7 @@ namespace kv58 {
 // holds another, intact Segment B.
 BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles,
                                  const std::string& imageFile);
+// The same for the image a run programs from memory.
+BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles, const LoadedImage& image);
 
 }  // namespace kv58

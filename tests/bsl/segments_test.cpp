@@ -105,6 +105,22 @@ TEST_F(SegmentsTest, SegmentWriteProgramsAByteExactImageAndVerifiesIt) {
     EXPECT_EQ(readFile("TEMP.TXT"), expected + "q\r\n");
 }
 
+// Another run in the same folder replaces TEMP.TXT while this one programs (between its
+// passes): every pass still works from this run's own image, and the file left is whole.
+TEST_F(SegmentsTest, SegmentWriteProgramsItsOwnImageWhateverHappensToTheFile) {
+    const Bytes mine = pattern(0x3A);
+    const std::string theirs = formatTiTxtSection(0x1080, pattern(0x91)) + tiTxtEndLine();
+    int replaced = 0;
+    link.setProgressObserver([&](long, long) {
+        if (!link.imageFile().empty() && replaced++ < 50)
+            writeFile("TEMP.TXT", theirs);
+    });
+    ASSERT_TRUE(writeSegmentA(link, passwords, mine, ui)) << link.message();
+    EXPECT_GT(replaced, 2);
+    EXPECT_EQ(memoryAt(0x1080, 128), mine);
+    EXPECT_EQ(readFile("TEMP.TXT"), theirs);
+}
+
 // Flash that will not program, behind a loader that acknowledges such a block (the
 // verification then finds it) and behind one that refuses it.
 struct WriteCheckCase {
