@@ -9,8 +9,8 @@ namespace kv58 {
 
 std::unique_ptr<FileLock> FileLock::acquire(const std::string& path, Result& result,
                                             std::string& reason) {
-    const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         result = error == ERROR_SHARING_VIOLATION ? Result::Busy : Result::Failed;

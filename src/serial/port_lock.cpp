@@ -78,8 +78,7 @@ bool portLockKey(const std::string& portName, std::string& key, std::string& err
     return true;
 }
 
-std::unique_ptr<PortRunLock> PortRunLock::acquire(const std::string& portName,
-                                                  std::string& error) {
+std::unique_ptr<PortRunLock> PortRunLock::acquire(const std::string& portName, std::string& error) {
     std::string key;
     if (!portLockKey(portName, key, error))
         return nullptr;

@@ -17,8 +17,9 @@ namespace kv58 {
 std::string portLockFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     const std::string folder =
-        runtime && *runtime ? std::string(runtime) + "/kv58-ports"
-                            : strprintf("/tmp/kv58-ports-%lu", static_cast<unsigned long>(getuid()));
+        runtime && *runtime
+            ? std::string(runtime) + "/kv58-ports"
+            : strprintf("/tmp/kv58-ports-%lu", static_cast<unsigned long>(getuid()));
     // Private, and refused when another user made it first (in /tmp anyone could).
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return {};

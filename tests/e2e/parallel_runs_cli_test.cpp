@@ -2,13 +2,16 @@
 // folder on several simulated transmitters (each a kv58-sim on its own pseudo-terminal), a
 // second run on a port that one run holds, and two simulators on one state file.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <set>
 #include <string>
 
+#include "base/json.h"
 #include "settings/limits_key.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
@@ -41,8 +44,8 @@ protected:
         script += "trap 'kill $sims 2>/dev/null' EXIT\n";
         for (int i = 1; i <= count; ++i) {
             const std::string n = std::to_string(i);
-            script += "for t in $(seq 50); do [ -s sim" + n +
-                      " ] && break; sleep 0.1; done\nP" + n + "=$(head -n1 sim" + n + ")\n";
+            script += "for t in $(seq 50); do [ -s sim" + n + " ] && break; sleep 0.1; done\nP" +
+                      n + "=$(head -n1 sim" + n + ")\n";
         }
         writeFile(dir.file("bench.sh"), script + body);
         const int status = std::system(("sh '" + dir.file("bench.sh") + "'").c_str());
@@ -58,8 +61,8 @@ TEST_F(ParallelRunsCli, EightWritesFromOneFolderEachConfirmOnItsOwnTransmitter) 
     std::string body;
     for (int i = 1; i <= 8; ++i) {
         const std::string n = std::to_string(i);
-        body += "( " + ctl() + "--port \"$P" + n + "\" --yes write --tmin -" + n + " --tmax 6" +
-                n + " >w" + n + " 2>&1; echo $? >rc" + n + " ) &\nwrites=\"$writes $!\"\n";
+        body += "( " + ctl() + "--port \"$P" + n + "\" --yes write --tmin -" + n + " --tmax 6" + n +
+                " >w" + n + " 2>&1; echo $? >rc" + n + " ) &\nwrites=\"$writes $!\"\n";
     }
     body += "for w in $writes; do wait $w; done\n";
     for (int i = 1; i <= 8; ++i) {
@@ -76,6 +79,81 @@ TEST_F(ParallelRunsCli, EightWritesFromOneFolderEachConfirmOnItsOwnTransmitter) 
         EXPECT_TRUE(contains(read, "T min:               -" + n + "\n")) << read;
         EXPECT_TRUE(contains(read, "T max:               6" + n + "\n")) << read;
     }
+}
+
+// The same as one command: one run per port, a summary table, and the exit code of the worst.
+TEST_F(ParallelRunsCli, OneCommandWritesEightTransmittersAndReportsEachPort) {
+    std::string ports;
+    for (int i = 1; i <= 8; ++i)
+        ports += " --port \"$P" + std::to_string(i) + "\"";
+    const std::string body = ctl() + ports + " --yes write --tmin -9 >table 2>progress\n" +
+                             "echo $? >rc\n" + ctl() + "--json" + ports +
+                             " read >reads.json 2>/dev/null\n";
+    ASSERT_EQ(runWithSimulators(8, body), 0);
+    EXPECT_EQ(file("rc"), "0\n") << file("progress");
+    const std::string table = file("table");
+    for (int i = 1; i <= 8; ++i) {
+        EXPECT_TRUE(contains(table, "BENCH-" + std::to_string(i) + " ")) << table;
+        EXPECT_TRUE(contains(file("progress"), "/8] /dev/")) << file("progress");
+    }
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 9) << table;
+    std::string error;
+    const std::optional<JsonValue> reads = parseJson(file("reads.json"), &error);
+    ASSERT_TRUE(reads) << error << file("reads.json");
+    ASSERT_EQ(reads->items().size(), 8u);
+    std::set<std::string> serials;
+    for (const JsonValue& port : reads->items()) {
+        EXPECT_TRUE(port.find("ok")->asBool());
+        EXPECT_EQ(port.find("tmin")->asNumber(), -9);
+        EXPECT_EQ(port.find("port")->asString().rfind("/dev/", 0), 0u);
+        serials.insert(port.find("serial")->asString());
+    }
+    EXPECT_EQ(serials.size(), 8u) << "each port is read from its own transmitter";
+}
+
+// A port that fails (here: no adapter at all) neither stops nor changes the others' runs.
+TEST_F(ParallelRunsCli, OnePortFailingLeavesTheOthersConfirmed) {
+    const std::string body = ctl() + "--port \"$P1\" --port /dev/kv58-unplugged --port \"$P2\"" +
+                             " --yes write --tmax 70 >table 2>progress\necho $? >rc\n";
+    ASSERT_EQ(runWithSimulators(2, body), 0);
+    EXPECT_EQ(file("rc"), "1\n");
+    const std::string table = file("table");
+    EXPECT_TRUE(contains(table, "/dev/kv58-unplugged")) << table;
+    EXPECT_TRUE(contains(table, "no serial port /dev/kv58-unplugged")) << table;
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4) << table;
+    for (const char* serial : {"BENCH-1", "BENCH-2"}) {
+        const size_t row = table.find(serial);
+        ASSERT_NE(row, std::string::npos) << table;
+        EXPECT_TRUE(contains(table.substr(row, table.find('\n', row) - row), "confirmed")) << table;
+    }
+}
+
+TEST_F(ParallelRunsCli, PortsFileAndTheMistakesOfSeveralPorts) {
+    const auto ctlHere = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--ini", dir.file("KV58.ini")});
+        return kv58ctl(args, dir.path());
+    };
+    writeFile(dir.file("bench.ports"),
+              "# bench 3\r\n\r\nsim:?serial=F-1\r\n   sim:?serial=F-2  \n#sim:?serial=F-3\n");
+    ProgramRun r = ctlHere({"--json", "--ports", "bench.ports", "read"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::optional<JsonValue> reads = parseJson(r.out);
+    ASSERT_TRUE(reads && reads->items().size() == 2) << r.out;
+    EXPECT_EQ(reads->items()[0].find("serial")->asString(), "F-1");
+    EXPECT_EQ(reads->items()[1].find("port")->asString(), "sim:?serial=F-2");
+
+    r = ctlHere({"--ports", "no.ports", "read"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "the ports file no.ports does not exist")) << r.err;
+    r = ctlHere({"--port", "sim:?serial=F-1", "--ports", "bench.ports", "read"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "port sim:?serial=F-1 is given twice")) << r.err;
+    r = ctlHere({"--ports", "bench.ports", "write", "--tmin", "0"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "give --yes")) << r.err;
+    r = ctlHere({"--ports", "bench.ports", "probe"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.err, "probe runs on one port")) << r.err;
 }
 
 TEST_F(ParallelRunsCli, ASecondRunOnAHeldPortIsRefusedAtOnceAndTheFirstConfirms) {
