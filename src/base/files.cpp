@@ -11,6 +11,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "base/win32_system_text.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -45,35 +47,25 @@ std::string temporaryName(const std::string& target) {
 
 #ifdef _WIN32
 
-std::string systemText(DWORD code) {
-    char text[256] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                   text, sizeof text, nullptr);
-    std::string out = text;
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
-        out.pop_back();
-    return out.empty() ? "error " + std::to_string(code) : out;
-}
-
 FileWriteResult writeAndRename(const std::string& target, const std::string& temp,
                                const std::string& bytes, std::string& reason) {
     const HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        reason = systemText(GetLastError());
+        reason = win32SystemText(GetLastError());
         return FileWriteResult::CannotCreate;
     }
     DWORD written = 0;
     bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
               written == bytes.size() && FlushFileBuffers(file);
     if (!ok)
-        reason = systemText(GetLastError());
+        reason = win32SystemText(GetLastError());
     ok = CloseHandle(file) && ok;
     if (!ok)
         return FileWriteResult::WriteFailed;
     if (!MoveFileExA(temp.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        reason = systemText(GetLastError());
+        reason = win32SystemText(GetLastError());
         return FileWriteResult::CannotCreate;
     }
     return FileWriteResult::Ok;

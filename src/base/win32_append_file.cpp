@@ -1,20 +1,11 @@
 #include <windows.h>
 
 #include "base/append_file.h"
+#include "base/win32_system_text.h"
 
 namespace kv58 {
 
 namespace {
-
-std::string systemText(DWORD code) {
-    char text[256] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                   text, sizeof text, nullptr);
-    std::string out = text;
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
-        out.pop_back();
-    return out.empty() ? "error " + std::to_string(code) : out;
-}
 
 HANDLE native(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -34,7 +25,7 @@ bool AppendFile::open(const std::string& path, std::string& reason) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        reason = systemText(GetLastError());
+        reason = win32SystemText(GetLastError());
         return false;
     }
     handle_ = reinterpret_cast<intptr_t>(file);
@@ -49,7 +40,7 @@ bool AppendFile::append(std::string_view bytes, std::string& reason) {
     DWORD written = 0;
     if (!WriteFile(native(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                    nullptr)) {
-        reason = systemText(GetLastError());
+        reason = win32SystemText(GetLastError());
         return false;
     }
     if (written != bytes.size()) {
@@ -57,7 +48,7 @@ bool AppendFile::append(std::string_view bytes, std::string& reason) {
         return false;
     }
     if (!FlushFileBuffers(native(handle_))) {
-        reason = systemText(GetLastError());
+        reason = win32SystemText(GetLastError());
         return false;
     }
     return true;

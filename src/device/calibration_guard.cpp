@@ -46,6 +46,41 @@ std::optional<SegmentData> readFromDevice(BslLink& link, uint16_t start) {
     return segment;
 }
 
+// Whether `device` holds nothing but what programming `image` leaves or is on its way to
+// leave: erased cells and cells (or bits) programmed as the image has them. So the image's own
+// Segment B, an erased one and one that a cut-off run left half-written all pass; the intact
+// calibration of another transmitter does not.
+bool onTheWayTo(const SegmentData& device, const SegmentData& image) {
+    for (size_t i = 0; i < device.size(); ++i) {
+        if ((device[i] & image[i]) != image[i])
+            return false;
+    }
+    return true;
+}
+
+// Tries to unlock the loader and read Segment B: a line error once must not stop the run, nor
+// may it pass for a transmitter that cannot be read.
+constexpr int kReadTries = 3;
+
+enum class Reading { Read, Refused, Failed };
+
+// Segment B of the device after unlocking its loader; Refused when the loader refused every
+// password file and the erased password.
+Reading readSegmentB(BslLink& link, const PasswordFileList& passwordFiles, SegmentData& b) {
+    LinkResult rc = unlockLoader(link, passwordFiles);
+    // A run cut off after its erase leaves the password (the interrupt vectors) erased; such a
+    // transmitter can still be read, and its Segment B checked.
+    if (failed(rc) && link.passwordsRefused())
+        rc = link.transmitPassword(std::nullopt);
+    if (failed(rc))
+        return rc == LinkResult::Nak ? Reading::Refused : Reading::Failed;
+    const std::optional<SegmentData> read = readFromDevice(link, kSegmentBAddress);
+    if (!read)
+        return Reading::Failed;
+    b = *read;
+    return Reading::Read;
+}
+
 }  // namespace
 
 BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles,
@@ -61,10 +96,22 @@ BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles, const Lo
     const std::optional<SegmentData> imageA = segmentOf(image, kSegmentAAddress);
     const std::string imageFile = image.name;
     return [=](BslLink& link, std::string& refusal) {
-        if (!imageB || failed(unlockLoader(link, passwordFiles)))
+        if (!imageB)
             return true;
-        const std::optional<SegmentData> b = readFromDevice(link, kSegmentBAddress);
-        if (!b || *b == *imageB || classifySegmentB(*b) == SegmentState::Erased)
+        SegmentData b{};
+        Reading reading = Reading::Failed;
+        for (int i = 0; i < kReadTries && reading != Reading::Read; ++i)
+            reading = readSegmentB(link, passwordFiles, b);
+        if (reading == Reading::Refused)
+            return true;  // a program of its own, or a loader that will not answer: unchecked
+        if (reading == Reading::Failed) {
+            refusal =
+                "ERROR: Segment B (calibration) of the transmitter could not be read to "
+                "compare it with " +
+                imageFile + "; nothing was erased!";
+            return false;
+        }
+        if (onTheWayTo(b, *imageB))
             return true;
         const std::optional<SegmentData> a = readFromDevice(link, kSegmentAAddress);
         if (imageA && a && classifySegmentA(*a) == SegmentState::Intact &&

@@ -13,11 +13,14 @@ namespace kv58 {
 // The check of a full programming run (runProgramming's BeforeEraseCheck), made in the run's
 // own port opening so that no other transmitter can be connected between the check and the
 // erase. It passes when the image holds nothing of Segment B; when the transmitter's Segment B
-// is that same one (what the image leaves there, its missing bytes erased) or erased; when its
+// is that same one (what the image leaves there, its missing bytes erased), erased, or on its
+// way from erased to that one (a run cut off while programming it); when its
 // intact Segment A has the serial number of the image's Segment A (the same transmitter, its
-// calibration being rewritten); and when the transmitter cannot be read (a run cut off leaves the
-// loader's password erased, and the image is then the way back). It refuses a transmitter that
-// holds another, intact Segment B.
+// calibration being rewritten); and when the loader refuses every password file and the erased
+// password too, so that nothing can be read. (A run cut off after its erase leaves the password
+// erased: that transmitter is read with the erased password and checked.) It refuses a
+// transmitter that holds another, intact Segment B, and one whose Segment B cannot be read for
+// another reason (a line that fails three times) rather than program it unchecked.
 BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles,
                                  const std::string& imageFile);
 // The same for the image a run programs from memory.

@@ -7,10 +7,10 @@
 #include <sstream>
 
 #include "device/backup.h"
-#include "settings/limits_key.h"
 #include "sim/msp430_memory.h"
 #include "sim/state_file.h"
 #include "sim/transmitter_contents.h"
+#include "sim_settings_folder.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
 
@@ -20,16 +20,8 @@ namespace {
 class BackupCli : public ::testing::Test {
 protected:
     BackupCli() {
-        for (const char* file : {"PATCH.TXT", "KV58-PW.TXT"}) {
-            std::filesystem::copy_file(std::string(KV58_SOURCE_DIR) + "/resources/shipped/" + file,
-                                       dir.file(file));
-        }
-        writeFile(ini,
-                  "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
-                  "[Program]\r\nWaitSeg=0\r\nMaxWriteCnt=1\r\nSaveData=Ja\r\n"
-                  "SavePath=.\\backup\r\nKey01=" +
-                      EncodeKey({-40, 120, 20, -40, 248, 36}) +
-                      "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
+        copyShippedDataFiles(dir.path());
+        writeFile(ini, simSettingsText("MaxWriteCnt=1\r\n"));
     }
     ProgramRun ctl(std::vector<std::string> args) {
         args.insert(args.begin(), {"--ini", ini});

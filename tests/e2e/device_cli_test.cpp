@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "settings/limits_key.h"
+#include "sim_settings_folder.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
 
@@ -15,16 +15,8 @@ namespace {
 class DeviceCli : public ::testing::Test {
 protected:
     DeviceCli() {
-        for (const char* file : {"PATCH.TXT", "KV58-PW.TXT"}) {
-            std::filesystem::copy_file(std::string(KV58_SOURCE_DIR) + "/resources/shipped/" + file,
-                                       dir.file(file));
-        }
-        // A fast line keeps the test short; the transfers are those of the demo.
-        writeFile(ini,
-                  "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
-                  "[Program]\r\nWaitSeg=0\r\nSaveData=Ja\r\nSavePath=.\\backup\r\nKey01=" +
-                      EncodeKey({-40, 120, 20, -40, 248, 36}) +
-                      "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
+        copyShippedDataFiles(dir.path());
+        writeFile(ini, simSettingsText());
     }
     ProgramRun ctl(std::vector<std::string> args) {
         args.insert(args.begin(), {"--ini", ini});

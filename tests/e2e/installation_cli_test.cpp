@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "device/backup.h"
-#include "settings/limits_key.h"
+#include "sim_settings_folder.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
 
@@ -42,15 +42,8 @@ TEST(Programs, DesktopProgramHelpNeedsNoDisplay) {
 class ElsewhereCli : public ::testing::Test {
 protected:
     ElsewhereCli() {
-        for (const char* file : {"PATCH.TXT", "KV58-PW.TXT"})
-            fs::copy_file(std::string(KV58_SOURCE_DIR) + "/resources/shipped/" + file,
-                          settings.file(file));
-        writeFile(ini,
-                  "[COM]\r\nPort=sim:?state=sim.state\r\nBaud=115200\r\nParity=even\r\n"
-                  "[Program]\r\nWaitSeg=0\r\nMaxWriteCnt=1\r\nSaveData=Ja\r\n"
-                  "SavePath=.\\backup\r\nKey01=" +
-                      EncodeKey({-40, 120, 20, -40, 248, 36}) +
-                      "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
+        copyShippedDataFiles(settings.path());
+        writeFile(ini, simSettingsText("MaxWriteCnt=1\r\n"));
     }
     ProgramRun ctl(std::vector<std::string> args) {
         args.insert(args.begin(), {"--ini", ini});
