@@ -136,7 +136,7 @@ void gather(std::vector<Child>& children) {
     size_t done = 0;
     for (;;) {
         std::vector<pollfd> fds;
-        std::vector<std::pair<Child*, bool>> owners;  // run, and whether it is its stdout
+        std::vector<std::pair<Child*, bool> > owners;  // run, and whether it is its stdout
         for (Child& c : children) {
             for (const bool isOut : {true, false}) {
                 const int fd = isOut ? c.out : c.err;

@@ -24,9 +24,9 @@ int runOnEveryPort(const Context& ctx, const std::string& command,
 
 struct PortOutcome {
     std::string port;
-    int exitCode = -1;       // -1: the run did not end normally
-    std::string out;         // standard output (JSON with --json … as the command prints it)
-    std::string err;         // standard error
+    int exitCode = -1;  // -1: the run did not end normally
+    std::string out;    // standard output (JSON with --json … as the command prints it)
+    std::string err;    // standard error
     double seconds = 0;
 };
 
