@@ -16,6 +16,7 @@ AppSession::AppSession(Context& ctx, Clock& clock)
     dialog_->flows().wayBackProgram = wayBackProgram(ctx);
     // The command holds its port from its first read to its last operation.
     dialog_->link().transport().holdPortForRun();
+    keepJsonOutputClean(ctx, dialog_->link());
     if (ctx.trace) {
         trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
             std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());

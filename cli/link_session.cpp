@@ -6,6 +6,7 @@
 #include "console_ui.h"
 #include "core/main_dialog.h"
 #include "device/link_settings.h"
+#include "device_command.h"
 
 namespace kv58::cli {
 
@@ -13,6 +14,7 @@ LinkSession::LinkSession(const Context& ctx, Clock& clock)
     : ctx_(ctx), link_(clock), log_(programNameAndVersion()) {
     // The command holds its port from its first operation to its last.
     link_.transport().holdPortForRun();
+    keepJsonOutputClean(ctx, link_);
     if (ctx.trace) {
         trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
             std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());
