@@ -196,9 +196,11 @@ void Flows::judgeWrite() {
     }
     const auto programChecked = [this] { return data_.programCheck && data_.referenceValid; };
     if (!segmentBUnchanged()) {
-        // Another transmitter is on the line: nothing on disk is known of it, and what the
-        // write left on the first one cannot be read.
+        // Another transmitter is on the line, or the reread misread it: nothing that was read
+        // can be trusted, the program included. The whole image of the first one is the way
+        // back (a full run refuses it for a transmitter of another calibration).
         otherTransmitter_ = true;
+        programUnsure_ = true;
         endWrite(WriteOutcome::Mismatch, TransmitterState::Unknown);
         return;
     }

@@ -22,14 +22,14 @@ bool isFile(const std::string& path) {
     return fs::is_regular_file(path, ec);
 }
 
-bool isFolder(const std::string& path) {
+[[maybe_unused]] bool isFolder(const std::string& path) {
     std::error_code ec;
     return fs::is_directory(path, ec);
 }
 
 // The user's settings folder as the XDG base directories define it: $XDG_CONFIG_HOME when it
 // is an absolute path, else ~/.config.
-std::string userConfigFolder(const SettingsEnvironment& environment) {
+[[maybe_unused]] std::string userConfigFolder(const SettingsEnvironment& environment) {
     if (!environment.xdgConfigHome.empty() && environment.xdgConfigHome.front() == '/')
         return environment.xdgConfigHome;
     if (!environment.home.empty())

@@ -9,6 +9,7 @@
 #include "bsl/programming.h"
 #include "core/dialog_ids.h"
 #include "device/backup_reader.h"
+#include "device/calibration_guard.h"
 #include "device/flow_fixture.h"
 #include "device/flows.h"
 #include "device/messages.h"
@@ -65,6 +66,14 @@ TEST_F(FlowTest, TransmitterExchangedBeforeTheRereadIsNotConfirmed) {
     EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::Mismatch);
     EXPECT_EQ(dialog->flows().lastOutcome().state, TransmitterState::Unknown);
     EXPECT_THAT(ui.texts(), Contains(std::string(text::kSegmentBChanged)));
+    // Nothing that was read can be trusted, the program included: the way back is the first
+    // transmitter's whole image, which a full run refuses for this one of another calibration.
+    const WayBack& way = dialog->flows().lastOutcome().wayBack;
+    ASSERT_EQ(way.kind, WayBack::Kind::ProgramFile);
+    const SegmentData otherB = deviceSegment(kSegmentBAddress);
+    EXPECT_FALSE(runProgramming(dialog->link(), ProgrammingMode::FullRun, way.file,
+                                sameCalibration(dialog->settings().passwordFileNames(), way.file)));
+    EXPECT_EQ(deviceSegment(kSegmentBAddress), otherB);
 }
 
 // Refuses every password of the given port openings (counted from its making), and only those.
