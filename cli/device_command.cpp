@@ -9,6 +9,13 @@
 
 namespace kv58::cli {
 
+void keepJsonOutputClean(const Context& ctx, BslLink& link) {
+    if (ctx.json) {
+        link.transport().setWarningSink(
+            [](const std::string& line) { std::fputs(line.c_str(), stderr); });
+    }
+}
+
 void showProgress(BslLink& link, ConsoleUi& ui) {
     link.setProgressObserver([&ui](long done, long total) { ui.infoProgress(done, total); });
 }

@@ -32,4 +32,10 @@ enum class [[nodiscard]] FileWriteResult{
 FileWriteResult replaceFile(const std::string& path, const std::string& bytes,
                             std::string* reason = nullptr);
 
+// replaceFile for a file that other runs in the same folder write too (the work image of a
+// segment write): the writers take turns under an advisory lock on the folder (POSIX), so
+// that each replacement is whole and the last one wins.
+FileWriteResult replaceSharedFile(const std::string& path, const std::string& bytes,
+                                  std::string* reason = nullptr);
+
 }  // namespace kv58
