@@ -15,7 +15,9 @@ namespace kv58::cli {
 AppSession::AppSession(Context& ctx, Clock& clock)
     : ctx_(ctx), dialog_(std::make_unique<MainDialog>(*ctx.ui, *this, clock)) {
     dialog_->flows().wayBackProgram = wayBackProgram(ctx);
-    keepStdoutForJson(dialog_->link(), ctx.json);
+    // The command holds its port from its first read to its last operation.
+    dialog_->link().transport().holdPortForRun();
+    keepJsonOutputClean(ctx, dialog_->link());
     if (ctx.trace) {
         trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
             std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());

@@ -13,6 +13,7 @@
 #include "console_ui.h"
 #include "device/calibration_guard.h"
 #include "device/production_log.h"
+#include "device/way_back.h"
 #include "device_command.h"
 #include "diagnostics.h"
 #include "kept_information.h"
@@ -38,8 +39,9 @@ const Command kCommand{
     "An image without information memory (nothing at 1000 to 10FF, as kv58ctl dump program\n"
     "writes one) keeps the transmitter's own: its Segments A (configuration) and B\n"
     "(calibration) are read first, appended to its backup file (SavePath, whatever SaveData\n"
-    "says), and programmed and verified with the image, from TEMP.TXT, which then holds the\n"
-    "whole transmitter. An image with its own Segment B is not programmed into a\n"
+    "says), and programmed and verified with the image, from TEMP-SERIAL.TXT (SERIAL: the\n"
+    "transmitter's serial number), which then holds the whole transmitter. An image with its own "
+    "Segment B is not programmed into a\n"
     "transmitter that holds another, intact one (an image of another transmitter would\n"
     "replace its calibration; the run checks it before its erase). --replace-info programs\n"
     "the image as it is.\n"
@@ -196,11 +198,15 @@ int run(Context& ctx) {
                 : sameCalibration(session.settings().passwordFileNames(), request.file);
         return programImage(ctx, session, request.file, check);
     }
+    // The image with the kept segments is also the way back should the run be cut off: it
+    // carries the transmitter's serial number in its name, so that runs of other transmitters
+    // in the same folder never replace it.
+    const std::string image = wayBackImageName(link.tempFile(), kept.segmentA);
     if (!backUpInformation(session.settings(), kept, *ctx.ui) ||
-        !writeImageWithInformation(request.file, kept, link.tempFile())) {
+        !writeImageWithInformation(request.file, kept, image)) {
         return kExitFailure;
     }
-    return programImage(ctx, session, link.tempFile(), nullptr);
+    return programImage(ctx, session, image, nullptr);
 }
 
 }  // namespace

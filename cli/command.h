@@ -24,7 +24,8 @@ struct Context {
     std::string iniPath;                      // --ini, or the desktop program's settings file
     bool iniGiven = false;                    // --ini was on the command line
     std::vector<std::string> settingsPlaces;  // where the settings file was looked for
-    std::optional<std::string> port;          // --port
+    std::optional<std::string> port;          // --port (the first, when given more than once)
+    std::vector<std::string> ports;           // every --port and the ports of --ports FILE
     std::optional<std::string> logFile;       // --log: the production log
     bool json = false;                        // --json
     bool trace = false;                       // --trace

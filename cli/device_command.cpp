@@ -10,13 +10,11 @@
 
 namespace kv58::cli {
 
-void keepStdoutForJson(BslLink& link, bool json) {
-    if (!json)
-        return;
-    link.transport().setWarningSink([](const std::string& line) {
-        std::fputs(line.c_str(), stderr);
-        std::fflush(stderr);
-    });
+void keepJsonOutputClean(const Context& ctx, BslLink& link) {
+    if (ctx.json) {
+        link.transport().setWarningSink(
+            [](const std::string& line) { std::fputs(line.c_str(), stderr); });
+    }
 }
 
 void showProgress(BslLink& link, ConsoleUi& ui) {

@@ -6,13 +6,15 @@
 
 #include "bsl/bsl_link.h"
 #include "bsl/segments.h"
+#include "command.h"
 
 namespace kv58::cli {
 
 class ConsoleUi;
 
-// Under --json stdout holds the result only: the link's warnings go to stderr.
-void keepStdoutForJson(BslLink& link, bool json);
+// With --json standard output holds the command's JSON alone: the link's data-change warning
+// goes to standard error then.
+void keepJsonOutputClean(const Context& ctx, BslLink& link);
 
 // Forwards the link's progress to the terminal's progress bar.
 void showProgress(BslLink& link, ConsoleUi& ui);

@@ -13,7 +13,9 @@ namespace kv58::cli {
 
 LinkSession::LinkSession(const Context& ctx, Clock& clock)
     : ctx_(ctx), link_(clock), log_(programNameAndVersion()) {
-    keepStdoutForJson(link_, ctx.json);
+    // The command holds its port from its first operation to its last.
+    link_.transport().holdPortForRun();
+    keepJsonOutputClean(ctx, link_);
     if (ctx.trace) {
         trace_ = std::make_unique<TraceFormatter>([](const std::string& line) {
             std::fprintf(stderr, "trace %s\n", cp1252ToUtf8(line).c_str());

@@ -12,7 +12,9 @@
 #include "console_code_page.h"
 #include "console_ui.h"
 #include "diagnostics.h"
+#include "every_port.h"
 #include "json_text.h"
+#include "port_list_file.h"
 #include "settings/settings_location.h"
 #include "sim/sim_port.h"
 
@@ -32,6 +34,11 @@ const char* const kGlobalHelp =
     "                rfc2217://host:port, sim: or sim:?key=value&..., auto (the one USB\n"
     "                serial adapter present) or usb:SERIAL (the adapter with that USB serial\n"
     "                number)\n"
+    "                Given more than once (or with --ports), read, write, dump, program and\n"
+    "                backup restore run on every port at once, each port with its own\n"
+    "                outcome, then a summary table (with --json an array, one object a\n"
+    "                port); the exit code is the worst of the ports'\n"
+    "  --ports FILE  the ports, one a line (blank lines and lines starting with # skipped)\n"
     "  --log FILE    append a line per device operation to the production log FILE\n"
     "                (instead of LogFile in [Program] of the settings file); when FILE\n"
     "                cannot be written, no device operation starts\n"
@@ -81,6 +88,35 @@ void printFailureObject(int code) {
     std::printf("{\"ok\": false, \"error\": %s, %s}\n", jsonString(error).c_str(), outcome.c_str());
 }
 
+// A command given several ports runs on each at once (every_port.h).
+int severalPorts(const Context& ctx, const Command& command) {
+    if (!runsOnSeveralPorts(command.name, ctx.args)) {
+        printError(
+            "kv58ctl: %s runs on one port; several ports are for read, write, dump, "
+            "program and backup restore\n",
+            command.name);
+        return kExitFailure;
+    }
+    if (const std::string twice = portGivenTwice(ctx.ports); !twice.empty()) {
+        printError("kv58ctl: port %s is given twice\n", twice.c_str());
+        return kExitFailure;
+    }
+    const bool asks = std::string(command.name) != "read" && std::string(command.name) != "dump";
+    if (asks && !ctx.yes) {
+        printError(
+            "kv58ctl: %s on several ports asks no questions: give --yes to answer them "
+            "for every port\n",
+            command.name);
+        return kExitFailure;
+    }
+    const int code = runOnEveryPort(ctx, command.name, ctx.ports);
+#ifndef _WIN32
+    if (ctx.json)
+        markJsonResultPrinted();  // the array of the ports' objects is the result
+#endif
+    return code;
+}
+
 int runCommand(Context& ctx, const std::string& commandName, bool help) {
     if (commandName.empty()) {
         // Under --json the overview is no result: stdout stays for JSON.
@@ -97,6 +133,10 @@ int runCommand(Context& ctx, const std::string& commandName, bool help) {
         std::printf("%s\n%s", command->help, kGlobalHelp);
         return kExitOk;
     }
+    if (!ctx.ports.empty())
+        ctx.port = ctx.ports.front();
+    if (ctx.ports.size() > 1)
+        return severalPorts(ctx, *command);
     return command->run(ctx);
 }
 
@@ -133,15 +173,24 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--ini" || arg == "--port" || arg == "--log") {
+        if (arg == "--ini" || arg == "--port" || arg == "--log" || arg == "--ports") {
             if (!hasValue) {
                 printError("kv58ctl: %s needs a value\n", arg.c_str());
                 return failedBeforeTheCommand(ctx);
             }
-            if (arg == "--ini")
+            if (arg == "--ini") {
                 ctx.iniPath = argv[++i];
-            else
-                (arg == "--port" ? ctx.port : ctx.logFile).emplace(argv[++i]);
+            } else if (arg == "--ports") {
+                std::string error;
+                if (!readPortsFile(argv[++i], ctx.ports, error)) {
+                    printError("kv58ctl: %s\n", error.c_str());
+                    return failedBeforeTheCommand(ctx);
+                }
+            } else if (arg == "--port") {
+                ctx.ports.emplace_back(argv[++i]);
+            } else {
+                ctx.logFile.emplace(argv[++i]);
+            }
             ctx.iniGiven |= arg == "--ini";
         } else if (arg == "--json") {
             ctx.json = true;

@@ -17,6 +17,7 @@
 #include "base/win32_system_text.h"
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -170,6 +171,25 @@ FileWriteResult replaceFile(const std::string& path, const std::string& bytes,
     if (reason)
         *reason = why;
     return result;
+}
+
+FileWriteResult replaceSharedFile(const std::string& path, const std::string& bytes,
+                                  std::string* reason) {
+#ifdef _WIN32
+    return replaceFile(path, bytes, reason);
+#else
+    // The folder's lock orders the writers; a folder that cannot be locked (no read
+    // permission) still gets a whole file from the rename.
+    const fs::path folder = fs::path(writeTarget(path)).parent_path();
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+        static_cast<void>(::flock(fd, LOCK_EX));
+    const FileWriteResult result = replaceFile(path, bytes, reason);
+    if (fd >= 0)
+        ::close(fd);  // releases the lock
+    return result;
+#endif
 }
 
 std::string pathForMessage(const std::string& nativePath) {

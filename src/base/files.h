@@ -32,6 +32,12 @@ enum class [[nodiscard]] FileWriteResult{
 FileWriteResult replaceFile(const std::string& path, const std::string& bytes,
                             std::string* reason = nullptr);
 
+// replaceFile for a file that other runs in the same folder write too (the work image of a
+// segment write): the writers take turns under an advisory lock on the folder (POSIX), so
+// that each replacement is whole and the last one wins.
+FileWriteResult replaceSharedFile(const std::string& path, const std::string& bytes,
+                                  std::string* reason = nullptr);
+
 // A native path in the library's Windows-1252, for a message.
 std::string pathForMessage(const std::string& nativePath);
 // The working folder, absolute, as the system names it ("" when it cannot tell).

@@ -212,11 +212,11 @@ LinkResult BslLink::imageFileMissing(const std::string& fileName) {
     return LinkResult::FileOpenFailed;
 }
 
-void BslLink::beginRun(int runActions, const std::string& imageFile) {
+void BslLink::beginRun(int runActions, LoadedImage image) {
     resultCode_ = LinkResult::Ok;
     message_.clear();
     runActions_ = runActions;
-    imageFile_ = imageFile;
+    runImage_ = std::move(image);
 }
 
 void BslLink::noteLoaderVersion(uint16_t version) {

@@ -25,6 +25,7 @@
 #include "bsl/frame_transport.h"
 #include "bsl/link_result.h"
 #include "bsl/link_trace.h"
+#include "bsl/titxt.h"
 #include "serial/serial_port.h"
 
 namespace kv58 {
@@ -174,6 +175,8 @@ public:
     // resultCode) Ok, FileOpenFailed, or the failing block's result. Reports progress in
     // image bytes.
     LinkResult processImageFile(const std::string& fileName, int blockActions);
+    // The same for an image in memory (a programming run's own image).
+    LinkResult processImage(const LoadedImage& image, int blockActions);
 
     // The block buffers: the data of the last reply data frame, and the data of the next
     // write or password command (and the expected data of a verification).
@@ -214,13 +217,18 @@ public:
     // firmware).
     bool passwordsRefused() const { return passwordsRefused_; }
     void notePasswordSearch(bool allRefused) { passwordsRefused_ = allRefused; }
-    // The image of the current (or last) programming run.
-    const std::string& imageFile() const { return imageFile_; }
+    // The image of the current (or last) programming run, read once at its start: every pass
+    // works from these bytes, whatever happens to the file meanwhile.
+    const std::string& imageFile() const { return runImage_.name; }
+    const LoadedImage& runImage() const { return runImage_; }
 
     // A programming run begins with these steps and this image; a segment write forgets the
     // image when it is over.
-    void beginRun(int runActions, const std::string& imageFile);
-    void forgetRunImage() { imageFile_.clear(); }
+    void beginRun(int runActions, LoadedImage image);
+    void beginRun(int runActions, const std::string& imageName) {
+        beginRun(runActions, LoadedImage{imageName, {}});
+    }
+    void forgetRunImage() { runImage_ = {}; }
     // The loader's version as a run read it: loaders of 1.10 and lower need the patch (and
     // one that an earlier device held is no longer there); newer ones need none.
     void noteLoaderVersion(uint16_t version);
@@ -265,7 +273,7 @@ private:
     bool patchActive_ = false;
     uint16_t loaderVersion_ = 0;
     int runActions_ = 0;
-    std::string imageFile_;
+    LoadedImage runImage_;
 };
 
 }  // namespace kv58

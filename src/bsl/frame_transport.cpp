@@ -98,11 +98,16 @@ LinkResult FrameTransport::openPort(const std::string& portName, int frameTimeou
     frameTimeoutMs_ = frameTimeoutMs;
     prolongFactor_ = prolongFactor;
     lastError_.clear();
+    if (!takeHold(portName)) {
+        traceNote("open failed: " + lastError_);
+        return transportStatus_ = LinkResult::PortOpenFailed;
+    }
     std::string error;
     std::unique_ptr<SerialPort> port = openSerialPort(portName, clock_, error);
     if (!port) {
         lastError_ = error.empty() ? "cannot open serial port " + portName : error;
         traceNote("open failed: " + lastError_);
+        letGoUnlessHeld();
         return transportStatus_ = LinkResult::PortOpenFailed;
     }
     port->setNoteSink([this](const std::string& text) { traceNote(text); });
@@ -110,6 +115,7 @@ LinkResult FrameTransport::openPort(const std::string& portName, int frameTimeou
         port->close();
         lastError_ = error.empty() ? "line settings rejected by " + portName : error;
         traceNote("configuration failed: " + lastError_);
+        letGoUnlessHeld();
         return transportStatus_ = LinkResult::PortConfigFailed;
     }
     port_ = std::move(port);
@@ -138,7 +144,31 @@ LinkResult FrameTransport::closePort() {
     const bool closed = port_->close();
     port_.reset();
     traceNote(closed ? "closed" : "close failed");
+    letGoUnlessHeld();
     return transportStatus_ = closed ? LinkResult::Ok : LinkResult::PortCloseFailed;
+}
+
+bool FrameTransport::takeHold(const std::string& portName) {
+    if (runLock_ && runLock_->portName() == portName)
+        return true;
+    runLock_.reset();  // a run that moves to another port lets go of the last one
+    std::string error;
+    runLock_ = PortRunLock::acquire(portName, error);
+    if (!runLock_)
+        lastError_ = error;
+    return runLock_ != nullptr;
+}
+
+void FrameTransport::letGoOfPort() {
+    if (runHolds_ > 0)
+        --runHolds_;
+    if (!port_)
+        letGoUnlessHeld();
+}
+
+void FrameTransport::letGoUnlessHeld() {
+    if (runHolds_ == 0)
+        runLock_.reset();
 }
 
 void FrameTransport::driveLine(bool dtr, bool on) {

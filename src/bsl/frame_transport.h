@@ -36,6 +36,7 @@
 #include "base/clock.h"
 #include "bsl/link_result.h"
 #include "bsl/link_trace.h"
+#include "serial/port_lock.h"
 #include "serial/serial_port.h"
 
 namespace kv58 {
@@ -81,6 +82,15 @@ public:
     // port counts as closed afterwards in either case; closing a closed port gives 0.
     LinkResult closePort();
     bool isOpen() const { return port_ != nullptr; }
+
+    // A run's hold on its port (serial/port_lock.h). Every opening takes the hold first and
+    // refuses a port another run holds (PortOpenFailed, "in use by another kv58ctl run").
+    // While a run holds on (holdPortForRun, counted), the hold outlives the closing of the
+    // port, so that no other run can use it between this run's operations; otherwise, and
+    // once the last hold is let go, it ends with the closing.
+    void holdPortForRun() { ++runHolds_; }
+    void letGoOfPort();
+    bool holdsPort() const { return runLock_ != nullptr; }
 
     // Modem-control lines. With inversion set, the line is driven at the opposite level
     // (adapters that invert DTR or RTS). Results are not checked.
@@ -141,7 +151,13 @@ private:
     LinkResult receiveReply();
     LinkResult receiveDataFrame();
 
+    // Takes (or keeps) the hold on `portName`; false with lastError_ set.
+    bool takeHold(const std::string& portName);
+    void letGoUnlessHeld();
+
     Clock& clock_;
+    std::unique_ptr<PortRunLock> runLock_;
+    int runHolds_ = 0;
     std::unique_ptr<SerialPort> port_;
     LineSettings line_;
     int frameTimeoutMs_ = 300;
@@ -156,6 +172,21 @@ private:
     std::string lastError_;
     std::function<void(const std::string&)> warningSink_;
     std::vector<TraceObserver*> observers_;
+};
+
+// Holds the transport's port for the lifetime of the object: one device operation of the
+// desktop program (a read, or a write with its reread and restore), which lets go after it.
+class PortHoldScope {
+public:
+    explicit PortHoldScope(FrameTransport& transport) : transport_(transport) {
+        transport_.holdPortForRun();
+    }
+    ~PortHoldScope() { transport_.letGoOfPort(); }
+    PortHoldScope(const PortHoldScope&) = delete;
+    PortHoldScope& operator=(const PortHoldScope&) = delete;
+
+private:
+    FrameTransport& transport_;
 };
 
 }  // namespace kv58

@@ -41,11 +41,14 @@ std::string where(const ImageSection& s) {
 
 }  // namespace
 
-bool readImageLayout(const std::string& path, ImageLayout& layout) {
+namespace {
+
+// The layout of the image that `read` passes through the two sinks.
+template <typename Read>
+LinkResult layoutOf(Read read, ImageLayout& layout) {
     layout = {};
     layout.sections.emplace_back();  // bytes before any address line
-    const LinkResult rc = readTiTxtFile(
-        path, kMaxImageBlock,
+    const LinkResult rc = read(
         [&](uint16_t address, std::span<const uint8_t> bytes) {
             addBlock(layout.sections.back(), address, bytes.size());
             layout.bytes += static_cast<long>(bytes.size());
@@ -59,7 +62,23 @@ bool readImageLayout(const std::string& path, ImageLayout& layout) {
         });
     if (layout.sections.front().bytes == 0)
         layout.sections.erase(layout.sections.begin());
-    return rc != LinkResult::FileOpenFailed;
+    return rc;
+}
+
+}  // namespace
+
+bool readImageLayout(const std::string& path, ImageLayout& layout) {
+    const auto read = [&](const TiTxtBlockSink& blocks, const TiTxtSectionSink& sections) {
+        return readTiTxtFile(path, kMaxImageBlock, blocks, sections);
+    };
+    return layoutOf(read, layout) != LinkResult::FileOpenFailed;
+}
+
+void readImageLayoutText(std::string_view text, ImageLayout& layout) {
+    const auto read = [&](const TiTxtBlockSink& blocks, const TiTxtSectionSink& sections) {
+        return readTiTxtText(text, kMaxImageBlock, blocks, sections);
+    };
+    static_cast<void>(layoutOf(read, layout));
 }
 
 std::string imageProblem(const ImageLayout& layout) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv58 {
@@ -34,6 +35,8 @@ struct ImageLayout {
 // Reads the sections of a TI-TXT file as the programming run will read them. False when the
 // file cannot be opened.
 [[nodiscard]] bool readImageLayout(const std::string& path, ImageLayout& layout);
+// The layout of an image in memory.
+void readImageLayoutText(std::string_view text, ImageLayout& layout);
 
 // The first reason why the image must not be programmed, naming its line and addresses
 // ("line 1: the address "@0x1100" is not plain hexadecimal"); empty when it may be.

@@ -30,17 +30,13 @@ int passesOf(int runActions) {
            ((runActions & RunVerify) != 0);
 }
 
-// Bytes of the image, or -1 when it cannot be opened or may not be programmed (the link's
-// outcome then says why).
-long checkedImageBytes(BslLink& link, const std::string& fileName) {
+// Bytes of the image, or -1 when it may not be programmed (the link's outcome then says why).
+long checkedImageBytes(BslLink& link, const LoadedImage& image) {
     ImageLayout layout;
-    if (!readImageLayout(fileName, layout)) {
-        static_cast<void>(link.imageFileMissing(fileName));
-        return -1;
-    }
+    readImageLayoutText(image.text, layout);
     if (const std::string problem = imageProblem(layout); !problem.empty()) {
         link.setOutcome(LinkResult::FileOpenFailed,
-                        strprintf("ERROR: image \"%s\": %s!", fileName.c_str(), problem.c_str()));
+                        strprintf("ERROR: image \"%s\": %s!", image.name.c_str(), problem.c_str()));
         return -1;
     }
     return layout.bytes;
@@ -111,23 +107,23 @@ StepFailure loadPatch(BslLink& link) {
 
 // The passes over the image: erase check, programming (paced by WaitPrg), verification.
 LinkResult imagePasses(BslLink& link, RunProgress& progress) {
-    const std::string image = link.imageFile();
+    const LoadedImage& image = link.runImage();
     if (link.runActions() & RunEraseCheck) {
         progress.nextPass();
-        if (const LinkResult rc = link.processImageFile(image, BlockEraseCheck); failed(rc))
+        if (const LinkResult rc = link.processImage(image, BlockEraseCheck); failed(rc))
             return rc;
     }
     if (link.runActions() & RunProgram) {
         progress.nextPass();
         link.transport().setByteDelayMs(link.waitPrg());
-        const LinkResult rc = link.processImageFile(image, BlockProgram);
+        const LinkResult rc = link.processImage(image, BlockProgram);
         link.transport().setByteDelayMs(0);
         if (failed(rc))
             return rc;
     }
     if (link.runActions() & RunVerify) {
         progress.nextPass();
-        if (const LinkResult rc = link.processImageFile(image, BlockVerify); failed(rc))
+        if (const LinkResult rc = link.processImage(image, BlockVerify); failed(rc))
             return rc;
     }
     return LinkResult::Ok;
@@ -166,10 +162,21 @@ bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imag
 
 bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile,
                     const BeforeEraseCheck& check) {
-    link.beginRun(runActionsFor(mode), imageFile);
+    LoadedImage image;
+    if (!loadImageFile(imageFile, image)) {
+        link.beginRun(runActionsFor(mode), imageFile);
+        static_cast<void>(link.imageFileMissing(imageFile));
+        return false;
+    }
+    return runProgramming(link, mode, std::move(image), check);
+}
+
+bool runProgramming(BslLink& link, ProgrammingMode mode, LoadedImage image,
+                    const BeforeEraseCheck& check) {
+    link.beginRun(runActionsFor(mode), std::move(image));
     // Before the device is touched: a full run would otherwise erase it and then find
     // nothing it can program.
-    const long bytes = checkedImageBytes(link, imageFile);
+    const long bytes = checkedImageBytes(link, link.runImage());
     if (bytes < 0 || !patchAtHand(link))
         return false;
     link.transport().setDataChangeWarning(true);

@@ -29,6 +29,8 @@
 #include <functional>
 #include <string>
 
+#include "bsl/titxt.h"
+
 namespace kv58 {
 
 class BslLink;
@@ -41,8 +43,10 @@ enum class ProgrammingMode : int {
 
 constexpr int kMassEraseCycles = 20;
 
-// One programming run of the link's temporary image (BslLink::tempFile, "TEMP.TXT"), or of
-// `imageFile`. The caller has set the port settings, the waits, BslLink::passwordFile for a
+// One programming run of the link's temporary image (BslLink::tempFile, "TEMP.TXT"), of
+// `imageFile`, or of an image in memory. A file is read once, at the start: every pass works
+// from those bytes, so another run that replaces the file meanwhile cannot change what this
+// one programs. The caller has set the port settings, the waits, BslLink::passwordFile for a
 // segment write, and any per-byte delay it wants before the programming pass.
 //
 // Returns true on success. On failure BslLink::message() holds the text for the user
@@ -62,6 +66,8 @@ constexpr int kMassEraseCycles = 20;
 using BeforeEraseCheck = std::function<bool(BslLink& link, std::string& refusal)>;
 [[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode, const std::string& imageFile,
                                   const BeforeEraseCheck& check);
+[[nodiscard]] bool runProgramming(BslLink& link, ProgrammingMode mode, LoadedImage image,
+                                  const BeforeEraseCheck& check = nullptr);
 
 // Loaders of version 1.10 and older program flash only through the loader patch, and a run
 // learns the version only after its mass erase. So before anything is erased the patch image

@@ -98,13 +98,12 @@ bool readSegment(BslLink& link, const PasswordFileList& passwordFiles,
     return true;
 }
 
-// Writes the temporary image of a segment write. A file that cannot be created is shown in
-// a message box; a file that cannot be written completely leaves the reason in `message`.
-bool writeTemporaryImage(BslLink& link, uint16_t address, std::span<const uint8_t> data,
-                         UserInterface& ui) {
-    const std::string text = formatTiTxtSection(address, data) + tiTxtEndLine();
+// Writes the temporary image of a segment write, the record of what the write programs (the
+// run itself programs from memory). A file that cannot be created is shown in a message box;
+// a file that cannot be written completely leaves the reason in `message`.
+bool writeTemporaryImage(BslLink& link, const std::string& text, UserInterface& ui) {
     std::string reason;
-    switch (replaceFile(link.tempFile(), text, &reason)) {
+    switch (replaceSharedFile(link.tempFile(), text, &reason)) {
         case FileWriteResult::Ok:
             return true;
         case FileWriteResult::CannotCreate:
@@ -148,7 +147,9 @@ bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
                                   segment.letter, segment.area.length));
         return false;
     }
-    if (!writeTemporaryImage(link, segment.area.address, data, ui))
+    LoadedImage image{link.tempFile(),
+                      formatTiTxtSection(segment.area.address, data) + tiTxtEndLine()};
+    if (!writeTemporaryImage(link, image.text, ui))
         return false;
     if (!startOperation(link, passwordFiles, segment.write))
         return false;
@@ -169,7 +170,7 @@ bool writeSegment(BslLink& link, const PasswordFileList& passwordFiles,
         return failTransfer(link, erase, segment.write.transferFailed);
     static_cast<void>(link.endOperation(erase, false));
     link.transport().setByteDelayMs(link.waitSeg());
-    const bool written = runProgramming(link, ProgrammingMode::SegmentWrite);
+    const bool written = runProgramming(link, ProgrammingMode::SegmentWrite, std::move(image));
     link.transport().setByteDelayMs(0);
     link.setPasswordFile(std::nullopt);
     link.forgetRunImage();

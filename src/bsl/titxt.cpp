@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <string_view>
 
 #include "base/text.h"
@@ -25,12 +26,15 @@ bool isScanSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// Where the characters of an image come from: a file, or an image already in memory.
+using NextChar = std::function<int()>;  // the next character, or EOF at the end
+
 // Reads the next piece of a line: up to 126 characters, ending after a line feed. False at
-// the end of the file. The piece counts up to its first zero byte, as a C string would.
-bool readPiece(std::FILE* file, std::string& storage, std::string_view& piece) {
+// the end of the image. The piece counts up to its first zero byte, as a C string would.
+bool readPiece(const NextChar& next, std::string& storage, std::string_view& piece) {
     storage.clear();
     int c = 0;
-    while (storage.size() < kPieceLength && (c = std::getc(file)) != EOF) {
+    while (storage.size() < kPieceLength && (c = next()) != EOF) {
         storage.push_back(static_cast<char>(c));
         if (c == '\n')
             break;
@@ -137,21 +141,17 @@ std::string withoutLineEnd(std::string_view line) {
     return std::string(line);
 }
 
-}  // namespace
-
-LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink,
-                         const TiTxtSectionSink& sections) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return LinkResult::FileOpenFailed;
+LinkResult readTiTxt(const NextChar& next, int maxBlockSize, const TiTxtBlockSink& sink,
+                     const TiTxtSectionSink& sections) {
     BlockCollector blocks(maxBlockSize, sink);
     std::string storage;
     std::string_view line;
     LinkResult rc = LinkResult::Ok;
     int lineNumber = 1;  // of the piece being read; a piece that ends a line moves it on
-    for (int next = 1; rc == LinkResult::Ok && readPiece(file, storage, line); lineNumber = next) {
+    for (int after = 1; rc == LinkResult::Ok && readPiece(next, storage, line);
+         lineNumber = after) {
         if (!storage.empty() && storage.back() == '\n')
-            ++next;
+            ++after;
         if (!line.empty() && line[0] == 'q')
             break;
         if (!line.empty() && line[0] == '@') {
@@ -165,8 +165,49 @@ LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtB
     }
     if (rc == LinkResult::Ok)
         rc = blocks.flush(false);
+    return rc;
+}
+
+}  // namespace
+
+LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink,
+                         const TiTxtSectionSink& sections) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return LinkResult::FileOpenFailed;
+    const LinkResult rc =
+        readTiTxt([file] { return std::getc(file); }, maxBlockSize, sink, sections);
     std::fclose(file);
     return rc;
+}
+
+LinkResult readTiTxtText(std::string_view text, int maxBlockSize, const TiTxtBlockSink& sink,
+                         const TiTxtSectionSink& sections) {
+    size_t pos = 0;
+    return readTiTxt(
+        [&] { return pos < text.size() ? static_cast<unsigned char>(text[pos++]) : EOF; },
+        maxBlockSize, sink, sections);
+}
+
+bool loadImageFile(const std::string& path, LoadedImage& image) {
+    image.name = path;
+    image.text.clear();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    char buffer[4096];
+    size_t got = 0;
+    bool fits = true;
+    while (fits && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        fits = image.text.size() + got <= kMaxImageFileBytes;
+        if (fits)
+            image.text.append(buffer, got);
+    }
+    const bool ok = fits && !std::ferror(file);
+    std::fclose(file);
+    if (!ok)
+        image.text.clear();
+    return ok;
 }
 
 std::string formatTiTxtSection(uint16_t address, std::span<const uint8_t> bytes) {

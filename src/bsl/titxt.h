@@ -35,6 +35,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bsl/link_result.h"
@@ -57,6 +58,26 @@ using TiTxtSectionSink = std::function<void(int line, const std::string& text, u
 // clamped to 1 … kMaxImageBlock.
 LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink,
                          const TiTxtSectionSink& sections = nullptr);
+
+// The same for an image already in memory.
+LinkResult readTiTxtText(std::string_view text, int maxBlockSize, const TiTxtBlockSink& sink,
+                         const TiTxtSectionSink& sections = nullptr);
+
+// An image read once into memory, so that every pass of a programming run sees the same
+// bytes even when the file is replaced meanwhile. `name` is the file it came from (or the
+// name the messages give it).
+struct LoadedImage {
+    std::string name;
+    std::string text;
+};
+
+// Far more than any image of a 64 KB address space, however it is spaced; a larger file is
+// no image, and is not read into memory.
+constexpr size_t kMaxImageFileBytes = 16u << 20;
+
+// Reads the file into `image`. False when it cannot be opened or read, or is larger than
+// kMaxImageFileBytes.
+[[nodiscard]] bool loadImageFile(const std::string& path, LoadedImage& image);
 
 struct TiTxtSection {
     uint16_t address = 0;

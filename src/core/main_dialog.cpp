@@ -151,6 +151,7 @@ void MainDialog::logOperation(const LogRecord& record) {
 
 // ReadDataKV58, with its line in the production log written before its outcome is shown.
 bool MainDialog::readAndLog() {
+    const PortHoldScope hold(link_.transport());
     const int64_t startMs = clock_.nowMs();
     const bool ok = flows_->ReadDataKV58(false);
     LogRecord record;
@@ -183,6 +184,7 @@ void MainDialog::writeCommand() {
     // The last values are a convenience; a file that cannot be written never stops a write.
     static_cast<void>(SaveLastValues(settings_.LastValuePath, model_.lastValues()));
     if (logAllowsOperation()) {
+        const PortHoldScope hold(link_.transport());
         const int64_t startMs = clock_.nowMs();
         LogRecord record;
         record.operation = "write";

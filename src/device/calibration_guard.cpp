@@ -14,11 +14,11 @@ namespace {
 
 // A segment as the image leaves it after a full run (bytes the image does not hold stay
 // erased), when the image holds any of it.
-std::optional<SegmentData> segmentOf(const std::string& imageFile, uint16_t start) {
+std::optional<SegmentData> segmentOf(const LoadedImage& image, uint16_t start) {
     SegmentData segment;
     segment.fill(0xFF);
     bool seen = false;
-    const LinkResult rc = readTiTxtFile(imageFile, kMaxImageBlock,
+    const LinkResult rc = readTiTxtText(image.text, kMaxImageBlock,
                                         [&](uint16_t address, std::span<const uint8_t> bytes) {
                                             for (size_t i = 0; i < bytes.size(); ++i) {
                                                 const size_t at = address + i;
@@ -85,8 +85,16 @@ Reading readSegmentB(BslLink& link, const PasswordFileList& passwordFiles, Segme
 
 BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles,
                                  const std::string& imageFile) {
-    const std::optional<SegmentData> imageB = segmentOf(imageFile, kSegmentBAddress);
-    const std::optional<SegmentData> imageA = segmentOf(imageFile, kSegmentAAddress);
+    LoadedImage image;
+    if (!loadImageFile(imageFile, image))
+        image.text.clear();  // the run itself reports the file
+    return sameCalibration(passwordFiles, image);
+}
+
+BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles, const LoadedImage& image) {
+    const std::optional<SegmentData> imageB = segmentOf(image, kSegmentBAddress);
+    const std::optional<SegmentData> imageA = segmentOf(image, kSegmentAAddress);
+    const std::string imageFile = image.name;
     return [=](BslLink& link, std::string& refusal) {
         if (!imageB)
             return true;

@@ -23,5 +23,7 @@ namespace kv58 {
 // another reason (a line that fails three times) rather than program it unchecked.
 BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles,
                                  const std::string& imageFile);
+// The same for the image a run programs from memory.
+BeforeEraseCheck sameCalibration(const PasswordFileList& passwordFiles, const LoadedImage& image);
 
 }  // namespace kv58

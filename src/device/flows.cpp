@@ -108,6 +108,9 @@ void Flows::judgeRead() {
     Outcome found;
     found.state = damageOf(a, b);
     found.wayBack = wayBackForSegments(settings_, data_.segmentARead, data_.segmentBRead);
+    // The image a failed run of this transmitter left; else the last run's work image.
+    if (found.wayBack.kind == WayBack::Kind::None)
+        found.wayBack = imageWayBack(wayBackImageName(link_.tempFile(), data_.segmentARead));
     if (found.wayBack.kind == WayBack::Kind::None)
         found.wayBack = imageWayBack(link_.tempFile());
     readDamage_ = found;
@@ -165,18 +168,20 @@ void Flows::checkProgram() {
 void Flows::RestoreTransmitter() {
     ui_.infoOpen();
     ui_.infoSetText(text::kReadingUserdata);
-    const std::string& file = link_.tempFile();
+    // The run programs this image from memory; the file is its record, which a run of another
+    // transmitter in the same folder may replace meanwhile without harm.
+    LoadedImage image{link_.tempFile(), restoreImage(data_.segmentBSaved, data_.segmentAWrite,
+                                                     data_.referenceProgram)};
+    const std::string& file = image.name;
     std::string reason;
-    const FileWriteResult written = replaceFile(
-        file, restoreImage(data_.segmentBSaved, data_.segmentAWrite, data_.referenceProgram),
-        &reason);
+    const FileWriteResult written = replaceSharedFile(file, image.text, &reason);
     if (written != FileWriteResult::Ok) {
         restoreImageNotWritten(written, file, reason);
         return;
     }
     // A transmitter exchanged since the write began must not receive this one's calibration.
-    if (!runProgramming(link_, ProgrammingMode::FullRun, file,
-                        sameCalibration(settings_.passwordFileNames(), file))) {
+    const BeforeEraseCheck check = sameCalibration(settings_.passwordFileNames(), image);
+    if (!runProgramming(link_, ProgrammingMode::FullRun, std::move(image), check)) {
         ui_.messageBox(link_.message(), MsgIcon::Exclamation);
         restoreFailed_ = true;
     }

@@ -274,17 +274,17 @@ void Flows::endWrite(WriteOutcome outcome, TransmitterState state) {
 }
 
 // Where the program may have changed, only the whole image puts the transmitter back: it is
-// written to the temporary image (the restore's "TEMP.TXT"). Otherwise a backup entry puts
-// the segments back.
+// written beside the work image under the transmitter's own name (TEMP.TXT itself may be
+// another run's by now). Otherwise a backup entry puts the segments back.
 WayBack Flows::wayBackAfter(TransmitterState state, bool programUnsure, const SegmentData& identity,
                             const SegmentData& segmentB) {
+    const std::string image = wayBackImageName(link_.tempFile(), data_.segmentAWrite);
     if (programUnsure && data_.referenceValid &&
-        replaceFile(link_.tempFile(),
-                    restoreImage(segmentB, data_.segmentAWrite, data_.referenceProgram)) ==
+        replaceFile(image, restoreImage(segmentB, data_.segmentAWrite, data_.referenceProgram)) ==
             FileWriteResult::Ok) {
         WayBack way;
         way.kind = WayBack::Kind::ProgramFile;
-        way.file = link_.tempFile();
+        way.file = image;
         return way;
     }
     const bool bDamaged =

@@ -147,4 +147,22 @@ WayBack imageWayBack(const std::string& imageFile) {
     return way;
 }
 
+std::string wayBackImageName(const std::string& tempFile, const SegmentData& segmentA) {
+    std::string serial;
+    for (const char c : serialNumberOf(segmentA)) {
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                           (c >= 'a' && c <= 'z') || c == '-' || c == '.';
+        serial += plain ? c : '_';
+    }
+    if (serial.find_first_not_of("._") == std::string::npos)
+        serial = "unknown";
+    const size_t slash = tempFile.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? "" : tempFile.substr(0, slash + 1);
+    const std::string base = tempFile.substr(folder.size());
+    const size_t dot = base.rfind('.');
+    const std::string stem = dot == std::string::npos ? base : base.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? "" : base.substr(dot);
+    return folder + stem + "-" + serial + extension;
+}
+
 }  // namespace kv58

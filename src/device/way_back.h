@@ -38,4 +38,10 @@ WayBack wayBackForSegments(const Settings& settings, const SegmentData& segmentA
 // erased: it is the image such a run in this folder was writing.
 WayBack imageWayBack(const std::string& imageFile);
 
+// The image that puts back the transmitter of `segmentA` after a failed run: beside the work
+// image `tempFile`, with the transmitter's serial number in its name ("TEMP-K58-104711.TXT"),
+// so that runs of other transmitters in the same folder never replace it. Characters a file
+// name cannot hold become '_'; a Segment A without a serial number gives "TEMP-unknown.TXT".
+std::string wayBackImageName(const std::string& tempFile, const SegmentData& segmentA);
+
 }  // namespace kv58

@@ -22,6 +22,8 @@ std::unique_ptr<SimDevice> SimDevice::create(const DeviceOptions& options, std::
         if (!device->faults_.armList(list, error))
             return nullptr;
     }
+    if (!options.statePath.empty() && !device->lockState(error))
+        return nullptr;
     Msp430Memory& memory = device->memory_;
     memory.setEraseSeed(options.seed);
     installLoaderRom(memory, options.loaderVersion);
@@ -51,6 +53,21 @@ std::unique_ptr<SimDevice> SimDevice::create(const DeviceOptions& options, std::
             break;
     }
     return device;
+}
+
+// Two simulated transmitters on one state file would each save over the other's writes: the
+// file is held, through a lock file beside it, for the device's life. A lock file that cannot
+// be made (a read-only folder) does not stop the device; its saves report the folder then.
+bool SimDevice::lockState(std::string& error) {
+    FileLock::Result result = FileLock::Result::Failed;
+    std::string reason;
+    stateLock_ = FileLock::acquire(options_.statePath + ".lock", result, reason);
+    if (result != FileLock::Result::Busy)
+        return true;
+    error = "state file " + options_.statePath +
+            " is in use by another simulated transmitter (a kv58-sim, or a kv58ctl run on a "
+            "sim: port); give each its own --state";
+    return false;
 }
 
 // --- Lines -----------------------------------------------------------------------------

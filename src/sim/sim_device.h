@@ -30,6 +30,7 @@
 #include <optional>
 #include <string>
 
+#include "base/file_lock.h"
 #include "serial/serial_port.h"
 #include "sim/adapter_hold.h"
 #include "sim/device_options.h"
@@ -136,6 +137,7 @@ private:
     void releaseReset(int64_t t);
     void startLoader(int64_t t);
     void saveStateIfChanged();
+    bool lockState(std::string& error);
 
     // LoaderEnvironment
     void writeByte(uint16_t address, uint8_t value) override;
@@ -144,6 +146,7 @@ private:
     void segmentErased() override;
 
     DeviceOptions options_;
+    std::unique_ptr<FileLock> stateLock_;  // held while the device lives
     Msp430Memory memory_;
     Faults faults_;
     RomLoader loader_;

@@ -105,6 +105,43 @@ TEST_F(SegmentsTest, SegmentWriteProgramsAByteExactImageAndVerifiesIt) {
     EXPECT_EQ(readFile("TEMP.TXT"), expected + "q\r\n");
 }
 
+// A command holds its port from its first operation to its last: another link (another run
+// of this process, or another process) is refused between the operations, until it lets go.
+TEST_F(SegmentsTest, ARunHoldsItsPortBetweenItsOperations) {
+    std::array<uint8_t, 128> a{};
+    link.transport().holdPortForRun();
+    ASSERT_TRUE(readSegmentA(link, passwords, a)) << link.message();
+    EXPECT_FALSE(link.transport().isOpen());
+    EXPECT_TRUE(link.transport().holdsPort());
+    BslLink other{clock};
+    other.setPortName("sim:");
+    EXPECT_FALSE(readSegmentA(other, passwords, a));
+    EXPECT_EQ(other.resultCode(), LinkResult::PortOpenFailed);
+    EXPECT_EQ(other.transport().lastError(), "serial port sim: is in use by another kv58ctl run");
+    link.transport().letGoOfPort();
+    EXPECT_FALSE(link.transport().holdsPort());
+    ASSERT_TRUE(readSegmentA(other, passwords, a)) << other.message();
+    // Without a hold for the run, each closing lets go of the port.
+    EXPECT_FALSE(other.transport().holdsPort());
+    ASSERT_TRUE(readSegmentA(link, passwords, a)) << link.message();
+}
+
+// Another run in the same folder replaces TEMP.TXT while this one programs (between its
+// passes): every pass still works from this run's own image, and the file left is whole.
+TEST_F(SegmentsTest, SegmentWriteProgramsItsOwnImageWhateverHappensToTheFile) {
+    const Bytes mine = pattern(0x3A);
+    const std::string theirs = formatTiTxtSection(0x1080, pattern(0x91)) + tiTxtEndLine();
+    int replaced = 0;
+    link.setProgressObserver([&](long, long) {
+        if (!link.imageFile().empty() && replaced++ < 50)
+            writeFile("TEMP.TXT", theirs);
+    });
+    ASSERT_TRUE(writeSegmentA(link, passwords, mine, ui)) << link.message();
+    EXPECT_GT(replaced, 2);
+    EXPECT_EQ(memoryAt(0x1080, 128), mine);
+    EXPECT_EQ(readFile("TEMP.TXT"), theirs);
+}
+
 // Flash that will not program, behind a loader that acknowledges such a block (the
 // verification then finds it) and behind one that refuses it.
 struct WriteCheckCase {

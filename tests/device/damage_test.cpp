@@ -14,6 +14,7 @@
 #include "device/flows.h"
 #include "device/messages.h"
 #include "device/segment_state.h"
+#include "device/way_back.h"
 
 namespace kv58::test {
 namespace {
@@ -54,6 +55,22 @@ protected:
         }
     }
 };
+
+// The way-back image carries the serial number in its name; a serial number is data from the
+// transmitter and never leads the file out of the work image's folder.
+TEST(WayBackImageName, IsTheWorkImagesNameWithASafeSerialNumber) {
+    const auto named = [](const std::string& serial) {
+        SegmentData a;
+        a.fill(0);
+        std::copy(serial.begin(), serial.end(), a.begin() + 0x1E);
+        return wayBackImageName("work/TEMP.TXT", a);
+    };
+    EXPECT_EQ(named("K58-104711"), "work/TEMP-K58-104711.TXT");
+    EXPECT_EQ(named("../../etc/x"), "work/TEMP-.._.._etc_x.TXT");
+    EXPECT_EQ(named("A\\B:C*"), "work/TEMP-A_B_C_.TXT");
+    EXPECT_EQ(named(""), "work/TEMP-unknown.TXT");
+    EXPECT_EQ(named(".."), "work/TEMP-unknown.TXT");
+}
 
 TEST(SegmentState, OnlyTheFieldsTheLayoutDefinesAreJudged) {
     SegmentData a{};
@@ -202,7 +219,7 @@ TEST_F(DamageTest, FailedAutomaticRestoreNamesTheImageThatPutsItBack) {
     const Outcome left = dialog->flows().lastOutcome();
     EXPECT_EQ(left.state, TransmitterState::Unknown);
     ASSERT_EQ(left.wayBack.kind, WayBack::Kind::ProgramFile);
-    EXPECT_THAT(ui.texts().back(), testing::EndsWith("kv58ctl program TEMP.TXT --yes"));
+    EXPECT_THAT(ui.texts().back(), testing::EndsWith("kv58ctl program TEMP-K58-104711.TXT --yes"));
     device().faults().unstickAll();
     ASSERT_TRUE(runProgramming(dialog->link(), ProgrammingMode::FullRun, left.wayBack.file));
     EXPECT_EQ(deviceProgram(), program);

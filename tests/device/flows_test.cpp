@@ -12,6 +12,7 @@
 #include "device/backup.h"
 #include "device/flow_fixture.h"
 #include "device/messages.h"
+#include "serial/port_lock.h"
 #include "settings/profile.h"
 
 namespace kv58::test {
@@ -33,6 +34,19 @@ TEST_F(FlowTest, StartUpShowsTheTransmitterAndTheTitle) {
     EXPECT_EQ(m.list(ids::kOutputList).selectedText(), "0 - 10 V");
     EXPECT_EQ(infoTexts(), std::vector<std::string>{text::kReadingFromKv58});
     EXPECT_FALSE(ui.infoIsOpen);
+}
+
+// The desktop program holds its port while it reads or writes, and lets go after each, so
+// that a kv58ctl run may use the port while the window stays open.
+TEST_F(FlowTest, TheDesktopProgramLetsGoOfItsPortAfterEachOperation) {
+    ASSERT_TRUE(start());
+    EXPECT_FALSE(dialog->link().transport().holdsPort());
+    choose(ids::kOutputList, "4 - 20 mA");
+    writeFromMenu();
+    EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::Confirmed);
+    EXPECT_FALSE(dialog->link().transport().holdsPort());
+    std::string error;
+    EXPECT_TRUE(PortRunLock::acquire(dialog->settings().Port, error)) << error;
 }
 
 TEST_F(FlowTest, WriteOfANewOutputIsConfirmedAndBackedUp) {

@@ -132,7 +132,7 @@ TEST_F(FlowTest, ChangedProgramThatCannotBeReadIsNotConfirmedAndItsImageIsTheWay
     ASSERT_EQ(left.wayBack.kind, WayBack::Kind::ProgramFile);
     EXPECT_EQ(ui.texts().back(),
               "The transmitter was changed, but the change could not be verified.\nTo put it "
-              "back, program the image that holds it:\nkv58ctl program TEMP.TXT --yes");
+              "back, program the image that holds it:\nkv58ctl program TEMP-K58-104711.TXT --yes");
     // Programming that image puts the transmitter where the write meant it to be.
     device().faults().refusePasswords(0);
     ASSERT_TRUE(runProgramming(dialog->link(), ProgrammingMode::FullRun, left.wayBack.file))

@@ -118,7 +118,7 @@ TEST_F(DumpProgramCli, ImageWithoutInformationMemoryKeepsTheTransmittersOwn) {
     r = ctl({"program", "p.txt", "--yes"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(contains(r.err, "should the run be cut off, kv58ctl --ini " + ini +
-                                    " program TEMP.TXT --yes puts the transmitter back"))
+                                    " program TEMP-K58-104711.TXT --yes puts the transmitter back"))
         << r.err;
     r = ctl({"dump", "A"});
     EXPECT_EQ(r.out, formatTiTxt({{0x1080, bytesOf(sim::buildSegmentA({}))}}, true)) << r.err;

@@ -157,16 +157,53 @@ Child startWrite(const Station& s, const std::string& program, const char* outpu
     return c;
 }
 
+// Starts one `kv58ctl --port P1 --port P2 … write --output TEXT --yes` for every station, from
+// the folder of the first (its settings; --port names each station's port).
+Child startOneCommand(const std::vector<Station>& stations, const std::string& program,
+                      const char* output) {
+    std::vector<std::string> args{program, "--ini", "KV58.ini"};
+    for (const Station& s : stations)
+        args.insert(args.end(), {"--port", s.server.firstLine()});
+    args.insert(args.end(), {"write", "--output", output, "--yes"});
+    Child c;
+    c.startUs = steadyUs();
+    c.pid = ::fork();
+    if (c.pid == 0) {
+        if (::chdir(stations.front().folder.c_str()) != 0)
+            ::_exit(126);
+        const int out = ::open("kv58ctl.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out >= 0) {
+            ::dup2(out, STDOUT_FILENO);
+            ::dup2(out, STDERR_FILENO);
+        }
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (in >= 0)
+            ::dup2(in, STDIN_FILENO);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    return c;
+}
+
 // Runs one batch: all writes started at once, each waited for with its resource use.
-bool runOnce(std::vector<Station>& stations, int round, BatchSample& sample, std::string& error) {
+bool runOnce(std::vector<Station>& stations, int round, bool oneCommand, BatchSample& sample,
+             std::string& error) {
     std::vector<int64_t> simCpu0;
     for (const Station& s : stations)
         simCpu0.push_back(processCpuUs(s.server.pid()));
     std::vector<Child> children;
     const std::string program = ctlProgramPath();
     const int64_t start = steadyUs();
-    for (const Station& s : stations)
-        children.push_back(startWrite(s, program, kOutputs[round % 2]));
+    if (oneCommand) {
+        children.push_back(startOneCommand(stations, program, kOutputs[round % 2]));
+    } else {
+        for (const Station& s : stations)
+            children.push_back(startWrite(s, program, kOutputs[round % 2]));
+    }
     for (size_t left = children.size(); left > 0; --left) {
         int status = 0;
         rusage usage{};
@@ -208,7 +245,8 @@ double share(int64_t part, int64_t whole) {
 
 }  // namespace
 
-bool runBatch(int ports, int baud, int repeat, std::vector<BatchRow>& rows, std::string& error) {
+bool runBatch(int ports, int baud, int repeat, bool oneCommand, std::vector<BatchRow>& rows,
+              std::string& error) {
     headless::WorkFolder folder;
     const int64_t floorUs = floorOfOnePort(baud, folder.path());
     if (floorUs <= 0) {
@@ -220,11 +258,11 @@ bool runBatch(int ports, int baud, int repeat, std::vector<BatchRow>& rows, std:
         if (!setUpStation(stations[static_cast<size_t>(i)], i, baud, folder.path(), error))
             return false;
     }
-    BatchRow row{ports, baud, {}};
+    BatchRow row{ports, baud, oneCommand, {}};
     for (int round = 0; round < repeat; ++round) {
         BatchSample sample;
         sample.floorUs = floorUs;
-        if (!runOnce(stations, round, sample, error))
+        if (!runOnce(stations, round, oneCommand, sample, error))
             return false;
         row.samples.push_back(sample);
     }
@@ -234,8 +272,8 @@ bool runBatch(int ports, int baud, int repeat, std::vector<BatchRow>& rows, std:
 
 std::string formatBatchTable(const std::vector<BatchRow>& rows) {
     std::string out =
-        strprintf("%5s %7s %4s  %-27s %10s  %-23s %-17s %-17s %-14s\n", "ports", "baud", "reps",
-                  "batch wall ms (min/med/max)", "floor ms", "ratio (min/med/max)",
+        strprintf("%5s %-5s %7s %4s  %-27s %10s  %-23s %-17s %-17s %-14s\n", "ports", "form",
+                  "baud", "reps", "batch wall ms (min/med/max)", "floor ms", "ratio (min/med/max)",
                   "kv58ctl cpu % core", "per process %", "servers cpu %");
     for (const BatchRow& row : rows) {
         std::vector<double> wall, ratio, ctl, perProcess, sims;
@@ -249,11 +287,12 @@ std::string formatBatchTable(const std::vector<BatchRow>& rows) {
         const Spread w = spreadOf(wall), r = spreadOf(ratio), c = spreadOf(ctl),
                      p = spreadOf(perProcess), m = spreadOf(sims);
         out += strprintf(
-            "%5d %7d %4zu  %8.1f/%8.1f/%8.1f %10.1f  %6.3f/%6.3f/%6.3f   %4.1f/%4.1f/%4.1f    "
+            "%5d %-5s %7d %4zu  %8.1f/%8.1f/%8.1f %10.1f  %6.3f/%6.3f/%6.3f   %4.1f/%4.1f/%4.1f    "
             "%4.1f/%4.1f/%4.1f    %4.1f/%4.1f/%4.1f\n",
-            row.ports, row.baud, row.samples.size(), w.min, w.median, w.max,
-            static_cast<double>(row.samples.front().floorUs) / 1000, r.min, r.median, r.max, c.min,
-            c.median, c.max, p.min, p.median, p.max, m.min, m.median, m.max);
+            row.ports, row.oneCommand ? "one" : "procs", row.baud, row.samples.size(), w.min,
+            w.median, w.max, static_cast<double>(row.samples.front().floorUs) / 1000, r.min,
+            r.median, r.max, c.min, c.median, c.max, p.min, p.median, p.max, m.min, m.median,
+            m.max);
     }
     return out;
 }
@@ -261,8 +300,9 @@ std::string formatBatchTable(const std::vector<BatchRow>& rows) {
 std::string formatBatchJson(const std::vector<BatchRow>& rows) {
     std::string out = "[";
     for (size_t i = 0; i < rows.size(); ++i) {
-        out += strprintf("%s\n    {\"ports\": %d, \"baud\": %d, \"samples\": [", i ? "," : "",
-                         rows[i].ports, rows[i].baud);
+        out += strprintf("%s\n    {\"ports\": %d, \"form\": \"%s\", \"baud\": %d, \"samples\": [",
+                         i ? "," : "", rows[i].ports,
+                         rows[i].oneCommand ? "one command" : "processes", rows[i].baud);
         for (size_t k = 0; k < rows[i].samples.size(); ++k) {
             const BatchSample& s = rows[i].samples[k];
             out += strprintf(

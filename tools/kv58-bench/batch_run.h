@@ -5,8 +5,8 @@
 // (every port runs the same transfers, so that is the floor of one: the start-up read and the
 // write with its reread, computed from the link's trace as for the other rows).
 //
-// The kv58ctl processes are separate until kv58ctl takes several ports in one command; the
-// bench then times that form as well.
+// Each size runs in two forms: N separate kv58ctl processes, and one kv58ctl command given
+// the N ports (--port … --port …), started from one folder.
 #pragma once
 
 #include <cstdint>
@@ -26,12 +26,14 @@ struct BatchSample {
 struct BatchRow {
     int ports = 0;
     int baud = 0;
+    bool oneCommand = false;  // one kv58ctl with every port, not one process a port
     std::vector<BatchSample> samples;
 };
 
 // Runs `repeat` batches on `ports` transmitters and appends their row. False with the reason
 // in `error` when a server does not start or a write is not confirmed.
-bool runBatch(int ports, int baud, int repeat, std::vector<BatchRow>& rows, std::string& error);
+bool runBatch(int ports, int baud, int repeat, bool oneCommand, std::vector<BatchRow>& rows,
+              std::string& error);
 
 // The table: ports, baud, batch wall, floor, ratio, kv58ctl's CPU as a share of one core (all
 // processes together), per process, and the servers' CPU share.

@@ -64,7 +64,8 @@ void printHelp() {
         "                value and baud rate\n"
         "  --ports N,... instead of the matrix: a bench of N simulated transmitters (kv58-sim\n"
         "                on pseudo-terminals and as RFC 2217 servers in turn) written at once\n"
-        "                by N kv58ctl processes (kv58ctl write, each in its own folder);\n"
+        "                by N kv58ctl processes (kv58ctl write, each in its own folder),\n"
+        "                and by one kv58ctl write given the N ports;\n"
         "                prints the batch's wall time against the floor of one port alone and\n"
         "                the CPU time of kv58ctl and of the servers (default baud 9600)\n");
 }
@@ -197,9 +198,11 @@ int runBatches(const Options& options) {
         for (int ports : options.batchPorts) {
             std::fprintf(stderr, "kv58-bench: %d transmitters at once at %d baud...\n", ports,
                          baud);
-            if (!runBatch(ports, baud, options.repeat, rows, error)) {
-                std::fprintf(stderr, "kv58-bench: %s\n", error.c_str());
-                return kExitFailure;
+            for (const bool oneCommand : {false, true}) {
+                if (!runBatch(ports, baud, options.repeat, oneCommand, rows, error)) {
+                    std::fprintf(stderr, "kv58-bench: %s\n", error.c_str());
+                    return kExitFailure;
+                }
             }
         }
     }

@@ -80,12 +80,14 @@ TEST(Report, ABatchRowSharesItsCpuOutAsAUserReadsIt) {
     s.slowestUs = 10'000'000;
     s.ctlCpuUs = 416'000;  // 16 processes, 26 ms each
     s.simCpuUs = 208'000;
-    const std::string table = formatBatchTable({{16, 9600, {s}}});
+    const std::string table = formatBatchTable({{16, 9600, false, {s}}});
     EXPECT_THAT(table, HasSubstr("ports"));
-    EXPECT_THAT(table, HasSubstr("   16    9600    1   10400.0/ 10400.0/ 10400.0    10000.0   "
-                                 "1.040/ 1.040/ 1.040    4.0/ 4.0/ 4.0     0.3/ 0.3/ 0.3     "
-                                 "2.0/ 2.0/ 2.0"));
-    EXPECT_THAT(formatBatchJson({{16, 9600, {s}}}),
+    EXPECT_THAT(table,
+                HasSubstr("   16 procs    9600    1   10400.0/ 10400.0/ 10400.0    10000.0   "
+                          "1.040/ 1.040/ 1.040    4.0/ 4.0/ 4.0     0.3/ 0.3/ 0.3     "
+                          "2.0/ 2.0/ 2.0"));
+    EXPECT_THAT(formatBatchTable({{16, 9600, true, {s}}}), HasSubstr("   16 one      9600    1"));
+    EXPECT_THAT(formatBatchJson({{16, 9600, true, {s}}}),
                 HasSubstr("{\"wall_ms\": 10400.000, \"floor_ms\": 10000.000, "
                           "\"slowest_process_ms\": 10000.000, \"kv58ctl_cpu_ms\": 416.000, "
                           "\"servers_cpu_ms\": 208.000}"));
