@@ -134,42 +134,15 @@ struct Child {
     int status = 0;
 };
 
-// Starts `kv58ctl write --output TEXT --yes` in the station's folder, its output to files.
-Child startWrite(const Station& s, const std::string& program, const char* output) {
+// Starts `program` with `args` (args[0] the program) in `folder`, its output to kv58ctl.out
+// there and its input from /dev/null.
+Child startIn(const std::string& folder, const std::string& program,
+              std::vector<std::string> args) {
     Child c;
     c.startUs = steadyUs();
     c.pid = ::fork();
     if (c.pid == 0) {
-        if (::chdir(s.folder.c_str()) != 0)
-            ::_exit(126);
-        const int out = ::open("kv58ctl.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out >= 0) {
-            ::dup2(out, STDOUT_FILENO);
-            ::dup2(out, STDERR_FILENO);
-        }
-        const int in = ::open("/dev/null", O_RDONLY);
-        if (in >= 0)
-            ::dup2(in, STDIN_FILENO);
-        execl(program.c_str(), program.c_str(), "--ini", "KV58.ini", "write", "--output", output,
-              "--yes", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    return c;
-}
-
-// Starts one `kv58ctl --port P1 --port P2 … write --output TEXT --yes` for every station, from
-// the folder of the first (its settings; --port names each station's port).
-Child startOneCommand(const std::vector<Station>& stations, const std::string& program,
-                      const char* output) {
-    std::vector<std::string> args{program, "--ini", "KV58.ini"};
-    for (const Station& s : stations)
-        args.insert(args.end(), {"--port", s.server.firstLine()});
-    args.insert(args.end(), {"write", "--output", output, "--yes"});
-    Child c;
-    c.startUs = steadyUs();
-    c.pid = ::fork();
-    if (c.pid == 0) {
-        if (::chdir(stations.front().folder.c_str()) != 0)
+        if (::chdir(folder.c_str()) != 0)
             ::_exit(126);
         const int out = ::open("kv58ctl.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out >= 0) {
@@ -187,6 +160,23 @@ Child startOneCommand(const std::vector<Station>& stations, const std::string& p
         ::_exit(127);
     }
     return c;
+}
+
+// Starts `kv58ctl write --output TEXT --yes` in the station's folder.
+Child startWrite(const Station& s, const std::string& program, const char* output) {
+    return startIn(s.folder, program,
+                   {program, "--ini", "KV58.ini", "write", "--output", output, "--yes"});
+}
+
+// Starts one `kv58ctl --port P1 --port P2 … write --output TEXT --yes` for every station, from
+// the folder of the first (its settings; --port names each station's port).
+Child startOneCommand(const std::vector<Station>& stations, const std::string& program,
+                      const char* output) {
+    std::vector<std::string> args{program, "--ini", "KV58.ini"};
+    for (const Station& s : stations)
+        args.insert(args.end(), {"--port", s.server.firstLine()});
+    args.insert(args.end(), {"write", "--output", output, "--yes"});
+    return startIn(stations.front().folder, program, std::move(args));
 }
 
 // Runs one batch: all writes started at once, each waited for with its resource use.
