@@ -6,6 +6,7 @@
 #include "console_ui.h"
 #include "device/flows.h"
 #include "device_command.h"
+#include "diagnostics.h"
 #include "outcome_output.h"
 #include "settings/settings.h"
 
@@ -37,18 +38,9 @@ int AppSession::start() {
         return reportSettingsFailure(failure_);
     if (!dialog_->logFailure().empty())
         return kExitFailure;  // the message has been shown; nothing was started
-    reportReadFailure();
-    // A loader that refuses every password leaves the transmitter's state unknown.
+    // The dialog has said why, after its own messages. A loader that refuses every password leaves
+    // the transmitter's state unknown.
     return dialog_->flows().lastReadDamage() ? kExitDamaged : kExitFailure;
-}
-
-// The dialog's own messages say only that reading failed; a terminal user also wants the
-// port's reason and the password files that could not be opened.
-void AppSession::reportReadFailure() const {
-    const std::string& portError = dialog_->link().transport().lastError();
-    if (!portError.empty())
-        std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
-    printUnreadablePasswordFiles(dialog_->link(), dialog_->settings().passwordFileNames());
 }
 
 void AppSession::command(int id) {

@@ -46,8 +46,6 @@ private:
     void showAbout() override;
     void showContact() override {}
 
-    void reportReadFailure() const;
-
     Context& ctx_;
     std::unique_ptr<MainDialog> dialog_;
     std::unique_ptr<TraceObserver> trace_;

@@ -18,6 +18,7 @@
 #include "device/outcomes.h"
 #include "device/production_log.h"
 #include "device/segment_state.h"
+#include "diagnostics.h"
 #include "json_text.h"
 #include "outcome_output.h"
 
@@ -40,8 +41,9 @@ const Command kCommand{
     "configuration its Segment A holds (type, output, unit, T min, T max, display, relay,\n"
     "serial number), and when a segment of it is not a transmitter's own, that its\n"
     "Segment A is erased or implausible, or its Segment B erased. With --json an array of\n"
-    "objects with the keys index, line, date, damaged, erased, segmentA, segmentB, type,\n"
-    "output, unit, tmin, tmax, display, alarmRelay, serial and word (a damaged entry: index,\n"
+    "objects with the keys index, line, date (ISO 8601 local time, 2026-12-07T13:19),\n"
+    "damaged, erased, segmentA, segmentB, type, output, unit, tmin, tmax, display,\n"
+    "alarmRelay (a boolean), serial and word (a damaged entry: index,\n"
     "line, damaged, damageLine and error). A damaged entry is listed with the line where the\n"
     "fault was found; the others are read on. Indexes count every entry, damaged ones\n"
     "included, so they never shift.\n"
@@ -122,11 +124,11 @@ bool parseArgs(const std::vector<std::string>& args, Request& r, std::string& er
 bool loadEntries(const std::string& file, std::vector<BackupEntry>& entries) {
     std::string error;
     if (!readBackupFile(file, entries, error)) {
-        std::fprintf(stderr, "kv58ctl: %s\n", error.c_str());
+        printError("kv58ctl: %s\n", error.c_str());
         return false;
     }
     if (entries.empty()) {
-        std::fprintf(stderr, "kv58ctl: %s holds no backup entries\n", file.c_str());
+        printError("kv58ctl: %s holds no backup entries\n", file.c_str());
         return false;
     }
     return true;
@@ -169,7 +171,8 @@ std::string entryJson(const BackupEntry& e) {
         return out + strprintf("\"damaged\": true, \"damageLine\": %d, \"error\": %s}",
                                e.damageLine, jsonCp1252(e.damage).c_str());
     }
-    out += "\"date\": " + jsonString(e.dateTime) + ", \"damaged\": false, ";
+    const std::string date = isoDateTime(e);
+    out += "\"date\": " + (date.empty() ? "null" : jsonString(date)) + ", \"damaged\": false, ";
     out += strprintf("\"segmentA\": \"%s\", \"segmentB\": \"%s\", ",
                      segmentStateName(classifySegmentA(e.segmentA)),
                      segmentStateName(classifySegmentB(e.segmentB)));
@@ -180,9 +183,9 @@ std::string entryJson(const BackupEntry& e) {
     out += strprintf("\"erased\": false, \"type\": %s, \"output\": %s, \"unit\": %s, ",
                      jsonCp1252(t.type).c_str(), jsonCp1252(t.output).c_str(),
                      jsonCp1252(t.unit).c_str());
-    out +=
-        strprintf("\"tmin\": %d, \"tmax\": %d, \"display\": %s, \"alarmRelay\": %s, ", c.nTempVon,
-                  c.nTempBis, jsonCp1252(t.display).c_str(), jsonCp1252(t.relay).c_str());
+    out += strprintf("\"tmin\": %d, \"tmax\": %d, \"display\": %s, \"alarmRelay\": %s, ",
+                     c.nTempVon, c.nTempBis, jsonCp1252(t.display).c_str(),
+                     (c.nBitMaske & config_bits::kRelay) != 0 ? "true" : "false");
     return out +
            strprintf("\"serial\": %s, \"word\": %d}", jsonCp1252(c.strID).c_str(), c.nBitMaske);
 }
@@ -209,17 +212,16 @@ int list(const Context& ctx, const Request& r) {
 // The entry asked for, or the newest; null after reporting why none can be restored.
 const BackupEntry* chooseEntry(const std::vector<BackupEntry>& entries, const Request& r) {
     if (r.entry && *r.entry > static_cast<int>(entries.size())) {
-        std::fprintf(stderr, "kv58ctl: %s has %zu entries; there is no entry %d\n", r.file.c_str(),
-                     entries.size(), *r.entry);
+        printError("kv58ctl: %s has %zu entries; there is no entry %d\n", r.file.c_str(),
+                   entries.size(), *r.entry);
         return nullptr;
     }
     const BackupEntry& e = r.entry ? entries[static_cast<size_t>(*r.entry - 1)] : entries.back();
     if (!e.intact()) {
-        std::fprintf(stderr,
-                     "kv58ctl: %s: %s entry %d is %s; choose an intact one with "
-                     "--entry (kv58ctl backup list shows them)\n",
-                     r.file.c_str(), r.entry ? "the" : "the newest", e.index,
-                     damageText(e).c_str());
+        printError(
+            "kv58ctl: %s: %s entry %d is %s; choose an intact one with "
+            "--entry (kv58ctl backup list shows them)\n",
+            r.file.c_str(), r.entry ? "the" : "the newest", e.index, damageText(e).c_str());
         return nullptr;
     }
     return &e;
@@ -235,21 +237,21 @@ void explainSerialMismatch(const RestoreReport& report, const BackupEntry& entry
                            const RestoreOptions& options) {
     const std::string serial = cp1252ToTerminal(serialForDisplay(entry.segmentA));
     if (options.matchSegmentB) {
-        std::fprintf(stderr,
-                     "kv58ctl: Segment B of the transmitter is not the entry's: it is another "
-                     "transmitter, or its Segment B is damaged too.\n");
+        printError(
+            "kv58ctl: Segment B of the transmitter is not the entry's: it is another "
+            "transmitter, or its Segment B is damaged too.\n");
     } else if (report.transmitterErased) {
-        std::fprintf(stderr,
-                     "kv58ctl: Segment A of the transmitter is erased, so it has no serial number "
-                     "to check. --match-segment-b knows it by its Segment B; if that is damaged "
-                     "too and it is the transmitter of this backup (serial number %s), repeat "
-                     "with --force-serial.\n",
-                     serial.c_str());
+        printError(
+            "kv58ctl: Segment A of the transmitter is erased, so it has no serial number "
+            "to check. --match-segment-b knows it by its Segment B; if that is damaged "
+            "too and it is the transmitter of this backup (serial number %s), repeat "
+            "with --force-serial.\n",
+            serial.c_str());
     } else {
-        std::fprintf(stderr,
-                     "kv58ctl: the transmitter has serial number %s, the backup entry %s; "
-                     "--force-serial writes it all the same.\n",
-                     transmitterSerialText(report).c_str(), serial.c_str());
+        printError(
+            "kv58ctl: the transmitter has serial number %s, the backup entry %s; "
+            "--force-serial writes it all the same.\n",
+            transmitterSerialText(report).c_str(), serial.c_str());
     }
 }
 
@@ -263,10 +265,10 @@ void printReport(const RestoreReport& report, const BackupEntry& entry,
                      cp1252ToTerminal(serialForDisplay(entry.segmentA)).c_str());
     }
     if (!report.undoFile.empty() && report.outcome != RestoreOutcome::UndoFailed) {
-        std::fprintf(stderr,
-                     "kv58ctl: the information memory before the restore was appended "
-                     "to %s\n",
-                     report.undoFile.c_str());
+        printError(
+            "kv58ctl: the information memory before the restore was appended "
+            "to %s\n",
+            report.undoFile.c_str());
     }
 }
 
@@ -318,12 +320,12 @@ int restore(Context& ctx, const Request& r) {
     AppSession session(ctx);
     if (const int code = session.start(); code != kExitOk) {
         if (code == kExitFailure)
-            std::fprintf(stderr, "kv58ctl: nothing restored\n");
+            printError("kv58ctl: nothing restored\n");
         return code;
     }
     MainDialog& dialog = session.dialog();
     if (!dialog.logAllowsOperation()) {
-        std::fprintf(stderr, "kv58ctl: nothing restored\n");
+        printError("kv58ctl: nothing restored\n");
         return kExitFailure;
     }
     BackupRestore restorer(dialog.settings(), dialog.link(), *ctx.ui, dialog.run(), dialog.data(),

@@ -14,6 +14,8 @@
 #include "device/infomem.h"
 #include "device/production_log.h"
 #include "device_command.h"
+#include "diagnostics.h"
+#include "json_text.h"
 #include "link_session.h"
 
 namespace kv58::cli {
@@ -34,7 +36,9 @@ const Command kCommand{
     "  B        information-memory Segment B (calibration), 0x1000, 128 bytes\n"
     "--out FILE writes the image to FILE instead of standard output; FILE is replaced only\n"
     "once the whole image has been read and written. Password files that are not in the\n"
-    "working directory are also looked for beside the settings file.\n",
+    "working directory are also looked for beside the settings file. With --json the\n"
+    "image printed on standard output is the string tiTxt of one object\n"
+    "({\"area\": \"A\", \"tiTxt\": \"@1080\\n...\"}).\n",
     run};
 
 const CommandRegistrar kRegistrar(kCommand);
@@ -94,22 +98,27 @@ SegmentData toSegment(const TiTxtSection& section) {
     return segment;
 }
 
-bool writeOutput(const std::string& image, const std::string& outFile) {
+bool writeOutput(const Context& ctx, const std::string& area, const std::string& image,
+                 const std::string& outFile) {
     if (outFile.empty()) {
-        std::fwrite(image.data(), 1, image.size(), stdout);
+        if (ctx.json) {
+            std::printf("{\"area\": %s, \"tiTxt\": %s}\n", jsonString(area).c_str(),
+                        jsonString(image).c_str());
+        } else {
+            std::fwrite(image.data(), 1, image.size(), stdout);
+        }
         return std::fflush(stdout) == 0;
     }
     switch (replaceFile(outFile, image)) {
         case FileWriteResult::Ok:
             return true;
         case FileWriteResult::CannotCreate:
-            std::fprintf(stderr, "kv58ctl: cannot create %s\n", outFile.c_str());
+            printError("kv58ctl: cannot create %s\n", outFile.c_str());
             return false;
         case FileWriteResult::WriteFailed:
             break;
     }
-    std::fprintf(stderr, "kv58ctl: writing %s failed; the file was left as it was\n",
-                 outFile.c_str());
+    printError("kv58ctl: writing %s failed; the file was left as it was\n", outFile.c_str());
     return false;
 }
 
@@ -139,7 +148,8 @@ int run(Context& ctx) {
     }
     if (request.area == "A")
         describeTransmitter(record, decodeSegmentA(toSegment(section)), session.settings().TSym);
-    const bool written = writeOutput(formatTiTxt({section}, true), request.outFile);
+    const bool written =
+        writeOutput(ctx, request.area, formatTiTxt({section}, true), request.outFile);
     record.outcome = written ? "read" : "read, but the image could not be written";
     return session.finish(record, written ? kExitOk : kExitFailure);
 }

@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "command.h"
+#include "diagnostics.h"
 #include "json_text.h"
 #include "settings/profile.h"
 
@@ -95,12 +96,12 @@ int runSet(std::vector<std::string> args) {
         return usageError(kCommand, "ini set needs FILE SECTION KEY VALUE");
     if (!writeProfileString(args[0], utf8ToCp1252(args[1]), utf8ToCp1252(args[2]),
                             utf8ToCp1252(args[3]))) {
-        std::fprintf(stderr,
-                     "kv58ctl: cannot write [%s] %s to %s (the folder must exist and be "
-                     "writable; names must not be empty, values hold no line ends; a "
-                     "Windows-1252 file is left alone where the write would make its other "
-                     "lines read as UTF-8: save it as UTF-8 first)\n",
-                     args[1].c_str(), args[2].c_str(), args[0].c_str());
+        printError(
+            "kv58ctl: cannot write [%s] %s to %s (the folder must exist and be "
+            "writable; names must not be empty, values hold no line ends; a "
+            "Windows-1252 file is left alone where the write would make its other "
+            "lines read as UTF-8: save it as UTF-8 first)\n",
+            args[1].c_str(), args[2].c_str(), args[0].c_str());
         return kExitFailure;
     }
     return kExitOk;

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "command.h"
+#include "diagnostics.h"
 #include "json_text.h"
 #include "settings/limits_key.h"
 
@@ -37,18 +38,27 @@ int runDecode(Context& ctx) {
         return usageError(kCommand, "key decode needs one KEY");
     const std::string plain = DecodeKey(ctx.args[1]);
     const bool matches = !plain.empty();
+    constexpr const char* kMismatch = "the key's checksum does not match";
     if (ctx.json) {
         const TemperatureLimits l = limitsFromPlainText(plain);
+        // A key that does not match is a failure with what it decodes to, in one object.
+        const std::string failure =
+            matches ? std::string()
+                    : strprintf(
+                          ", \"ok\": false, \"error\": \"%s\", \"outcome\": \"unchanged\", "
+                          "\"wayBack\": null",
+                          kMismatch);
         std::printf(
             "{\"plain\": %s, \"checksumOk\": %s, \"Limits\": [%d, %d, %d, %d, %d, "
-            "%d], \"valid\": %s}\n",
+            "%d], \"valid\": %s%s}\n",
             jsonCp1252(plain).c_str(), matches ? "true" : "false", l.minC, l.maxC, l.minDiffC,
-            l.minF, l.maxF, l.minDiffF, l.isValid() ? "true" : "false");
+            l.minF, l.maxF, l.minDiffF, l.isValid() ? "true" : "false", failure.c_str());
+        markJsonResultPrinted();
     } else {
         std::printf("%s\n", cp1252ToUtf8(plain).c_str());
     }
     if (!matches) {
-        std::fprintf(stderr, "kv58ctl: the key's checksum does not match\n");
+        printError("kv58ctl: %s\n", kMismatch);
         return kExitFailure;
     }
     return kExitOk;
@@ -75,12 +85,15 @@ int runEncode(Context& ctx) {
     }
     const TemperatureLimits limits{v[0], v[1], v[2], v[3], v[4], v[5]};
     if (!limits.isValid()) {
-        std::fprintf(stderr,
-                     "kv58ctl: these limits are not valid: maximum - minimum must be at least the "
-                     "minimum difference on both scales\n");
+        printError(
+            "kv58ctl: these limits are not valid: maximum - minimum must be at least the "
+            "minimum difference on both scales\n");
         return kExitFailure;
     }
-    std::printf("%s\n", EncodeKey(limits).c_str());
+    if (ctx.json)
+        std::printf("{\"key\": %s}\n", jsonString(EncodeKey(limits)).c_str());
+    else
+        std::printf("%s\n", EncodeKey(limits).c_str());
     return kExitOk;
 }
 

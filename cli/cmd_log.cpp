@@ -7,6 +7,7 @@
 #include "base/timestamp.h"
 #include "command.h"
 #include "device/production_log.h"
+#include "diagnostics.h"
 
 namespace kv58::cli {
 
@@ -110,7 +111,7 @@ std::string csvConfiguration(const std::optional<LoggedConfiguration>& c) {
         return ",,,,,,,,";
     return strprintf("%04X,%s,%s,%d,%d,%s,%s,%s,", static_cast<unsigned>(c->word),
                      csvText(c->output).c_str(), csvText(c->unit).c_str(), c->tMin, c->tMax,
-                     csvText(c->display).c_str(), csvText(c->alarmRelay).c_str(),
+                     csvText(c->display).c_str(), c->alarmRelay ? "Yes" : "No",
                      c->factoryCalibration ? "yes" : "no");
 }
 
@@ -134,7 +135,7 @@ int run(Context& ctx) {
     if (request.format == Format::Csv)
         std::fputs(kCsvHeader, stdout);
     bool first = true;
-    const auto onRecord = [&](const LogRecord& record, std::string_view line) {
+    const auto onRecord = [&](const LogRecord& record, std::string_view) {
         switch (request.format) {
             case Format::Text:
                 std::fputs(textLine(record).c_str(), stdout);
@@ -143,8 +144,11 @@ int run(Context& ctx) {
                 std::fputs(csvRow(record).c_str(), stdout);
                 break;
             case Format::Json:
+                // Written anew, so that lines of older versions give today's types too.
                 std::fputs(first ? "[\n  " : ",\n  ", stdout);
-                std::fwrite(line.data(), 1, line.size(), stdout);
+                std::string json = formatLogLine(record);
+                json.pop_back();  // its line end
+                std::fputs(json.c_str(), stdout);
                 break;
         }
         first = false;
@@ -154,7 +158,7 @@ int run(Context& ctx) {
                      request.file.c_str(), number, fault.c_str());
     };
     if (!readProductionLog(request.file, request.filter, onRecord, onDamaged, error)) {
-        std::fprintf(stderr, "kv58ctl: %s\n", error.c_str());
+        printError("kv58ctl: %s\n", error.c_str());
         return kExitFailure;
     }
     if (request.format == Format::Json)

@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "command.h"
+#include "diagnostics.h"
 #include "json_text.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
@@ -69,7 +70,7 @@ int run(Context& ctx) {
     std::vector<SerialPortInfo> ports;
     std::string error;
     if (!listSerialPorts(ports, error)) {
-        std::fprintf(stderr, "kv58ctl: %s\n", error.c_str());
+        printError("kv58ctl: %s\n", error.c_str());
         return kExitFailure;
     }
     if (ctx.json) {

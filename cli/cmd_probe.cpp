@@ -4,6 +4,8 @@
 #include "bsl/link_result.h"
 #include "command.h"
 #include "device/production_log.h"
+#include "diagnostics.h"
+#include "json_text.h"
 #include "link_session.h"
 
 namespace kv58::cli {
@@ -20,7 +22,8 @@ const Command kCommand{
     "DTR/RTS sequence, synchronises with it, restarts the device's own program and closes\n"
     "the port. No password and no command are sent, so nothing in the device changes.\n"
     "Exit code 0 when the loader answered, 1 when not (with the reason on stderr).\n"
-    "With --trace every byte and line change is shown with its time.\n",
+    "With --trace every byte and line change is shown with its time. With --json the answer\n"
+    "is {\"ok\": true, \"port\": ..., \"line\": ...}.\n",
     run};
 
 const CommandRegistrar kRegistrar(kCommand);
@@ -38,8 +41,8 @@ int run(Context& ctx) {
     if (failed(link.openPort())) {
         record.outcome = "port not opened: " + link.transport().lastError();
         const int code = session.finish(record, kExitFailure);
-        std::fprintf(stderr, "kv58ctl: ERROR: Opening COM-Port failed!\nkv58ctl: %s\n",
-                     link.transport().lastError().c_str());
+        printError("kv58ctl: ERROR: Opening COM-Port failed!\nkv58ctl: %s\n",
+                   link.transport().lastError().c_str());
         return code;
     }
     FrameTransport& transport = link.transport();
@@ -50,11 +53,17 @@ int run(Context& ctx) {
     record.outcome = failed(rc) ? "no answer: " + linkMessage(rc, false, "") : "loader answers";
     const int code = session.finish(record, failed(rc) ? kExitFailure : kExitOk);
     if (failed(rc)) {
-        std::fprintf(stderr, "kv58ctl: %s\n", linkMessage(rc, false, "").c_str());
+        printError("kv58ctl: %s\n", linkMessage(rc, false, "").c_str());
         return code;
     }
-    std::printf("Boot loader answers on %s (%s).\n", link.portName().c_str(),
-                describe(link.lineSettings()).c_str());
+    if (ctx.json) {
+        std::printf("{\"ok\": true, \"port\": %s, \"line\": %s}\n",
+                    jsonString(link.portName()).c_str(),
+                    jsonString(describe(link.lineSettings())).c_str());
+    } else {
+        std::printf("Boot loader answers on %s (%s).\n", link.portName().c_str(),
+                    describe(link.lineSettings()).c_str());
+    }
     return code;
 }
 

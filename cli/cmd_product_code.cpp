@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "command.h"
 #include "console_ui.h"
+#include "diagnostics.h"
 #include "json_text.h"
 #include "productcode/product_code_decoder.h"
 
@@ -69,10 +70,10 @@ int run(Context& ctx) {
     if (!decoder.parse(utf8ToCp1252(code))) {
         ctx.ui->messageBox("Invalid ProduktCode!", MsgIcon::Exclamation, MsgButtons::Ok);
         if (!fileReadable(ctx.iniPath)) {
-            std::fprintf(stderr,
-                         "kv58ctl: the settings file %s cannot be read; the output and "
-                         "temperature tables come from it (give one with --ini FILE)\n",
-                         ctx.iniPath.c_str());
+            printError(
+                "kv58ctl: the settings file %s cannot be read; the output and "
+                "temperature tables come from it (give one with --ini FILE)\n",
+                ctx.iniPath.c_str());
         }
         return kExitFailure;
     }

@@ -15,6 +15,7 @@
 #include "device/production_log.h"
 #include "device/way_back.h"
 #include "device_command.h"
+#include "diagnostics.h"
 #include "kept_information.h"
 #include "link_session.h"
 #include "outcome_output.h"
@@ -86,12 +87,11 @@ bool parseArgs(const std::vector<std::string>& args, Request& r, std::string& er
 // The image must open, hold data and lie in the flash before the device is erased for it.
 bool checkImage(const std::string& file, ImageLayout& layout) {
     if (!readImageLayout(file, layout)) {
-        std::fprintf(stderr, "kv58ctl: cannot open %s\n", file.c_str());
+        printError("kv58ctl: cannot open %s\n", file.c_str());
         return false;
     }
     if (const std::string problem = imageProblem(layout); !problem.empty()) {
-        std::fprintf(stderr, "kv58ctl: %s: %s; nothing programmed\n", file.c_str(),
-                     problem.c_str());
+        printError("kv58ctl: %s: %s; nothing programmed\n", file.c_str(), problem.c_str());
         return false;
     }
     return true;
@@ -102,11 +102,11 @@ bool checkImage(const std::string& file, ImageLayout& layout) {
 bool checkPatch(const std::string& patchFile) {
     if (fileReadable(patchFile))
         return true;
-    std::fprintf(stderr,
-                 "kv58ctl: cannot open the loader patch %s (looked for in the working directory "
-                 "and beside the settings file); a transmitter with an old loader would be left "
-                 "erased: nothing programmed\n",
-                 patchFile.c_str());
+    printError(
+        "kv58ctl: cannot open the loader patch %s (looked for in the working directory "
+        "and beside the settings file); a transmitter with an old loader would be left "
+        "erased: nothing programmed\n",
+        patchFile.c_str());
     return false;
 }
 
@@ -129,7 +129,7 @@ bool confirmed(const Context& ctx, const std::string& file, const std::string& p
     if (ctx.ui->messageBox(question, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
         return true;
     }
-    std::fprintf(stderr, "kv58ctl: nothing programmed\n");
+    printError("kv58ctl: nothing programmed\n");
     return false;
 }
 
@@ -158,7 +158,7 @@ int programImage(const Context& ctx, LinkSession& session, const std::string& im
                                 : "not programmed from " + image + ": " + failureText(link);
     const int code = session.finish(record, exitCodeOf(left.state));
     if (programmed)
-        std::printf("%s\n", cp1252ToUtf8(link.message()).c_str());
+        std::fprintf(ctx.json ? stderr : stdout, "%s\n", cp1252ToUtf8(link.message()).c_str());
     else
         printFailure(link);
     reportOutcome(ctx, programmed ? "programmed and verified" : "programming failed", left, true);

@@ -8,6 +8,8 @@
 #include "config_output.h"
 #include "device/flows.h"
 #include "device/segment_state.h"
+#include "diagnostics.h"
+#include "json_text.h"
 #include "outcome_output.h"
 
 namespace kv58::cli {
@@ -33,8 +35,13 @@ int run(Context& ctx) {
     const SegmentState b = classifySegmentB(data.segmentBRead);
     std::string extra = strprintf("\"segmentA\": \"%s\", \"segmentB\": \"%s\"", segmentStateName(a),
                                   segmentStateName(b));
-    if (flows.lastReadDamage())
-        extra += ", " + outcomeJson(ctx, *flows.lastReadDamage());
+    if (const std::optional<Outcome>& damage = flows.lastReadDamage()) {
+        const std::string error =
+            std::string("the transmitter was read; ") + stateSummary(damage->state);
+        extra +=
+            ", \"ok\": false, \"error\": " + jsonString(error) + ", " + outcomeJson(ctx, *damage);
+        markJsonResultPrinted();
+    }
     // A configuration decoded from a Segment A that is not the transmitter's own is invented.
     if (ctx.json || a == SegmentState::Intact)
         printConfiguration(session.model(), data.actual.nBitMaske, ctx.json, extra);
@@ -56,9 +63,9 @@ const Command kCommand{
     "settings file) and prints its configuration as the main dialog shows it: type, software\n"
     "version, serial number, output signal, T unit, T min, T max, display reading, alarm\n"
     "relay, factory calibration, and the configuration word in hex. With --json one object\n"
-    "with the keys type, version, serial, output, unit, tmin, tmax, display, alarmRelay,\n"
-    "factoryCalibration, word, segmentA (intact, erased or implausible) and segmentB (intact\n"
-    "or erased).\n"
+    "with the keys type, version, serial, output, unit, tmin, tmax, display, alarmRelay and\n"
+    "factoryCalibration (booleans), word, segmentA (intact, erased or implausible) and\n"
+    "segmentB (intact or erased).\n"
     "\n"
     "A Segment A that is erased, or whose software version or serial number holds what no\n"
     "transmitter writes there, is not decoded into a configuration: the command says what\n"
@@ -66,8 +73,9 @@ const Command kCommand{
     "transmitter's, as a kv58ctl backup restore command), and exits with 3; so does an\n"
     "erased Segment B, and a loader that refuses the password of every password file (its\n"
     "flash may have been erased by a programming run that was cut off). With --json the\n"
-    "object then also holds outcome and wayBack. Exits with 1 when the transmitter cannot be\n"
-    "read.\n",
+    "object then also holds ok (false), error, outcome and wayBack. Exits with 1 when the\n"
+    "transmitter cannot be read, after the cause (the port's reason, the synchronisation\n"
+    "message, a password file not found and the folders searched).\n",
     run};
 const CommandRegistrar kRegistrar(kCommand);
 

@@ -5,6 +5,7 @@
 #include "command.h"
 #include "console_ui.h"
 #include "device/run_control.h"
+#include "diagnostics.h"
 #include "interrupt_wait.h"
 #include "settings/settings.h"
 
@@ -26,8 +27,8 @@ const Command kCommand{
 const CommandRegistrar kRegistrar(kCommand);
 
 int cannotOpen(const Settings& settings, const RunControl& runControl) {
-    std::fprintf(stderr, "kv58ctl: cannot open port %s: %s\n", settings.Port.c_str(),
-                 runControl.openError().c_str());
+    printError("kv58ctl: cannot open port %s: %s\n", settings.Port.c_str(),
+               runControl.openError().c_str());
     return kExitFailure;
 }
 

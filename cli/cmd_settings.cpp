@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "command.h"
 #include "console_ui.h"
+#include "diagnostics.h"
 #include "json_text.h"
 #include "settings/settings.h"
 
@@ -127,15 +128,15 @@ int run(Context& ctx) {
         return usageError(kCommand, "unexpected argument " + ctx.args[0]);
     std::error_code ec;
     if (ctx.port && !std::filesystem::exists(ctx.iniPath, ec)) {
-        std::fprintf(stderr,
-                     "kv58ctl: warning: the settings file %s does not exist; every key takes "
-                     "its default\n",
-                     ctx.iniPath.c_str());
+        printError(
+            "kv58ctl: warning: the settings file %s does not exist; every key takes "
+            "its default\n",
+            ctx.iniPath.c_str());
     }
     Settings settings;
     SettingsLoadFailure failure;
     if (!LoadSettingsFromFile(settings, *ctx.ui, ctx.iniPath, settingsLoadOptions(ctx, failure))) {
-        std::fprintf(stderr, "kv58ctl: ERROR reading INI-File!\n");
+        printError("kv58ctl: ERROR reading INI-File!\n");
         return reportSettingsFailure(failure);
     }
     if (ctx.json) {

@@ -9,6 +9,7 @@
 #include "bsl/link_result.h"
 #include "bsl/titxt.h"
 #include "command.h"
+#include "diagnostics.h"
 #include "json_text.h"
 
 namespace kv58::cli {
@@ -72,7 +73,7 @@ int run(Context& ctx) {
             return LinkResult::Ok;
         });
     if (failed(rc)) {
-        std::fprintf(stderr, "kv58ctl: %s\n", linkMessage(rc, false, file).c_str());
+        printError("kv58ctl: %s\n", linkMessage(rc, false, file).c_str());
         return kExitFailure;
     }
     printBlocks(blocks, ctx.json);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "diagnostics.h"
+
 namespace kv58::cli {
 
 namespace {
@@ -20,7 +22,7 @@ const std::vector<Command>& commands() {
 }
 
 int usageError(const Command& command, const std::string& problem) {
-    std::fprintf(stderr, "kv58ctl %s: %s\n\n%s", command.name, problem.c_str(), command.help);
+    printError("kv58ctl %s: %s\n\n%s", command.name, problem.c_str(), command.help);
     return kExitFailure;
 }
 
@@ -34,7 +36,7 @@ SettingsLoadOptions settingsLoadOptions(const Context& ctx, SettingsLoadFailure&
 }
 
 int reportSettingsFailure(const SettingsLoadFailure& failure) {
-    std::fprintf(stderr, "kv58ctl: %s\n", describe(failure).c_str());
+    printError("kv58ctl: %s\n", describe(failure).c_str());
     return kExitSettings;
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "core/dialog_ids.h"
+#include "device/infomem.h"
 #include "json_text.h"
 
 namespace kv58::cli {
@@ -30,6 +31,23 @@ constexpr Field kFields[] = {
     {"factoryCalibration", "Factory calibration", ids::kFactoryText},
 };
 
+// T min and T max are numbers, the relay and the factory calibration booleans (from the
+// word the texts were made of), the rest texts.
+std::string jsonValue(const DialogModel& model, int controlId, int32_t word) {
+    const std::string& value = model.control(controlId).text;
+    switch (controlId) {
+        case ids::kTMinText:
+        case ids::kTMaxText:
+            return strprintf("%d", leadingInt(value));
+        case ids::kRelayText:
+            return (word & config_bits::kRelay) != 0 ? "true" : "false";
+        case ids::kFactoryText:
+            return (word & config_bits::kFactoryCalibration) != 0 ? "true" : "false";
+        default:
+            return jsonCp1252(value);
+    }
+}
+
 }  // namespace
 
 void printConfiguration(const DialogModel& model, int32_t word, bool json,
@@ -45,11 +63,7 @@ void printConfiguration(const DialogModel& model, int32_t word, bool json,
     }
     std::string out = "{";
     for (const Field& f : kFields) {
-        const std::string& value = model.control(f.controlId).text;
-        const bool number = f.controlId == ids::kTMinText || f.controlId == ids::kTMaxText;
-        out += strprintf(
-            "\"%s\": %s, ", f.jsonKey,
-            number ? strprintf("%d", leadingInt(value)).c_str() : jsonCp1252(value).c_str());
+        out += strprintf("\"%s\": %s, ", f.jsonKey, jsonValue(model, f.controlId, word).c_str());
     }
     out += strprintf("\"word\": %d", word);
     out += (extraJson.empty() ? "" : ", " + extraJson) + "}";

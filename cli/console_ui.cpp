@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "base/text.h"
+#include "diagnostics.h"
 
 namespace kv58::cli {
 
@@ -48,7 +49,7 @@ MsgAnswer ConsoleUi::messageBox(const std::string& text, MsgIcon icon, MsgButton
     ++messages_;
     const std::string shown = indentLines(cp1252ToUtf8(text));
     if (buttons == MsgButtons::Ok) {
-        std::fprintf(stderr, "kv58ctl: %s%s\n", iconWord(icon), shown.c_str());
+        printError("kv58ctl: %s%s\n", iconWord(icon), shown.c_str());
         return MsgAnswer::Ok;
     }
     if (assumeYes_) {
@@ -56,7 +57,7 @@ MsgAnswer ConsoleUi::messageBox(const std::string& text, MsgIcon icon, MsgButton
         return MsgAnswer::Yes;
     }
     if (isatty(STDIN_FILENO) != 1) {
-        std::fprintf(stderr, "kv58ctl: %s no (no terminal to ask; give --yes)\n", shown.c_str());
+        printError("kv58ctl: %s no (no terminal to ask; give --yes)\n", shown.c_str());
         return MsgAnswer::No;
     }
     std::fprintf(stderr, "kv58ctl: %s [y/N] ", shown.c_str());
@@ -97,7 +98,7 @@ void ConsoleUi::setRunChecked(bool on) {
 bool ConsoleUi::runPortPrompt(PortPromptState&) {
     // A terminal has no port prompt: kv58ctl takes the port from --port instead.
     endProgressLine();
-    std::fprintf(stderr, "kv58ctl: the settings file names no port; give one with --port NAME\n");
+    printError("kv58ctl: the settings file names no port; give one with --port NAME\n");
     return false;
 }
 

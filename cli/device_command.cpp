@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "bsl/link_result.h"
 #include "console_ui.h"
+#include "diagnostics.h"
 
 namespace kv58::cli {
 
@@ -28,22 +29,22 @@ std::string failureText(const BslLink& link) {
 }
 
 void printFailure(const BslLink& link) {
-    std::fprintf(stderr, "kv58ctl: %s\n", failureText(link).c_str());
+    printError("kv58ctl: %s\n", failureText(link).c_str());
     const std::string& portError = link.transport().lastError();
     if (!portError.empty())
-        std::fprintf(stderr, "kv58ctl: %s\n", portError.c_str());
+        printError("kv58ctl: %s\n", portError.c_str());
 }
 
 void printUnreadablePasswordFiles(const BslLink& link, const PasswordFileList& passwordFiles) {
     if (passwordFiles.empty()) {
-        std::fprintf(stderr, "kv58ctl: the settings file names no password file ([PWfile])\n");
+        printError("kv58ctl: the settings file names no password file ([PWfile])\n");
     }
     for (const std::string& name : passwordFiles) {
         const std::string path = link.dataFile(name);
         if (fileReadable(path))
             continue;
-        std::fprintf(stderr, "kv58ctl: %s\n",
-                     cp1252ToUtf8(linkMessage(LinkResult::FileOpenFailed, false, path)).c_str());
+        printError("kv58ctl: %s\n",
+                   cp1252ToUtf8(linkMessage(LinkResult::FileOpenFailed, false, path)).c_str());
     }
 }
 

@@ -198,8 +198,8 @@ int runOnEveryPort(const Context& ctx, const std::string& command,
     } else {
         // What a run printed that is not its JSON object (the image of a dump) comes first.
         for (const PortOutcome& o : outcomes) {
-            if (!o.out.empty() && o.out.front() != '{')
-                std::printf("== %s ==\n%s", o.port.c_str(), o.out.c_str());
+            if (const std::string text = textOutputOf(o); !text.empty())
+                std::printf("== %s ==\n%s", o.port.c_str(), text.c_str());
         }
         std::printf("%s", summaryTable(outcomes).c_str());
     }

@@ -34,6 +34,9 @@ struct PortOutcome {
 int worstExitCode(const std::vector<PortOutcome>& outcomes);
 // "/dev/pts/3: written and confirmed (9.7 s)": the port and the last line its run printed.
 std::string progressLine(const PortOutcome& outcome);
+// What a run gives as text rather than as its result object: the image of a dump (its
+// object's tiTxt), or output that is no JSON object; "" for none.
+std::string textOutputOf(const PortOutcome& outcome);
 // The summary table: port, serial number, result, time.
 std::string summaryTable(const std::vector<PortOutcome>& outcomes);
 // The JSON array: per port its object with port, ok, exitCode, outcome and the command's own

@@ -23,9 +23,15 @@ std::string lastMessage(const PortOutcome& o) {
     std::string text = o.err;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
-    std::string line = text.substr(text.find_last_of('\n') + 1);
+    // A message of several lines goes on with indented lines: it is taken whole.
+    size_t start = text.find_last_of('\n');
+    while (start != std::string::npos && text.compare(start + 1, 2, "  ") == 0 && start > 0)
+        start = text.find_last_of('\n', start - 1);
+    std::string line = text.substr(start == std::string::npos ? 0 : start + 1);
     if (line.rfind("kv58ctl: ", 0) == 0)
         line.erase(0, 9);
+    for (size_t at = line.find("\n  "); at != std::string::npos; at = line.find("\n  ", at))
+        line.replace(at, 3, " ");  // one line, for the table
     return line;
 }
 
@@ -93,13 +99,24 @@ std::string summaryTable(const std::vector<PortOutcome>& outcomes) {
     return table;
 }
 
+std::string textOutputOf(const PortOutcome& o) {
+    if (const std::optional<JsonValue> object = objectOf(o)) {
+        const JsonValue* image = object->find("tiTxt");
+        return image && image->type() == JsonValue::Type::String ? image->asString() : "";
+    }
+    return o.out;
+}
+
 std::string jsonArray(const std::vector<PortOutcome>& outcomes) {
     std::string out = "[";
     for (const PortOutcome& o : outcomes) {
         const std::optional<JsonValue> object = objectOf(o);
-        std::string item = "{\"port\": " + jsonString(o.port) +
-                           ", \"ok\": " + (o.exitCode == 0 ? "true" : "false") +
-                           strprintf(", \"exitCode\": %d", o.exitCode);
+        std::string item = "{\"port\": " + jsonString(o.port);
+        // A run's failure object brings its own "ok" (with its "error"); a key is never given
+        // twice.
+        if (!object || !object->find("ok"))
+            item += std::string(", \"ok\": ") + (o.exitCode == 0 ? "true" : "false");
+        item += strprintf(", \"exitCode\": %d", o.exitCode);
         if (!object || !object->find("outcome"))
             item += ", \"outcome\": " + jsonString(resultOf(o));
         if (o.exitCode != 0)

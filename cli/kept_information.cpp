@@ -9,6 +9,7 @@
 #include "console_ui.h"
 #include "device/backup.h"
 #include "device_command.h"
+#include "diagnostics.h"
 
 namespace kv58::cli {
 
@@ -19,9 +20,9 @@ bool readInformation(BslLink& link, const Settings& settings, KeptInformation& k
         return true;
     }
     printFailure(link);
-    std::fprintf(stderr,
-                 "kv58ctl: the transmitter's Segments A and B could not be read to keep them; "
-                 "nothing programmed (--replace-info programs the image as it is)\n");
+    printError(
+        "kv58ctl: the transmitter's Segments A and B could not be read to keep them; "
+        "nothing programmed (--replace-info programs the image as it is)\n");
     return false;
 }
 
@@ -45,15 +46,15 @@ bool writeImageWithInformation(const std::string& imageFile, const KeptInformati
             return LinkResult::Ok;
         });
     if (rc != LinkResult::Ok) {
-        std::fprintf(stderr, "kv58ctl: cannot read %s; nothing programmed\n", imageFile.c_str());
+        printError("kv58ctl: cannot read %s; nothing programmed\n", imageFile.c_str());
         return false;
     }
     sections.push_back({kSegmentBAddress, {kept.segmentB.begin(), kept.segmentB.end()}});
     sections.push_back({kSegmentAAddress, {kept.segmentA.begin(), kept.segmentA.end()}});
     std::string reason;
     if (replaceFile(outFile, formatTiTxt(sections, true), &reason) != FileWriteResult::Ok) {
-        std::fprintf(stderr, "kv58ctl: cannot write %s: %s; nothing programmed\n", outFile.c_str(),
-                     reason.c_str());
+        printError("kv58ctl: cannot write %s: %s; nothing programmed\n", outFile.c_str(),
+                   reason.c_str());
         return false;
     }
     return true;

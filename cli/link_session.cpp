@@ -7,6 +7,7 @@
 #include "core/main_dialog.h"
 #include "device/link_settings.h"
 #include "device_command.h"
+#include "diagnostics.h"
 
 namespace kv58::cli {
 
@@ -32,7 +33,7 @@ bool LinkSession::loadSettings() {
     SettingsLoadFailure failure;
     if (!LoadSettingsFromFile(settings_, *ctx_.ui, ctx_.iniPath,
                               settingsLoadOptions(ctx_, failure))) {
-        std::fprintf(stderr, "kv58ctl: ERROR reading INI-File!\n");
+        printError("kv58ctl: ERROR reading INI-File!\n");
         reportSettingsFailure(failure);
         return false;
     }
@@ -49,7 +50,7 @@ int LinkSession::start() {
         return kExitSettings;
     std::string error;
     if (!log_.open(settings_.LogFile, error)) {
-        std::fprintf(stderr, "kv58ctl: %s; no device operation was started\n", error.c_str());
+        printError("kv58ctl: %s; no device operation was started\n", error.c_str());
         return kExitFailure;
     }
     startUs_ = link_.clock().nowUs();
@@ -63,7 +64,7 @@ int LinkSession::finish(LogRecord record, int code) {
     std::string error;
     if (log_.append(std::move(record), error))
         return code;
-    std::fprintf(stderr, "kv58ctl: %s\n", error.c_str());
+    printError("kv58ctl: %s\n", error.c_str());
     return code == kExitOk ? kExitFailure : code;
 }
 

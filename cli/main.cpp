@@ -11,7 +11,9 @@
 #include "command.h"
 #include "console_code_page.h"
 #include "console_ui.h"
+#include "diagnostics.h"
 #include "every_port.h"
+#include "json_text.h"
 #include "port_list_file.h"
 #include "settings/settings_location.h"
 #include "sim/sim_port.h"
@@ -40,7 +42,10 @@ const char* const kGlobalHelp =
     "  --log FILE    append a line per device operation to the production log FILE\n"
     "                (instead of LogFile in [Program] of the settings file); when FILE\n"
     "                cannot be written, no device operation starts\n"
-    "  --json        machine-readable output on stdout\n"
+    "  --json        machine-readable output: stdout holds JSON only (every other line\n"
+    "                goes to stderr); a failed command prints {\"ok\": false, \"error\": ...,\n"
+    "                \"outcome\": ..., \"wayBack\": ...}; yes/no values are booleans, dates\n"
+    "                ISO 8601\n"
     "  --trace       print every byte on the link, with its time, on stderr\n"
     "  --yes         answer the program's questions with Yes\n"
     "  --help        this text, or a command's own help after the command\n"
@@ -52,13 +57,13 @@ const char* const kGlobalHelp =
     "  3  the transmitter is damaged or its state is unknown (a segment erased or\n"
     "     half-written, a change that could not be verified); the way back is printed\n";
 
-void printOverview() {
-    std::printf(
-        "Usage: kv58ctl [options] COMMAND [arguments]\n\n"
-        "Reads and changes the configuration of KV58 transmitters.\n\nCommands:\n");
+void printOverview(FILE* out) {
+    std::fprintf(out,
+                 "Usage: kv58ctl [options] COMMAND [arguments]\n\n"
+                 "Reads and changes the configuration of KV58 transmitters.\n\nCommands:\n");
     for (const Command& c : commands())
-        std::printf("  %-14s %s\n", c.name, c.synopsis);
-    std::printf("\n%s", kGlobalHelp);
+        std::fprintf(out, "  %-14s %s\n", c.name, c.synopsis);
+    std::fprintf(out, "\n%s", kGlobalHelp);
 }
 
 const Command* findCommand(const std::string& name) {
@@ -67,6 +72,78 @@ const Command* findCommand(const std::string& name) {
             return &c;
     }
     return nullptr;
+}
+
+// With --json a failed command ends with one object on stdout: its reasons and what it left
+// on the transmitter (a command that touched none left it unchanged).
+void printFailureObject(int code) {
+    std::string outcome = failureOutcome();
+    if (outcome.empty()) {
+        outcome = strprintf("\"outcome\": \"%s\", \"wayBack\": null",
+                            code == kExitDamaged ? "unknown" : "unchanged");
+    }
+    std::string error = errorsSoFar();
+    if (error.empty())
+        error = strprintf("kv58ctl ended with exit code %d", code);
+    std::printf("{\"ok\": false, \"error\": %s, %s}\n", jsonString(error).c_str(), outcome.c_str());
+}
+
+// A command given several ports runs on each at once (every_port.h).
+int severalPorts(const Context& ctx, const Command& command) {
+    if (!runsOnSeveralPorts(command.name, ctx.args)) {
+        printError(
+            "kv58ctl: %s runs on one port; several ports are for read, write, dump, "
+            "program and backup restore\n",
+            command.name);
+        return kExitFailure;
+    }
+    if (const std::string twice = portGivenTwice(ctx.ports); !twice.empty()) {
+        printError("kv58ctl: port %s is given twice\n", twice.c_str());
+        return kExitFailure;
+    }
+    const bool asks = std::string(command.name) != "read" && std::string(command.name) != "dump";
+    if (asks && !ctx.yes) {
+        printError(
+            "kv58ctl: %s on several ports asks no questions: give --yes to answer them "
+            "for every port\n",
+            command.name);
+        return kExitFailure;
+    }
+    const int code = runOnEveryPort(ctx, command.name, ctx.ports);
+#ifndef _WIN32
+    if (ctx.json)
+        markJsonResultPrinted();  // the array of the ports' objects is the result
+#endif
+    return code;
+}
+
+int runCommand(Context& ctx, const std::string& commandName, bool help) {
+    if (commandName.empty()) {
+        // Under --json the overview is no result: stdout stays for JSON.
+        printOverview(help && !ctx.json ? stdout : stderr);
+        return help ? kExitOk : kExitFailure;
+    }
+    const Command* command = findCommand(commandName);
+    if (!command) {
+        printError("kv58ctl: unknown command '%s' (kv58ctl --help lists them)\n",
+                   commandName.c_str());
+        return kExitFailure;
+    }
+    if (help) {
+        std::printf("%s\n%s", command->help, kGlobalHelp);
+        return kExitOk;
+    }
+    if (!ctx.ports.empty())
+        ctx.port = ctx.ports.front();
+    if (ctx.ports.size() > 1)
+        return severalPorts(ctx, *command);
+    return command->run(ctx);
+}
+
+int failedBeforeTheCommand(const Context& ctx) {
+    if (ctx.json)
+        printFailureObject(kExitFailure);
+    return kExitFailure;
 }
 
 // The desktop program's settings file, found as the desktop program finds it; when there is
@@ -79,30 +156,6 @@ void findDefaultSettings(Context& ctx) {
     ctx.settingsPlaces = search.places;
 }
 
-// A command given several ports runs on each at once (every_port.h).
-int severalPorts(const Context& ctx, const Command& command) {
-    if (!runsOnSeveralPorts(command.name, ctx.args)) {
-        std::fprintf(stderr,
-                     "kv58ctl: %s runs on one port; several ports are for read, write, dump, "
-                     "program and backup restore\n",
-                     command.name);
-        return kExitFailure;
-    }
-    if (const std::string twice = portGivenTwice(ctx.ports); !twice.empty()) {
-        std::fprintf(stderr, "kv58ctl: port %s is given twice\n", twice.c_str());
-        return kExitFailure;
-    }
-    const bool asks = std::string(command.name) != "read" && std::string(command.name) != "dump";
-    if (asks && !ctx.yes) {
-        std::fprintf(stderr,
-                     "kv58ctl: %s on several ports asks no questions: give --yes to answer them "
-                     "for every port\n",
-                     command.name);
-        return kExitFailure;
-    }
-    return runOnEveryPort(ctx, command.name, ctx.ports);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,6 +165,9 @@ int main(int argc, char** argv) {
                      request.c_str());
     });
     Context ctx;
+    // Known before the line is read, so that a mistake on it is reported as JSON too.
+    for (int i = 1; i < argc; ++i)
+        ctx.json |= std::strcmp(argv[i], "--json") == 0;
     bool help = false;
     std::string commandName;
     for (int i = 1; i < argc; ++i) {
@@ -119,16 +175,16 @@ int main(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--ini" || arg == "--port" || arg == "--log" || arg == "--ports") {
             if (!hasValue) {
-                std::fprintf(stderr, "kv58ctl: %s needs a value\n", arg.c_str());
-                return kExitFailure;
+                printError("kv58ctl: %s needs a value\n", arg.c_str());
+                return failedBeforeTheCommand(ctx);
             }
             if (arg == "--ini") {
                 ctx.iniPath = argv[++i];
             } else if (arg == "--ports") {
                 std::string error;
                 if (!readPortsFile(argv[++i], ctx.ports, error)) {
-                    std::fprintf(stderr, "kv58ctl: %s\n", error.c_str());
-                    return kExitFailure;
+                    printError("kv58ctl: %s\n", error.c_str());
+                    return failedBeforeTheCommand(ctx);
                 }
             } else if (arg == "--port") {
                 ctx.ports.emplace_back(argv[++i]);
@@ -152,9 +208,8 @@ int main(int argc, char** argv) {
         } else if (commandName.empty()) {
             // Before the command only global options stand; a mistyped one must not make its
             // value look like the command ("--prot sim: read").
-            std::fprintf(stderr, "kv58ctl: unknown option '%s' (kv58ctl --help lists them)\n",
-                         arg.c_str());
-            return kExitFailure;
+            printError("kv58ctl: unknown option '%s' (kv58ctl --help lists them)\n", arg.c_str());
+            return failedBeforeTheCommand(ctx);
         } else {
             ctx.args.push_back(arg);
         }
@@ -168,25 +223,10 @@ int main(int argc, char** argv) {
         [home = folderForNewFiles(ctx.iniPath, programPath())](const std::string& name) {
             return placeDataFile(name, home);
         });
-    if (commandName.empty()) {
-        printOverview();
-        return help ? kExitOk : kExitFailure;
-    }
-    const Command* command = findCommand(commandName);
-    if (!command) {
-        std::fprintf(stderr, "kv58ctl: unknown command '%s' (kv58ctl --help lists them)\n",
-                     commandName.c_str());
-        return kExitFailure;
-    }
-    if (help) {
-        std::printf("%s\n%s", command->help, kGlobalHelp);
-        return kExitOk;
-    }
-    if (!ctx.ports.empty())
-        ctx.port = ctx.ports.front();
-    if (ctx.ports.size() > 1)
-        return severalPorts(ctx, *command);
     ConsoleUi ui(ctx.yes);
     ctx.ui = &ui;
-    return command->run(ctx);
+    const int code = runCommand(ctx, commandName, help);
+    if (ctx.json && code != kExitOk && !jsonResultPrinted())
+        printFailureObject(code);
+    return code;
 }

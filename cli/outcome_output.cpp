@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/text.h"
+#include "diagnostics.h"
 #include "json_text.h"
 
 namespace kv58::cli {
@@ -47,10 +48,14 @@ std::string outcomeJson(const Context& ctx, const Outcome& outcome) {
 int reportOutcome(const Context& ctx, const std::string& whatHappened, const Outcome& outcome,
                   bool printJson) {
     const std::string summary = stateSummary(outcome.state);
-    std::fprintf(stderr, "kv58ctl: %s%s%s\n", whatHappened.c_str(), summary.empty() ? "" : "; ",
-                 summary.c_str());
-    if (ctx.json && printJson)
-        std::printf("{%s}\n", outcomeJson(ctx, outcome).c_str());
+    printError("kv58ctl: %s%s%s\n", whatHappened.c_str(), summary.empty() ? "" : "; ",
+               summary.c_str());
+    if (ctx.json && printJson) {
+        if (exitCodeOf(outcome.state) == 0)
+            std::printf("{%s}\n", outcomeJson(ctx, outcome).c_str());
+        else
+            keepFailureOutcome(outcomeJson(ctx, outcome));
+    }
     return exitCodeOf(outcome.state);
 }
 

@@ -20,8 +20,9 @@ const char* stateSummary(TransmitterState state);
 // "outcome": "segment-a-erased", "wayBack": "kv58ctl backup restore ..." (or null).
 std::string outcomeJson(const Context& ctx, const Outcome& outcome);
 
-// Prints "kv58ctl: <what happened>; <stateSummary>" on stderr and, with --json and unless
-// the command prints its own object, {<outcomeJson>} on stdout. Returns the exit code.
+// Prints "kv58ctl: <what happened>; <stateSummary>" on stderr. With --json and unless the
+// command prints its own object: {<outcomeJson>} on stdout when the transmitter is confirmed,
+// else the outcome is kept for the failure object kv58ctl closes with. Returns the exit code.
 int reportOutcome(const Context& ctx, const std::string& whatHappened, const Outcome& outcome,
                   bool printJson);
 

@@ -9,6 +9,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "base/text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -188,6 +190,40 @@ FileWriteResult replaceSharedFile(const std::string& path, const std::string& by
         ::close(fd);  // releases the lock
     return result;
 #endif
+}
+
+std::string pathForMessage(const std::string& nativePath) {
+#ifdef _WIN32
+    return nativePath;
+#else
+    return utf8ToCp1252(nativePath);
+#endif
+}
+
+std::string workingFolder() {
+#ifdef _WIN32
+    // The system's own bytes: the standard library's path would convert the code page.
+    char buffer[MAX_PATH + 1];
+    const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+    return length == 0 || length > MAX_PATH ? std::string() : std::string(buffer, length);
+#else
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
+    return error ? std::string() : folder.string();
+#endif
+}
+
+std::string workingFolderForMessage() {
+    const std::string folder = workingFolder();
+    return folder.empty() ? std::string("the working folder") : pathForMessage(folder);
+}
+
+std::string fileNotWritten(const std::string& path, const std::string& reason) {
+    const std::string why = reason.empty() ? std::string("reason unknown") : reason;
+    if (std::filesystem::path(path).is_absolute())
+        return strprintf("%s cannot be written: %s", pathForMessage(path).c_str(), why.c_str());
+    return strprintf("%s (in the working folder %s) cannot be written: %s",
+                     pathForMessage(path).c_str(), workingFolderForMessage().c_str(), why.c_str());
 }
 
 }  // namespace kv58

@@ -38,4 +38,14 @@ FileWriteResult replaceFile(const std::string& path, const std::string& bytes,
 FileWriteResult replaceSharedFile(const std::string& path, const std::string& bytes,
                                   std::string* reason = nullptr);
 
+// A native path in the library's Windows-1252, for a message.
+std::string pathForMessage(const std::string& nativePath);
+// The working folder, absolute, as the system names it ("" when it cannot tell).
+std::string workingFolder();
+// The working folder, absolute, for a message.
+std::string workingFolderForMessage();
+// "FILE (in the working folder FOLDER) cannot be written: REASON" for a file the program
+// creates, so that a user who started it from a launcher learns where it tried.
+std::string fileNotWritten(const std::string& nativePath, const std::string& reason);
+
 }  // namespace kv58

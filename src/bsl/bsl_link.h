@@ -107,6 +107,7 @@ public:
     // Where data files named relatively (password files, the loader patch) are looked for
     // after the working folder: the settings file's folder, the installation's data folder.
     void setDataFolders(std::vector<std::string> folders) { dataFolders_ = std::move(folders); }
+    const std::vector<std::string>& dataFolders() const { return dataFolders_; }
     // The path to open for the data file `name` (base/data_files.h).
     std::string dataFile(const std::string& name) const { return findDataFile(name, dataFolders_); }
 

@@ -102,7 +102,8 @@ bool readSegment(BslLink& link, const PasswordFileList& passwordFiles,
 // run itself programs from memory). A file that cannot be created is shown in a message box;
 // a file that cannot be written completely leaves the reason in `message`.
 bool writeTemporaryImage(BslLink& link, const std::string& text, UserInterface& ui) {
-    switch (replaceSharedFile(link.tempFile(), text)) {
+    std::string reason;
+    switch (replaceSharedFile(link.tempFile(), text, &reason)) {
         case FileWriteResult::Ok:
             return true;
         case FileWriteResult::CannotCreate:
@@ -110,11 +111,15 @@ bool writeTemporaryImage(BslLink& link, const std::string& text, UserInterface& 
                                     "ffnen der Zieldatei <%s>!",
                                     link.tempFile().c_str()),
                           MsgIcon::Exclamation, MsgButtons::Ok);
+            // The caller shows the link's message next: the system's reason, never an empty
+            // box or the message of an earlier step.
+            link.setMessage(fileNotWritten(link.tempFile(), reason));
             return false;
         case FileWriteResult::WriteFailed:
             break;
     }
-    link.setMessage(strprintf("ERROR: writing file \"%s\" failed!", link.tempFile().c_str()));
+    link.setMessage(strprintf("ERROR: writing file \"%s\" failed!\n", link.tempFile().c_str()) +
+                    fileNotWritten(link.tempFile(), reason));
     return false;
 }
 

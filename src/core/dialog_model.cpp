@@ -22,8 +22,9 @@ constexpr std::array kBoundTexts = {ids::kTypeText,    ids::kVersionText, ids::k
 
 constexpr const char* kNotAnInteger = "Please enter an integer.";
 
-// A whole signed number with nothing but blanks around it, within 32 bits.
-bool parseInteger(const std::string& text, int32_t& value) {
+}  // namespace
+
+bool parseIntegerEntry(const std::string& text, int32_t& value) {
     const std::string_view t = trimView(text, " \t");
     size_t i = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
     if (i == t.size())
@@ -43,8 +44,6 @@ bool parseInteger(const std::string& text, int32_t& value) {
     value = static_cast<int32_t>(v);
     return true;
 }
-
-}  // namespace
 
 DialogModel::DialogModel(UserInterface& ui, DialogView& view, const Settings& settings,
                          TransmitterData& data)
@@ -99,7 +98,7 @@ bool DialogModel::takeEntries() {
     for (int id : kBoundTexts)
         textMembers_[id] = control(id).text;
     for (auto [id, member] : {std::pair{ids::kTMinEdit, &tMin_}, {ids::kTMaxEdit, &tMax_}}) {
-        if (!parseInteger(control(id).text, *member)) {
+        if (!parseIntegerEntry(control(id).text, *member)) {
             ui_.messageBox(kNotAnInteger, MsgIcon::Exclamation);
             focused_ = id;  // back to the field, without running its leave rule again
             ui_.setFocus(id);
@@ -255,41 +254,30 @@ std::string DialogModel::unitC() const {
     return std::string(1, settings_.TSym) + "C";
 }
 
+TemperatureRule DialogModel::temperatureRule() const {
+    return kv58::temperatureRule(settings_.Limits, temperatureUnit() == unitC());
+}
+
+std::string DialogModel::temperatureUnit() const {
+    const auto unit = textMembers_.find(ids::kTMinUnit);
+    return unit == textMembers_.end() ? std::string() : unit->second;
+}
+
 void DialogModel::CheckTemperatureRange() {
     takeEntries();
-    const std::string unit = textMembers_[ids::kTMinUnit];
-    const TemperatureLimits& lim = settings_.Limits;
-    const bool celsius = unit == unitC();
-    const int32_t lo = celsius ? lim.minC : lim.minF;
-    const int32_t hi = celsius ? lim.maxC : lim.maxF;
-    const int32_t gap = celsius ? lim.minDiffC : lim.minDiffF;
-
-    bool corrected = false;
-    auto set = [&](int32_t& value, int64_t to) {
-        value = static_cast<int32_t>(std::clamp<int64_t>(to, INT32_MIN, INT32_MAX));
-        corrected = true;
-    };
-    if (tMin_ != 0 || tMax_ != 0) {
-        if (tMin_ < lo) {
-            set(tMin_, lo);
-        } else if (tMin_ > int64_t{hi} - gap) {
-            set(tMin_, int64_t{hi} - gap);
-        }
-        if (tMax_ < int64_t{lo} + gap) {
-            set(tMax_, int64_t{lo} + gap);
-        } else if (tMax_ > hi) {
-            set(tMax_, hi);
-        }
-        if (int64_t{tMax_} - tMin_ < gap)
-            set(tMax_, int64_t{tMin_} + gap);
-    }
+    const std::string unit = temperatureUnit();
+    const TemperatureRule rule = temperatureRule();
+    const TemperatureRange chosen{tMin_, tMax_};
+    const TemperatureRange checked = checkedRange(rule, chosen);
+    tMin_ = checked.tMin;
+    tMax_ = checked.tMax;
     data_.newConfig.nTempVon = tMin_;
     data_.newConfig.nTempBis = tMax_;
     showEntries();
-    if (corrected) {
-        ui_.messageBox(
-            strprintf(text::kRangeCorrected, lo, unit.c_str(), hi, unit.c_str(), gap, unit.c_str()),
-            MsgIcon::Information);
+    if (checked != chosen) {
+        ui_.messageBox(strprintf(text::kRangeCorrected, rule.lowest, unit.c_str(), rule.highest,
+                                 unit.c_str(), rule.minimumGap, unit.c_str()),
+                       MsgIcon::Information);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "base/user_interface.h"
 #include "core/list_control.h"
 #include "device/choices.h"
+#include "device/temperature_range.h"
 #include "device/transmitter_data.h"
 #include "settings/last_values.h"
 #include "settings/settings.h"
@@ -29,6 +30,10 @@ struct ValueControl {
     bool enabled = true;
     bool visible = true;
 };
+
+// The rule of the integer fields (T min, T max): a whole signed number with nothing but blanks
+// around it, within 32 bits.
+bool parseIntegerEntry(const std::string& text, int32_t& value);
 
 // How the model reaches its window.
 class DialogView {
@@ -80,6 +85,9 @@ public:
     void FillTransmitterTypes();
     void ApplyTransmitterType();
     void CheckTemperatureRange();
+    // The range check's limits on the scale of the transmitter's unit, and that unit's text.
+    TemperatureRule temperatureRule() const;
+    std::string temperatureUnit() const;
     // Disables the hidden-for-good controls at start-up (unit list disabled; product code,
     // type list, write-program box and "&last" button hidden).
     void hideStartupControls();

@@ -126,6 +126,7 @@ bool MainDialog::initialise(bool loaded) {
     }
     if (!readAndLog()) {
         ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
+        flows_->showReadFailureCause();
         return false;
     }
     return true;
@@ -172,8 +173,10 @@ bool MainDialog::readAndLog() {
 void MainDialog::readCommand() {
     if (!logAllowsOperation())
         return;
-    if (!readAndLog())
+    if (!readAndLog()) {
         ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
+        flows_->showReadFailureCause();
+    }
 }
 
 void MainDialog::writeCommand() {

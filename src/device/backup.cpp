@@ -8,11 +8,14 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "base/win32_system_text.h"
 #else
 #include <sys/stat.h>
 #endif
 
 #include "base/data_files.h"
+#include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "bsl/titxt.h"
@@ -27,13 +30,18 @@ bool unfitForFileName(char c) {
     return u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr;
 }
 
-// Creates one folder level; an existing folder counts as success.
-bool createFolder(const std::string& native) {
+// Creates one folder level; an existing folder counts as success. `reason`: the system's.
+bool createFolder(const std::string& native, std::string& reason) {
 #ifdef _WIN32
-    return CreateDirectoryA(native.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    if (CreateDirectoryA(native.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return true;
+    reason = win32SystemText(GetLastError());
 #else
-    return mkdir(native.c_str(), 0777) == 0 || errno == EEXIST;
+    if (mkdir(native.c_str(), 0777) == 0 || errno == EEXIST)
+        return true;
+    reason = std::strerror(errno);
 #endif
+    return false;
 }
 
 // SavePath as the file system names it, without its final separator.
@@ -126,23 +134,31 @@ bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
         asWritten ? backupFolder(settings.SavePath) : utf8ToCp1252(folderOnDisk);
     const std::string path =
         asWritten ? backupFilePath(settings.SavePath, segmentARead) : utf8ToCp1252(pathOnDisk);
-    if (!createFolder(folderOnDisk)) {
-        ui.messageBox(strprintf(text::kBackupDirFailed, folder.c_str()), MsgIcon::Exclamation);
+    // Each failure's message is followed by the system's reason, with the folder it was in.
+    const auto failed = [&ui](const std::string& message, const std::string& onDisk,
+                              const std::string& reason) {
+        ui.messageBox(message, MsgIcon::Exclamation);
+        ui.messageBox(fileNotWritten(onDisk, reason), MsgIcon::Exclamation);
         return false;
-    }
+    };
+    std::string reason;
+    if (!createFolder(folderOnDisk, reason))
+        return failed(strprintf(text::kBackupDirFailed, folder.c_str()), folderOnDisk, reason);
     std::FILE* file = std::fopen(pathOnDisk.c_str(), "ab");
     if (!file) {
-        ui.messageBox(strprintf(text::kBackupOpenFailed, path.c_str()), MsgIcon::Exclamation);
-        return false;
+        return failed(strprintf(text::kBackupOpenFailed, path.c_str()), pathOnDisk,
+                      std::strerror(errno));
     }
     const std::string entry = withLineEnds(formatBackupEntry(when, segmentAWrite, segmentBSaved));
-    const bool written =
+    bool written =
         std::fwrite(entry.data(), 1, entry.size(), file) == entry.size() && std::fflush(file) == 0;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        ui.messageBox(strprintf(text::kBackupWriteFailed, path.c_str()), MsgIcon::Exclamation);
-        return false;
+    reason = written ? "" : std::strerror(errno);
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        reason = std::strerror(errno);
     }
+    if (!written)
+        return failed(strprintf(text::kBackupWriteFailed, path.c_str()), pathOnDisk, reason);
     return true;
 }
 

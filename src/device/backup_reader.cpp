@@ -256,4 +256,12 @@ bool isErased(const SegmentData& segment) {
     return std::all_of(segment.begin(), segment.end(), [](uint8_t b) { return b == 0xFF; });
 }
 
+std::string isoDateTime(const BackupEntry& entry) {
+    // "dd.mm.yyyy hh:mm", checked when the entry was read.
+    const std::string& d = entry.dateTime;
+    if (d.size() != 16)
+        return {};
+    return d.substr(6, 4) + "-" + d.substr(3, 2) + "-" + d.substr(0, 2) + "T" + d.substr(11, 5);
+}
+
 }  // namespace kv58

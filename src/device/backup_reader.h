@@ -35,6 +35,10 @@ struct BackupEntry {
     bool intact() const { return damage.empty(); }
 };
 
+// The entry's date as ISO 8601 local time ("2026-12-06T07:10"; the file names no zone);
+// empty when the entry has no date.
+std::string isoDateTime(const BackupEntry& entry);
+
 // Splits the text of a backup file into its entries and checks each one.
 std::vector<BackupEntry> parseBackupText(std::string_view text);
 

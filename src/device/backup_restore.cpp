@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "bsl/segments.h"
 #include "device/backup.h"
+#include "device/failure_cause.h"
 #include "device/messages.h"
 #include "device/segment_state.h"
 
@@ -235,6 +236,7 @@ BackupRestore::StepResult BackupRestore::writeSegment(Step step, const BackupEnt
 // writing when anything was sent that may change the flash.
 void BackupRestore::transfersFailed(Step step, const BackupEntry& entry, RestoreReport& report) {
     const bool segmentB = step == Step::SegmentB;
+    const std::string cause = failureCause(link_, true);  // before the reads below
     const bool touched = link_.flashCommandsSent() != flashCommandsAtStart_;
     TransmitterState state = TransmitterState::Unchanged;
     if (touched) {
@@ -250,6 +252,7 @@ void BackupRestore::transfersFailed(Step step, const BackupEntry& entry, Restore
     }
     ui_.infoClose();
     ui_.messageBox(segmentB ? kSegmentBNotSent : text::kDataNotSent, MsgIcon::Exclamation);
+    flows_.showTransferFailureCause(cause);
     report.outcome = segmentB ? RestoreOutcome::Incomplete : RestoreOutcome::NotWritten;
     report.left.state = state;
     report.left.wayBack = flows_.wayBackAfter(state, programUnsure_, entry.segmentA, transmitterB_);

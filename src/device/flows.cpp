@@ -9,6 +9,7 @@
 #include "bsl/titxt.h"
 #include "device/backup.h"
 #include "device/calibration_guard.h"
+#include "device/failure_cause.h"
 #include "device/link_settings.h"
 #include "device/messages.h"
 #include "device/restore_image.h"
@@ -172,19 +173,11 @@ void Flows::RestoreTransmitter() {
     LoadedImage image{link_.tempFile(), restoreImage(data_.segmentBSaved, data_.segmentAWrite,
                                                      data_.referenceProgram)};
     const std::string& file = image.name;
-    switch (replaceSharedFile(file, image.text)) {
-        case FileWriteResult::CannotCreate:
-            ui_.messageBox(strprintf(text::kErrorOpenFile, file.c_str()), MsgIcon::Exclamation);
-            restoreFailed_ = true;
-            ui_.infoClose();
-            return;
-        case FileWriteResult::WriteFailed:
-            ui_.messageBox(strprintf(text::kErrorWriteFile, file.c_str()), MsgIcon::Exclamation);
-            restoreFailed_ = true;
-            ui_.infoClose();
-            return;
-        case FileWriteResult::Ok:
-            break;
+    std::string reason;
+    const FileWriteResult written = replaceSharedFile(file, image.text, &reason);
+    if (written != FileWriteResult::Ok) {
+        restoreImageNotWritten(written, file, reason);
+        return;
     }
     // A transmitter exchanged since the write began must not receive this one's calibration.
     const BeforeEraseCheck check = sameCalibration(settings_.passwordFileNames(), image);
@@ -192,6 +185,16 @@ void Flows::RestoreTransmitter() {
         ui_.messageBox(link_.message(), MsgIcon::Exclamation);
         restoreFailed_ = true;
     }
+    ui_.infoClose();
+}
+
+void Flows::restoreImageNotWritten(FileWriteResult result, const std::string& file,
+                                   const std::string& reason) {
+    const bool created = result == FileWriteResult::WriteFailed;
+    ui_.messageBox(strprintf(created ? text::kErrorWriteFile : text::kErrorOpenFile, file.c_str()),
+                   MsgIcon::Exclamation);
+    ui_.messageBox(fileNotWritten(file, reason), MsgIcon::Exclamation);
+    restoreFailed_ = true;
     ui_.infoClose();
 }
 
@@ -210,7 +213,21 @@ bool Flows::rereadAfterWrite() {
     if (ReadDataKV58(true))
         return true;
     ui_.messageBox(text::kErrorReadingData, MsgIcon::Exclamation);
+    showReadFailureCause();
     return false;
+}
+
+void Flows::showReadFailureCause() {
+    if (readDamage_)
+        return;
+    const std::string cause = failureCause(link_, false);
+    if (!cause.empty())
+        ui_.messageBox(cause, MsgIcon::Exclamation);
+}
+
+void Flows::showTransferFailureCause(const std::string& cause) {
+    if (!cause.empty())
+        ui_.messageBox(cause, MsgIcon::Exclamation);
 }
 
 void Flows::showOutcome(const Outcome& outcome) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/clock.h"
+#include "base/files.h"
 #include "base/user_interface.h"
 #include "bsl/bsl_link.h"
 #include "device/flow_host.h"
@@ -77,6 +78,14 @@ public:
     // the read failed for another reason.
     const std::optional<Outcome>& lastReadDamage() const { return readDamage_; }
 
+    // After the messages of a failed read: one more that gives the cause (the port's reason,
+    // a password file not found and where it was looked for, the link's last message); none
+    // when the read already said that the loader refuses every password.
+    void showReadFailureCause();
+    // The same after a failed transfer, whose messages held the link's message already: only
+    // the port's reason or the file not found. `cause` as taken right after the transfers.
+    void showTransferFailureCause(const std::string& cause);
+
     // Shows `outcome`'s sentence (nothing for Confirmed).
     void showOutcome(const Outcome& outcome);
     // After transfers of a segment ('A' or 'B') that failed having sent an erase or a write:
@@ -113,6 +122,8 @@ private:
     void passwordRefused();
     void compareWithNewConfiguration();
     void checkProgram();
+    void restoreImageNotWritten(FileWriteResult result, const std::string& file,
+                                const std::string& reason);
     bool refuseDamagedSegmentA(const SegmentData& segmentA);
     void runWriteAttempts();
     bool identityCheck(int attempt, bool& checked);

@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "bsl/segments.h"
 #include "device/backup.h"
+#include "device/failure_cause.h"
 #include "device/flows.h"
 #include "device/messages.h"
 #include "device/restore_image.h"
@@ -147,12 +148,14 @@ void Flows::identityError() {
 }
 
 void Flows::attemptsUsedUp() {
+    const std::string cause = failureCause(link_, true);  // before the reads below
     // Transfers that never sent an erase or a write cannot have changed the flash.
     const bool touched = link_.flashCommandsSent() != flashCommandsAtStart_;
     const TransmitterState state =
         touched ? stateAfterFailedTransfers() : TransmitterState::Unchanged;
     ui_.infoClose();
     ui_.messageBox(text::kDataNotSent, MsgIcon::Exclamation);
+    showTransferFailureCause(cause);
     endWrite(WriteOutcome::NotSent, state);
 }
 

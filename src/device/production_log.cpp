@@ -22,7 +22,7 @@ std::string configurationJson(const std::optional<LoggedConfiguration>& c) {
         "{\"word\": %d, \"output\": %s, \"unit\": %s, \"tmin\": %d, \"tmax\": %d, "
         "\"display\": %s, \"alarmRelay\": %s, \"factoryCalibration\": %s}",
         c->word, jsonString(c->output).c_str(), jsonString(c->unit).c_str(), c->tMin, c->tMax,
-        jsonString(c->display).c_str(), jsonString(c->alarmRelay).c_str(),
+        jsonString(c->display).c_str(), c->alarmRelay ? "true" : "false",
         c->factoryCalibration ? "true" : "false");
 }
 
@@ -51,6 +51,15 @@ public:
         if (const JsonValue* v = take(key, JsonValue::Type::Bool))
             out = v->asBool();
     }
+    // Lines written before the relay became a boolean hold "Yes" or "No".
+    void flagOrYesNo(const char* key, bool& out) {
+        const JsonValue* v = object_.find(key);
+        if (v && v->type() == JsonValue::Type::String) {
+            out = v->asString() == "Yes";
+            return;
+        }
+        flag(key, out);
+    }
     void configuration(const char* key, std::optional<LoggedConfiguration>& out) {
         const JsonValue* v = object_.find(key);
         if (v && v->isNull()) {
@@ -67,7 +76,7 @@ public:
         inner.integer("tmin", c.tMin);
         inner.integer("tmax", c.tMax);
         inner.text("display", c.display);
-        inner.text("alarmRelay", c.alarmRelay);
+        inner.flagOrYesNo("alarmRelay", c.alarmRelay);
         inner.flag("factoryCalibration", c.factoryCalibration);
         if (!inner.fault().empty())
             fail(key, inner.fault());
@@ -121,7 +130,7 @@ LoggedConfiguration loggedConfiguration(const TransmitterConfig& config, char de
     c.output = cp1252ToUtf8(texts.output);
     c.unit = cp1252ToUtf8(texts.unit);
     c.display = cp1252ToUtf8(texts.display);
-    c.alarmRelay = cp1252ToUtf8(texts.relay);
+    c.alarmRelay = (config.nBitMaske & config_bits::kRelay) != 0;
     c.factoryCalibration = texts.factoryCalibration;
     return c;
 }

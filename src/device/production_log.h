@@ -8,7 +8,7 @@
 //    "program": "kv58ctl 2.08.000", "operation": "write", "port": "/dev/ttyUSB0",
 //    "serial": "K58-104711", "type": "KV58-FT", "softwareVersion": "01.02",
 //    "before": {"word": 45075, "output": "0 - 10 V", "unit": "°C", "tmin": -20, "tmax": 80,
-//               "display": "%RH / °C", "alarmRelay": "No", "factoryCalibration": true},
+//               "display": "%RH / °C", "alarmRelay": false, "factoryCalibration": true},
 //    "after": {...}, "outcome": "written and confirmed", "exitCode": 0, "attempts": 1,
 //    "durationMs": 10383, "backupFile": "backup\\K58-104711.dat", "backupEntry": 3}
 //
@@ -40,7 +40,7 @@ struct LoggedConfiguration {
     std::string output;
     std::string unit;
     std::string display;
-    std::string alarmRelay;
+    bool alarmRelay = false;
     bool factoryCalibration = false;
 
     bool operator==(const LoggedConfiguration&) const = default;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "base/paths.h"
 #include "base/text.h"
 #include "core/dialog_ids.h"
@@ -250,6 +253,25 @@ TEST_F(BackupRestoreTest, RereadOfAnotherTransmitterIsAMismatch) {
                         entry.segmentA[report.differenceAddress - 0x1080]));
     // Of the transmitter now connected nothing is known.
     EXPECT_EQ(report.left.state, TransmitterState::Unknown);
+}
+
+TEST_F(BackupRestoreTest, ATemporaryImageThatCannotBeWrittenIsNamedWithItsReasonNeverAnEmptyBox) {
+    ASSERT_TRUE(start());
+    std::filesystem::create_directory(dir.file("TEMP.TXT"));  // its name taken by a folder
+    ui.clear();
+    const RestoreReport report =
+        restore(entryOf(deviceSegment(kSegmentAAddress), deviceSegment(kSegmentBAddress)));
+    EXPECT_EQ(report.outcome, RestoreOutcome::NotWritten);
+    const std::vector<std::string> texts = ui.texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string()), 0);
+    const std::string cannotOpen =
+        "Fehler beim \xD6"
+        "ffnen der Zieldatei <TEMP.TXT>!";
+    const auto at = std::find(texts.begin(), texts.end(), cannotOpen);
+    ASSERT_NE(at, texts.end());
+    ASSERT_NE(at + 1, texts.end());
+    EXPECT_EQ((at + 1)->rfind("TEMP.TXT (in the working folder ", 0), 0u) << *(at + 1);
+    EXPECT_NE((at + 1)->find(") cannot be written: "), std::string::npos) << *(at + 1);
 }
 
 }  // namespace

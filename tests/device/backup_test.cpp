@@ -108,10 +108,14 @@ TEST_F(SaveInfoMemoryTest, OffWritesNothing) {
 TEST_F(SaveInfoMemoryTest, MissingParentFolderIsReported) {
     settings.SavePath = dir.path() + "\\missing\\deeper\\";
     EXPECT_FALSE(SaveInfoMemory(settings, read, write, segB, ui, sampleTime()));
-    ASSERT_EQ(ui.messages.size(), 1u);
+    ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].text,
               "Verzeichnis " + dir.path() + "\\missing\\deeper\\ konnte nicht angelegt werden!");
     EXPECT_EQ(ui.messages[0].icon, MsgIcon::Exclamation);
+    // Then the system's reason, once.
+    EXPECT_EQ(ui.messages[1].text.rfind(dir.path(), 0), 0u) << ui.messages[1].text;
+    EXPECT_NE(ui.messages[1].text.find("deeper cannot be written: "), std::string::npos)
+        << ui.messages[1].text;
 }
 
 TEST_F(SaveInfoMemoryTest, UnopenableFileIsReported) {
@@ -120,9 +124,12 @@ TEST_F(SaveInfoMemoryTest, UnopenableFileIsReported) {
     settings.SavePath = dir.path();
     std::filesystem::create_directory(dir.path() + "/A1-B2.dat");
     EXPECT_FALSE(SaveInfoMemory(settings, read, write, segB, ui, sampleTime()));
-    ASSERT_EQ(ui.messages.size(), 1u);
+    ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].text,
               "Datei " + dir.path() + "\\A1-B2.dat konnte nicht ge\xF6" + "ffnet/erstellt werden!");
+    EXPECT_EQ(ui.messages[1].text.rfind(dir.path(), 0), 0u) << ui.messages[1].text;
+    EXPECT_NE(ui.messages[1].text.find("A1-B2.dat cannot be written: "), std::string::npos)
+        << ui.messages[1].text;
 }
 
 }  // namespace

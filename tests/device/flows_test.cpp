@@ -202,7 +202,8 @@ TEST_P(LostByteFlow, ALostByteCostsOneAttempt) {
 TEST_F(FlowTest, ZeroAttemptsStillReadsOnce) {
     writeSettings("fault=silent", "", "MaxWriteCnt=0\r\n");
     EXPECT_FALSE(start());
-    EXPECT_THAT(ui.texts(), ElementsAre("ERROR reading program!", "ERROR reading data!"));
+    EXPECT_THAT(ui.texts(), ElementsAre("ERROR reading program!", "ERROR reading data!",
+                                        linkMessage(LinkResult::NoSync, false, "")));
 }
 
 TEST_F(FlowTest, ZeroAttemptsStillWritesOnce) {
@@ -213,18 +214,22 @@ TEST_F(FlowTest, ZeroAttemptsStillWritesOnce) {
     ui.clear();
     writeFromMenu();
     EXPECT_EQ(dialog->flows().lastWriteOutcome(), WriteOutcome::NotSent);
-    ASSERT_EQ(ui.messages.size(), 4u);
+    ASSERT_EQ(ui.messages.size(), 5u);
     EXPECT_EQ(ui.messages[1].text.rfind("WARNING!\n(test 1 / 0)\n\nERROR: ", 0), 0u)
         << ui.messages[1].text;
     EXPECT_EQ(ui.messages[2].text, "WARNING!\n\nDATA NOT SENT!");
-    EXPECT_EQ(ui.messages[3].text, "The transmitter is unchanged.");
+    EXPECT_EQ(ui.messages[3].text, linkMessage(LinkResult::NoSync, false, ""));
+    EXPECT_EQ(ui.messages[4].text, "The transmitter is unchanged.");
 }
 
 TEST_F(FlowTest, NoTransmitterReportsEachAttempt) {
     writeSettings("fault=silent");
     EXPECT_FALSE(start());
-    EXPECT_THAT(ui.texts(), ElementsAre("ERROR reading program!", "ERROR reading program!",
-                                        "ERROR reading program!", "ERROR reading data!"));
+    // The dialog's own messages, then the cause once.
+    EXPECT_THAT(ui.texts(),
+                ElementsAre("ERROR reading program!", "ERROR reading program!",
+                            "ERROR reading program!", "ERROR reading data!",
+                            "ERROR: Syncronization failed!\nDevice with boot loader connected?"));
     EXPECT_FALSE(ui.infoIsOpen);
     // The lists still follow the (unchanged) new configuration.
     EXPECT_EQ(dialog->model().list(ids::kTypeList).selectedText(), "KV58-FT");

@@ -40,7 +40,7 @@ LogRecord sampleWrite() {
                                    "C",
                                    "%RH / \xC2\xB0"
                                    "C",
-                                   "No",
+                                   false,
                                    true};
     r.after = r.before;
     r.after->word = 45107;
@@ -63,11 +63,11 @@ TEST(ProductionLogLine, HasTheDocumentedFormAndReadsBack) {
               "V\", \"unit\": \"\xC2\xB0"
               "C\", \"tmin\": -20, \"tmax\": 80, \"display\": \"%RH / "
               "\xC2\xB0"
-              "C\", \"alarmRelay\": \"No\", \"factoryCalibration\": true}, \"after\": "
+              "C\", \"alarmRelay\": false, \"factoryCalibration\": true}, \"after\": "
               "{\"word\": 45107, \"output\": \"4 - 20 mA\", \"unit\": \"\xC2\xB0"
               "C\", \"tmin\": "
               "-20, \"tmax\": 80, \"display\": \"%RH / \xC2\xB0"
-              "C\", \"alarmRelay\": \"No\", "
+              "C\", \"alarmRelay\": false, "
               "\"factoryCalibration\": true}, \"outcome\": \"written and confirmed\", "
               "\"exitCode\": 0, \"attempts\": 2, \"durationMs\": 10383, \"backupFile\": "
               "\"backup\\\\K58\\\"1.dat\", \"backupEntry\": 3}\n");
@@ -83,6 +83,18 @@ TEST(ProductionLogLine, HasTheDocumentedFormAndReadsBack) {
     EXPECT_EQ(back, unknown) << "null configurations";
 }
 
+TEST(ProductionLogLine, LinesOfOlderVersionsWithTheRelayAsTextReadBack) {
+    std::string line = formatLogLine(sampleWrite());
+    const std::string relay = "\"alarmRelay\": false";
+    line.replace(line.find(relay), relay.size(), "\"alarmRelay\": \"Yes\"");
+    line.replace(line.find(relay), relay.size(), "\"alarmRelay\": \"No\"");
+    LogRecord back;
+    std::string error;
+    ASSERT_TRUE(parseLogLine(line, back, error)) << error;
+    EXPECT_TRUE(back.before->alarmRelay);
+    EXPECT_FALSE(back.after->alarmRelay);
+}
+
 TEST(ProductionLogLine, ALineThatIsNotARecordSaysWhy) {
     std::string line = formatLogLine(sampleWrite());
     const auto without = [&](const std::string& cut, const std::string& put) {
@@ -95,12 +107,14 @@ TEST(ProductionLogLine, ALineThatIsNotARecordSaysWhy) {
         const char* error;
     } cases[] = {
         {"[1]", "not a JSON object"},
-        {line.substr(0, line.size() / 2), "not JSON (at 338: a value expected)"},
+        {line.substr(0, line.size() / 2), "not JSON (at 339: a value expected)"},
         {without("\"station\": \"bench-3\", ", ""), "\"station\" missing"},
         {without("\"attempts\": 2", "\"attempts\": \"2\""), "\"attempts\" of the wrong type"},
         {without("\"attempts\": 2", "\"attempts\": 2.5"), "\"attempts\" a whole number"},
         {without("\"word\": 45075", "\"word\": true"), "\"before\" \"word\" of the wrong type"},
-        {without("\"after\": {", "\"after\": [{"), "not JSON (at 545: ',' or ']' expected)"},
+        {without("\"alarmRelay\": false", "\"alarmRelay\": 1"),
+         "\"before\" \"alarmRelay\" of the wrong type"},
+        {without("\"after\": {", "\"after\": [{"), "not JSON (at 547: ',' or ']' expected)"},
     };
     for (const auto& c : cases) {
         LogRecord record;

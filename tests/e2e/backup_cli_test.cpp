@@ -160,7 +160,8 @@ TEST_F(BackupCli, ErasedSegmentAIsReportedByReadAndItsPrintedWayBackRepairsIt) {
     const ProgramRun write = ctl({"--json", "write", "--output", "0 - 10 V", "--yes"});
     EXPECT_EQ(write.exitCode, 3);
     EXPECT_TRUE(contains(write.err, "not written: Segment A of the transmitter is damaged"));
-    EXPECT_TRUE(contains(write.out, "{\"outcome\": \"segment-a-erased\", \"wayBack\": \"kv58ctl"))
+    EXPECT_TRUE(contains(write.out, "{\"ok\": false, \"error\": ")) << write.out;
+    EXPECT_TRUE(contains(write.out, "\"outcome\": \"segment-a-erased\", \"wayBack\": \"kv58ctl"))
         << write.out;
 
     const ProgramRun repair = kv58ctl(wayBack, dir.path());

@@ -34,7 +34,8 @@ TEST_F(DeviceCli, WriteIsSeenByTheNextRunAndBackedUp) {
                          "\"unit\": \"\xC2\xB0"
                          "C\""));
 
-    const ProgramRun write = ctl({"write", "--output", "4 - 20 mA", "--tmax", "500", "--yes"});
+    const ProgramRun write =
+        ctl({"write", "--output", "4 - 20 mA", "--tmax", "500", "--accept-corrections", "--yes"});
     ASSERT_EQ(write.exitCode, 0) << write.err;
     EXPECT_TRUE(contains(write.err, "Value invalid - will be corrected automatically!"));
     EXPECT_TRUE(contains(write.err, "written and confirmed"));
@@ -46,6 +47,68 @@ TEST_F(DeviceCli, WriteIsSeenByTheNextRunAndBackedUp) {
 
     const std::string backup = readFile(dir.file("backup/K58-104711.dat"));
     EXPECT_EQ(std::count(backup.begin(), backup.end(), '\n'), 25);
+}
+
+TEST_F(DeviceCli, RangeTheCheckWouldCorrectIsRefusedBeforeAnythingIsWritten) {
+    const std::string degC =
+        "\xC2\xB0"
+        "C";
+    const ProgramRun close = ctl({"write", "--tmin", "5", "--tmax", "10", "--yes"});
+    EXPECT_EQ(close.exitCode, 1);
+    EXPECT_TRUE(contains(close.err, "T min 5 " + degC + " and T max 10 " + degC +
+                                        " are not allowed (T min and T max within -40 \xE2\x80\xA6 "
+                                        "120 " +
+                                        degC + ", T max at least 20 " + degC + " above T min)"))
+        << close.err;
+    EXPECT_TRUE(contains(close.err, "would write 5 and 25")) << close.err;
+    EXPECT_FALSE(contains(close.err, "write new configuration?")) << close.err;
+
+    const ProgramRun low = ctl({"write", "--tmin", "-80", "--yes"});
+    EXPECT_EQ(low.exitCode, 1);
+    EXPECT_TRUE(contains(low.err, "T min -80 " + degC)) << low.err;
+    EXPECT_TRUE(contains(low.err, "would write -40 and")) << low.err;
+
+    const ProgramRun word = ctl({"write", "--tmin", "abc", "--yes"});
+    EXPECT_EQ(word.exitCode, 1);
+    EXPECT_TRUE(contains(word.err, "T min \"abc\" is not an integer (T min and T max within"))
+        << word.err;
+    EXPECT_FALSE(fileExists(dir.file("backup")));
+
+    const ProgramRun read = ctl({"read", "--json"});
+    EXPECT_TRUE(contains(read.out, "\"tmin\": -20, \"tmax\": 80")) << read.out;
+
+    // The old behaviour on request: the corrected range is written, and the correction said.
+    const ProgramRun corrected =
+        ctl({"write", "--tmin", "5", "--tmax", "10", "--accept-corrections", "--yes"});
+    ASSERT_EQ(corrected.exitCode, 0) << corrected.err;
+    EXPECT_TRUE(contains(corrected.err, "Value invalid - will be corrected automatically!"));
+    EXPECT_TRUE(contains(corrected.err, "T max 80 -> 25 " + degC)) << corrected.err;
+    EXPECT_TRUE(contains(ctl({"read", "--json"}).out, "\"tmin\": 5, \"tmax\": 25"));
+}
+
+TEST_F(DeviceCli, WriteSaysWhatChangesAndLeavesAnUnchangedTransmitterAlone) {
+    const ProgramRun first = ctl({"write", "--output", "4 - 20 mA", "--yes"});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    const size_t change = first.err.find("K58-104711: output 0 - 10 V -> 4 - 20 mA\n");
+    ASSERT_NE(change, std::string::npos) << first.err;
+    EXPECT_LT(change, first.err.find("write new configuration?")) << first.err;
+    EXPECT_FALSE(contains(first.err, "T min")) << first.err;
+    const std::string backup = readFile(dir.file("backup/K58-104711.dat"));
+
+    const ProgramRun again = ctl({"--json", "write", "--output", "4 - 20 mA", "--yes"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_TRUE(contains(again.err,
+                         "K58-104711 already holds this configuration; nothing was "
+                         "written"))
+        << again.err;
+    EXPECT_FALSE(contains(again.err, "write new configuration?")) << again.err;
+    EXPECT_TRUE(contains(again.out, "\"written\": false")) << again.out;
+    EXPECT_EQ(readFile(dir.file("backup/K58-104711.dat")), backup);  // not even backed up
+
+    const ProgramRun forced = ctl({"write", "--output", "4 - 20 mA", "--force", "--yes"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_TRUE(contains(forced.err, "written and confirmed")) << forced.err;
+    EXPECT_GT(readFile(dir.file("backup/K58-104711.dat")).size(), backup.size());
 }
 
 TEST_F(DeviceCli, ChoiceTheTypeDoesNotOfferIsRefusedWithTheOfferedOnes) {
@@ -90,7 +153,12 @@ TEST_F(DeviceCli, WithoutYesOnNoTerminalNothingIsWritten) {
 TEST_F(DeviceCli, UnreadableTransmitterExitsWithOne) {
     const ProgramRun r = ctl({"--port", "sim:?fault=silent", "read"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(contains(r.err, "ERROR reading data!")) << r.err;
+    // The dialog's message, then the synchronisation message as probe prints it, once.
+    EXPECT_TRUE(contains(r.err,
+                         "ERROR reading data!\nkv58ctl: warning: ERROR: Syncronization "
+                         "failed!\n  Device with boot loader connected?\n"))
+        << r.err;
+    EXPECT_EQ(r.err.find("Syncronization"), r.err.rfind("Syncronization")) << r.err;
 }
 
 TEST_F(DeviceCli, FailedReadNamesThePortsReasonAndTheMissingPasswordFile) {
@@ -99,10 +167,30 @@ TEST_F(DeviceCli, FailedReadNamesThePortsReasonAndTheMissingPasswordFile) {
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(contains(refused.err, "rfc2217://127.0.0.1:1: cannot connect")) << refused.err;
 
+    EXPECT_EQ(refused.err.find("cannot connect"), refused.err.rfind("cannot connect"))
+        << "the cause once: " << refused.err;
+
     std::filesystem::remove(dir.file("KV58-PW.TXT"));
     const ProgramRun noPassword = ctl({"read"});
     EXPECT_EQ(noPassword.exitCode, 1);
-    EXPECT_TRUE(contains(noPassword.err, "KV58-PW.TXT")) << noPassword.err;
+    EXPECT_TRUE(contains(noPassword.err, "The file KV58-PW.TXT was not found; looked in: " +
+                                             std::filesystem::canonical(dir.path()).string() +
+                                             ".\n"))
+        << noPassword.err;
+}
+
+TEST_F(DeviceCli, FilesThatCannotBeWrittenAreNamedWithTheSystemsReason) {
+    // The backup folder's name is taken by a file, which no user may write into.
+    writeFile(dir.file("backup"), "");
+    const ProgramRun r = ctl({"write", "--output", "4 - 20 mA", "--yes"});
+    EXPECT_TRUE(contains(r.err,
+                         "konnte nicht ge\xC3\xB6"
+                         "ffnet/erstellt werden!\nkv58ctl: warning: "))
+        << r.err;
+    EXPECT_TRUE(contains(r.err, "(in the working folder " +
+                                    std::filesystem::canonical(dir.path()).string() +
+                                    ") cannot be written: Not a directory"))
+        << r.err;
 }
 
 }  // namespace

@@ -128,6 +128,31 @@ TEST_F(ParallelRunsCli, OnePortFailingLeavesTheOthersConfirmed) {
     }
 }
 
+TEST_F(ParallelRunsCli, AFailedPortsCauseIsOneRowAndItsObjectHasOneOk) {
+    const std::vector<std::string> args{
+        "--ini",  dir.file("KV58.ini"), "--port", "sim:?state=a.state",
+        "--port", "sim:?fault=silent",  "read"};
+    const ProgramRun text = kv58ctl(args, dir.path());
+    EXPECT_EQ(text.exitCode, 1);
+    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3) << text.out;
+    EXPECT_TRUE(contains(text.out, "Syncronization failed! Device with boot loader connected?\n"))
+        << text.out;
+
+    std::vector<std::string> json = args;
+    json.insert(json.begin(), "--json");
+    const ProgramRun r = kv58ctl(json, dir.path());
+    const std::optional<JsonValue> array = parseJson(r.out);
+    ASSERT_TRUE(array && array->items().size() == 2) << r.out;
+    const JsonValue& failed = array->items()[1];
+    EXPECT_FALSE(failed.find("ok")->asBool());
+    EXPECT_TRUE(contains(failed.find("error")->asString(), "ERROR reading data!"));
+    size_t oks = 0;
+    for (size_t at = r.out.find("\"ok\":"); at != std::string::npos;
+         at = r.out.find("\"ok\":", at + 1))
+        ++oks;
+    EXPECT_EQ(oks, 2u) << "one \"ok\" a port: " << r.out;
+}
+
 TEST_F(ParallelRunsCli, PortsFileAndTheMistakesOfSeveralPorts) {
     const auto ctlHere = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {"--ini", dir.file("KV58.ini")});

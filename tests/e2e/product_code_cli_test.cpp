@@ -65,7 +65,9 @@ TEST_F(ProductCodeCliTest, RejectedCodeShowsTheReasonsAndFails) {
     // Without an upper-case F the summary is the only message.
     r = kv58ctl({"--ini", ini, "--json", "product-code", "ft-a1-6"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.out,
+              "{\"ok\": false, \"error\": \"Invalid ProduktCode!\", \"outcome\": "
+              "\"unchanged\", \"wayBack\": null}\n");
     EXPECT_EQ(r.err, "kv58ctl: warning: Invalid ProduktCode!\n");
 }
 

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "settings/limits_key.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
 
@@ -170,7 +171,9 @@ protected:
         // A fast line keeps the runs short; the transfers are those of the demo.
         writeFile(ini,
                   "[COM]\r\nPort=COM1\r\nBaud=115200\r\nParity=even\r\n"
-                  "[Program]\r\nWaitSeg=0\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
+                  "[Program]\r\nWaitSeg=0\r\nKey01=" +
+                      EncodeKey({-40, 120, 20, -40, 248, 36}) +
+                      "\r\n[PWfile]\r\nPW01=KV58-PW.TXT\r\n");
         writeFile(dir.file("KV58-PW.TXT"),
                   readFile(std::string(KV58_SOURCE_DIR) + "/resources/shipped/KV58-PW.TXT"));
     }

@@ -77,7 +77,8 @@ TEST_F(SettingsCli, BrokenFilesExitWithTwoAndNameFileSectionAndKey) {
               "PW03=ABCDEFGHI.TXT\r\n");
     ProgramRun r = kv58ctl({"--ini", ini, "settings", "--json"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(contains(r.out, "{\"ok\": false, \"error\": ")) << r.out;
+    EXPECT_TRUE(contains(r.out, "PW03: the password file name <ABCDEFGHI.TXT> is longer")) << r.out;
     EXPECT_TRUE(contains(r.err, "Dateiname f\xC3\xBCr Passwortfile aus INI-Datei lesen."));
     EXPECT_TRUE(contains(r.err, "<ABCDEFGHI.TXT> hat nicht das geforderte 8.3-Format!"));
     EXPECT_TRUE(contains(r.err, "ERROR reading INI-File!"));
