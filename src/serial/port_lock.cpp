@@ -19,19 +19,10 @@ std::mutex& heldMutex() {
     static std::mutex mutex;
     return mutex;
 }
+
 std::set<std::string>& heldKeys() {
     static std::set<std::string> keys;
     return keys;
-}
-
-bool startsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    }
-    return true;
 }
 
 std::string lowerCase(std::string text) {
@@ -40,8 +31,18 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
+// A port of a scheme that lives in this process ("sim:...", a test's own): a name that starts
+// with a scheme word and a colon that no "//" follows. Devices are paths or COM names, network
+// ports have "//", and "auto"/"usb:" are resolved to a device before this is asked.
 bool inProcessPort(const std::string& name) {
-    return startsWithNoCase(name, "sim:");
+    const size_t colon = name.find(':');
+    if (colon < 2 || colon == std::string::npos || name.compare(colon, 3, "://") == 0)
+        return false;
+    for (size_t i = 0; i < colon; ++i) {
+        if (!std::isalpha(static_cast<unsigned char>(name[i])))
+            return false;
+    }
+    return true;
 }
 
 // The key as a file name: letters and digits stay, every other byte becomes %XX.
@@ -68,7 +69,7 @@ bool portLockKey(const std::string& portName, std::string& key, std::string& err
     }
 #ifdef _WIN32
     key = lowerCase(device);  // COM3, com3 and \\.\COM3 are one port
-    if (startsWithNoCase(key, "\\\\.\\"))
+    if (key.rfind("\\\\.\\", 0) == 0)
         key.erase(0, 4);
 #else
     std::error_code ec;
