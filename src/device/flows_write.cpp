@@ -5,6 +5,7 @@
 
 #include "base/critical_section.h"
 #include "base/files.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "bsl/segments.h"
 #include "device/backup.h"
@@ -132,7 +133,7 @@ bool Flows::identityCheck(int attempt, bool& checked) {
     if (SaveInfoMemory(settings_, data_.segmentARead, data_.segmentAWrite, data_.segmentBSaved, ui_,
                        now()) &&
         settings_.SaveData) {
-        backupFile_ = backupFilePath(settings_.SavePath, data_.segmentARead);
+        backupFile_ = programPathText(backupFileOnDisk(settings_, data_.segmentARead));
     }
     checked = true;
     return true;

@@ -60,25 +60,17 @@ WayBack restoreEntry(const Candidate& c, bool withSegmentB, bool matchSegmentB) 
     return way;
 }
 
-// A name the file system gave, as the program's Windows-1252 texts hold it.
-std::string programText(const std::string& fileName) {
-#ifdef _WIN32
-    return fileName;
-#else
-    return utf8ToCp1252(fileName);
-#endif
-}
-
-// The backup files of SavePath as native Windows-1252 paths (as backupFilePath names them).
+// The backup files of the backup folder the writes use (backupFolderOnDisk: in the working
+// folder, or beside the settings file) as native Windows-1252 paths.
 std::vector<std::string> backupFiles(const Settings& settings) {
-    const std::string folder = nativePath(backupFolder(settings.SavePath));
+    const std::string folder = programPathText(backupFolderOnDisk(settings));
     std::vector<std::string> files;
     std::error_code ec;
     for (fs::directory_iterator it(fileSystemPath(folder), ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.size() > 4 && name.ends_with(".dat"))
-            files.push_back(folder + programText(name));
+            files.push_back(joinPath(folder, programPathText(name)));
         if (files.size() >= kMaxFilesSearched)
             break;
     }
@@ -95,7 +87,7 @@ bool usableEntry(const BackupEntry& entry, bool withSegmentB) {
 WayBack findBackupWayBack(const Settings& settings, const SegmentData& identity,
                           const SegmentData& segmentB, bool withSegmentB, bool matchSegmentB) {
     if (classifySegmentA(identity) == SegmentState::Intact) {
-        const std::string own = nativePath(backupFilePath(settings.SavePath, identity));
+        const std::string own = programPathText(backupFileOnDisk(settings, identity));
         const auto found = newestIn(own, [&](const BackupEntry& e) {
             return usableEntry(e, withSegmentB) &&
                    serialNumberOf(e.segmentA) == serialNumberOf(identity);

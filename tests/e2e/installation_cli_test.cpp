@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "device/backup.h"
+#include "sim/state_file.h"
 #include "sim_settings_folder.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
@@ -76,6 +77,23 @@ TEST_F(ElsewhereCli, DataFilesStateAndBackupsAreFoundBesideTheSettings) {
     EXPECT_TRUE(contains(read.out, "4 - 20 mA")) << read.out;
     EXPECT_EQ(ctl({"dump", "A"}).exitCode, 0);
     EXPECT_TRUE(elsewhereIsEmpty());
+}
+
+// The way back of a damaged transmitter is the backup beside the settings file, where the
+// writes from this folder put it.
+TEST_F(ElsewhereCli, TheWayBackIsFoundBesideTheSettings) {
+    ASSERT_EQ(ctl({"write", "--output", "4 - 20 mA", "--yes"}).exitCode, 0);
+    sim::Msp430Memory memory;
+    std::string error;
+    ASSERT_EQ(sim::loadStateFile(settings.file("sim.state"), memory, error), sim::StateLoad::Loaded)
+        << error;
+    memory.eraseSegment(0x1080);
+    ASSERT_TRUE(sim::saveStateFile(settings.file("sim.state"), memory, error)) << error;
+    const ProgramRun read = ctl({"read"});
+    EXPECT_EQ(read.exitCode, 3) << read.err;
+    EXPECT_TRUE(contains(read.err, "backup restore " + settings.file("backup/K58-104711.dat") +
+                                       " --entry 1 --match-segment-b --yes"))
+        << read.err;
 }
 
 TEST_F(ElsewhereCli, FilesInTheWorkingFolderComeFirst) {
