@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/text.h"
+#include "config_output.h"
 #include "console_ui.h"
 #include "device/flows.h"
 #include "device_command.h"
@@ -54,6 +55,15 @@ void AppSession::command(int id) {
 
 int AppSession::finish(int code) const {
     return code == kExitOk && !dialog_->logFailure().empty() ? kExitFailure : code;
+}
+
+int AppSession::finishWrite(const OutcomeReport& report, const Outcome& left) {
+    if (report.exitCode != kExitOk)
+        return reportOutcome(ctx_, report.text, left, true);
+    std::fprintf(stderr, "kv58ctl: %s\n", report.text);
+    printConfiguration(model(), dialog_->data().actual.nBitMaske, ctx_.json,
+                       outcomeJson(ctx_, left));
+    return finish(kExitOk);
 }
 
 void AppSession::showAbout() {

@@ -13,6 +13,8 @@
 #include "command.h"
 #include "core/dialog_model.h"
 #include "core/main_dialog.h"
+#include "device/outcome.h"
+#include "device/outcomes.h"
 
 namespace kv58::cli {
 
@@ -34,6 +36,10 @@ public:
     // The exit code of a command that ends with `code`: a failure when the production log
     // did not take an operation's line (the message has been shown), `code` otherwise.
     int finish(int code) const;
+    // The end of a write or a restore that `report` describes and that left `left`: on failure
+    // its outcome with the way back; on success its line and the configuration read back
+    // (with the outcome's keys under --json). Returns the exit code.
+    int finishWrite(const OutcomeReport& report, const Outcome& left);
 
     MainDialog& dialog() { return *dialog_; }
     DialogModel& model() { return dialog_->model(); }

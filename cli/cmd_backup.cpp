@@ -277,7 +277,7 @@ void printReport(const RestoreReport& report, const BackupEntry& entry,
 class LogRestore {
 public:
     LogRestore(MainDialog& dialog, const std::string& file, const BackupEntry& entry)
-        : dialog_(dialog), startUs_(realClock().nowUs()) {
+        : dialog_(dialog), startUs_(dialog.link().clock().nowUs()) {
         const TransmitterData& data = dialog.data();
         const char degree = dialog.settings().TSym;
         record_.operation = "restore";
@@ -288,8 +288,7 @@ public:
         record_.backupEntry = entry.index;
     }
 
-    void finish(const RestoreReport& report) {
-        const OutcomeReport outcome = describeOutcome(report.outcome, report.left.state);
+    void finish(const RestoreReport& report, const OutcomeReport& outcome) {
         record_.outcome = outcome.text;
         record_.exitCode = outcome.exitCode;
         record_.attempts = report.attempts;
@@ -297,7 +296,7 @@ public:
         if (o == RestoreOutcome::Mismatch || o == RestoreOutcome::ProgramChanged ||
             o == RestoreOutcome::ProgramUnchecked || o == RestoreOutcome::Confirmed)
             record_.after = loggedConfiguration(dialog_.data().actual, dialog_.settings().TSym);
-        record_.durationMs = (realClock().nowUs() - startUs_) / 1000;
+        record_.durationMs = (dialog_.link().clock().nowUs() - startUs_) / 1000;
         dialog_.logOperation(record_);
     }
 
@@ -332,15 +331,10 @@ int restore(Context& ctx, const Request& r) {
                            dialog.flows());
     LogRestore log(dialog, r.file, *entry);
     const RestoreReport report = restorer.restore(*entry, r.options);
-    log.finish(report);
-    printReport(report, *entry, r.options);
     const OutcomeReport outcome = describeOutcome(report.outcome, report.left.state);
-    if (outcome.exitCode != kExitOk)
-        return reportOutcome(ctx, outcome.text, report.left, true);
-    std::fprintf(stderr, "kv58ctl: %s\n", outcome.text);
-    printConfiguration(session.model(), dialog.data().actual.nBitMaske, ctx.json,
-                       outcomeJson(ctx, report.left));
-    return session.finish(kExitOk);
+    log.finish(report, outcome);
+    printReport(report, *entry, r.options);
+    return session.finishWrite(outcome, report.left);
 }
 
 int run(Context& ctx) {

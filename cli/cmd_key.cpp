@@ -9,6 +9,7 @@
 #include "command.h"
 #include "diagnostics.h"
 #include "json_text.h"
+#include "outcome_output.h"
 #include "settings/limits_key.h"
 
 namespace kv58::cli {
@@ -42,12 +43,10 @@ int runDecode(Context& ctx) {
     if (ctx.json) {
         const TemperatureLimits l = limitsFromPlainText(plain);
         // A key that does not match is a failure with what it decodes to, in one object.
-        const std::string failure =
-            matches ? std::string()
-                    : strprintf(
-                          ", \"ok\": false, \"error\": \"%s\", \"outcome\": \"unchanged\", "
-                          "\"wayBack\": null",
-                          kMismatch);
+        const std::string failure = matches
+                                        ? std::string()
+                                        : strprintf(", \"ok\": false, \"error\": \"%s\", %s",
+                                                    kMismatch, outcomeJson(ctx, Outcome{}).c_str());
         std::printf(
             "{\"plain\": %s, \"checksumOk\": %s, \"Limits\": [%d, %d, %d, %d, %d, "
             "%d], \"valid\": %s%s}\n",

@@ -185,7 +185,6 @@ int run(Context& ctx) {
     if (keep) {
         if (!readInformation(link, session.settings(), kept))
             return kExitFailure;
-        kept.backupFile = backupFilePathFor(session.settings(), kept);
     }
     if (!confirmed(ctx, request.file, link.portName(),
                    informationText(layout, keep ? &kept : nullptr))) {

@@ -183,7 +183,7 @@ bool worthWriting(Context& ctx, MainDialog& dialog, bool force) {
                  "writes it all the same)\n",
                  cp1252ToTerminal(data.actual.strID).c_str());
     printConfiguration(dialog.model(), data.actual.nBitMaske, ctx.json,
-                       "\"outcome\": \"unchanged\", \"wayBack\": null, \"written\": false");
+                       outcomeJson(ctx, Outcome{}) + ", \"written\": false");
     return false;
 }
 
@@ -202,14 +202,8 @@ int run(Context& ctx) {
         return session.finish(kExitOk);
     session.command(ids::kMenuWrite);
     const Flows& flows = session.dialog().flows();
-    const OutcomeReport outcome =
-        describeOutcome(flows.lastWriteOutcome(), flows.lastOutcome().state);
-    if (outcome.exitCode != kExitOk)
-        return reportOutcome(ctx, outcome.text, flows.lastOutcome(), true);
-    std::fprintf(stderr, "kv58ctl: %s\n", outcome.text);
-    printConfiguration(model, session.dialog().data().actual.nBitMaske, ctx.json,
-                       outcomeJson(ctx, flows.lastOutcome()));
-    return session.finish(kExitOk);
+    return session.finishWrite(describeOutcome(flows.lastWriteOutcome(), flows.lastOutcome().state),
+                               flows.lastOutcome());
 }
 
 }  // namespace

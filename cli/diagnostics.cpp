@@ -47,17 +47,8 @@ std::string withoutProgramName(std::string text) {
 void printError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, format, args);
+    const std::string text = vstrprintf(format, args);
     va_end(args);
-    std::string text;
-    if (size > 0) {
-        std::vector<char> buffer(static_cast<size_t>(size) + 1);
-        std::vsnprintf(buffer.data(), buffer.size(), format, copy);
-        text.assign(buffer.data(), static_cast<size_t>(size));
-    }
-    va_end(copy);
     std::fputs(text.c_str(), stderr);
     const std::string line = withoutProgramName(text);
     if (!line.empty())

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/files.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "bsl/segments.h"
 #include "bsl/titxt.h"
@@ -17,6 +18,7 @@ bool readInformation(BslLink& link, const Settings& settings, KeptInformation& k
     const PasswordFileList passwords = settings.passwordFileNames();
     if (readSegmentA(link, passwords, kept.segmentA) &&
         readSegmentB(link, passwords, kept.segmentB)) {
+        kept.backupFile = pathForMessage(backupFileOnDisk(settings, kept.segmentA));
         return true;
     }
     printFailure(link);
@@ -26,14 +28,9 @@ bool readInformation(BslLink& link, const Settings& settings, KeptInformation& k
     return false;
 }
 
-std::string backupFilePathFor(const Settings& settings, const KeptInformation& kept) {
-    return backupFilePath(settings.SavePath, kept.segmentA);
-}
-
-bool backUpInformation(const Settings& settings, KeptInformation& kept, ConsoleUi& ui) {
+bool backUpInformation(const Settings& settings, const KeptInformation& kept, ConsoleUi& ui) {
     Settings always = settings;
     always.SaveData = true;
-    kept.backupFile = backupFilePathFor(settings, kept);
     return SaveInfoMemory(always, kept.segmentA, kept.segmentA, kept.segmentB, ui, localTimeNow());
 }
 

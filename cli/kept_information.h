@@ -17,18 +17,16 @@ class ConsoleUi;
 struct KeptInformation {
     SegmentData segmentA{};
     SegmentData segmentB{};
-    std::string backupFile;  // where they are appended (Windows-style, Windows-1252)
+    std::string backupFile;  // where they are appended (native path, Windows-1252)
 };
 
-// Reads Segments A and B. False after printing why (the link's message).
+// Reads Segments A and B, and names the backup file of that transmitter. False after printing
+// why (the link's message).
 bool readInformation(BslLink& link, const Settings& settings, KeptInformation& kept);
-
-// The backup file of the transmitter the segments were read from.
-std::string backupFilePathFor(const Settings& settings, const KeptInformation& kept);
 
 // Appends them to the transmitter's backup file, whatever SaveData says. False after the
 // failure was shown.
-bool backUpInformation(const Settings& settings, KeptInformation& kept, ConsoleUi& ui);
+bool backUpInformation(const Settings& settings, const KeptInformation& kept, ConsoleUi& ui);
 
 // Writes `imageFile`'s sections followed by Segments B and A to `outFile` (a TI-TXT image
 // with an end line). The information memory comes last, so that a run cut off before its end

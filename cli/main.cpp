@@ -14,6 +14,7 @@
 #include "diagnostics.h"
 #include "every_port.h"
 #include "json_text.h"
+#include "outcome_output.h"
 #include "port_list_file.h"
 #include "settings/settings_location.h"
 #include "sim/sim_port.h"
@@ -76,11 +77,12 @@ const Command* findCommand(const std::string& name) {
 
 // With --json a failed command ends with one object on stdout: its reasons and what it left
 // on the transmitter (a command that touched none left it unchanged).
-void printFailureObject(int code) {
+void printFailureObject(const Context& ctx, int code) {
     std::string outcome = failureOutcome();
     if (outcome.empty()) {
-        outcome = strprintf("\"outcome\": \"%s\", \"wayBack\": null",
-                            code == kExitDamaged ? "unknown" : "unchanged");
+        Outcome left;
+        left.state = code == kExitDamaged ? TransmitterState::Unknown : TransmitterState::Unchanged;
+        outcome = outcomeJson(ctx, left);
     }
     std::string error = errorsSoFar();
     if (error.empty())
@@ -142,7 +144,7 @@ int runCommand(Context& ctx, const std::string& commandName, bool help) {
 
 int failedBeforeTheCommand(const Context& ctx) {
     if (ctx.json)
-        printFailureObject(kExitFailure);
+        printFailureObject(ctx, kExitFailure);
     return kExitFailure;
 }
 
@@ -227,6 +229,6 @@ int main(int argc, char** argv) {
     ctx.ui = &ui;
     const int code = runCommand(ctx, commandName, help);
     if (ctx.json && code != kExitOk && !jsonResultPrinted())
-        printFailureObject(code);
+        printFailureObject(ctx, code);
     return code;
 }

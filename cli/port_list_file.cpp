@@ -12,13 +12,6 @@ namespace {
 
 constexpr size_t kMaxPorts = 256;
 
-std::string trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 }  // namespace
 
 bool readPortsFile(const std::string& path, std::vector<std::string>& ports, std::string& error) {
@@ -36,7 +29,7 @@ bool readPortsFile(const std::string& path, std::vector<std::string>& ports, std
     size_t lineNumber = 0;
     for (size_t start = 0; start < bytes.size();) {
         const size_t end = std::min(bytes.find('\n', start), bytes.size());
-        const std::string line = trimmed(bytes.substr(start, end - start));
+        const std::string line = trim(std::string_view(bytes).substr(start, end - start), " \t\r");
         start = end + 1;
         ++lineNumber;
         if (line.empty() || line[0] == '#')

@@ -76,14 +76,6 @@ std::string fileSystemPath(std::string_view path) {
 #endif
 }
 
-std::string programPathText(std::string_view fileSystemName) {
-#ifdef _WIN32
-    return std::string(fileSystemName);
-#else
-    return utf8ToCp1252(fileSystemName);
-#endif
-}
-
 std::string baseName(std::string_view path) {
     const size_t sep = lastSeparator(path);
     return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));

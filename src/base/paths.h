@@ -24,9 +24,6 @@ std::string nativePath(std::string_view path);
 // user sees as "Büro" and a serial number of erased flash (0xFF bytes) still gives a name that
 // can be typed.
 std::string fileSystemPath(std::string_view path);
-// The inverse of fileSystemPath: a name as the file system gives it, as the program's Windows-1252
-// texts hold it (on Windows as it is, elsewhere converted from UTF-8).
-std::string programPathText(std::string_view fileSystemName);
 
 // `name` inside `folder`, joined with the system's separator; a "./" or ".\" in front of
 // `name` is dropped. The bytes of both are kept as they are (a join through the standard

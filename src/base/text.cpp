@@ -83,9 +83,7 @@ size_t decodeUtf8(std::string_view text, size_t i, char32_t& cp) {
 
 }  // namespace
 
-std::string strprintf(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
+std::string vstrprintf(const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
     const int needed = std::vsnprintf(nullptr, 0, format, copy);
@@ -96,6 +94,13 @@ std::string strprintf(const char* format, ...) {
         std::vsnprintf(buffer.data(), buffer.size(), format, args);
         out.assign(buffer.data(), static_cast<size_t>(needed));
     }
+    return out;
+}
+
+std::string strprintf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string out = vstrprintf(format, args);
     va_end(args);
     return out;
 }

@@ -3,6 +3,7 @@
 // edges that talk to a terminal, a JSON consumer or a GUI toolkit.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ namespace kv58 {
 
 // printf-style formatting into a std::string.
 std::string strprintf(const char* format, ...) __attribute__((format(KV58_PRINTF_CHECK, 1, 2)));
+// The same with the arguments of a caller's own variadic function.
+std::string vstrprintf(const char* format, va_list args)
+    __attribute__((format(KV58_PRINTF_CHECK, 1, 0)));
 
 // Windows-1252 to UTF-8. The five codes that Windows-1252 leaves undefined (0x81, 0x8D, 0x8F,
 // 0x90, 0x9D) map to the C1 control characters of the same value, as Windows does.

@@ -131,9 +131,9 @@ bool SaveInfoMemory(const Settings& settings, const SegmentData& segmentARead,
     // The messages name the folder as SavePath does, unless it was found beside the settings.
     const bool asWritten = folderOnDisk == savePathOnDisk(settings.SavePath);
     const std::string folder =
-        asWritten ? backupFolder(settings.SavePath) : programPathText(folderOnDisk);
+        asWritten ? backupFolder(settings.SavePath) : pathForMessage(folderOnDisk);
     const std::string path =
-        asWritten ? backupFilePath(settings.SavePath, segmentARead) : programPathText(pathOnDisk);
+        asWritten ? backupFilePath(settings.SavePath, segmentARead) : pathForMessage(pathOnDisk);
     // Each failure's message is followed by the system's reason, with the folder it was in.
     const auto failed = [&ui](const std::string& message, const std::string& onDisk,
                               const std::string& reason) {

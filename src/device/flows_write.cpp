@@ -133,7 +133,7 @@ bool Flows::identityCheck(int attempt, bool& checked) {
     if (SaveInfoMemory(settings_, data_.segmentARead, data_.segmentAWrite, data_.segmentBSaved, ui_,
                        now()) &&
         settings_.SaveData) {
-        backupFile_ = programPathText(backupFileOnDisk(settings_, data_.segmentARead));
+        backupFile_ = pathForMessage(backupFileOnDisk(settings_, data_.segmentARead));
     }
     checked = true;
     return true;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "bsl/titxt.h"
@@ -63,14 +64,14 @@ WayBack restoreEntry(const Candidate& c, bool withSegmentB, bool matchSegmentB) 
 // The backup files of the backup folder the writes use (backupFolderOnDisk: in the working
 // folder, or beside the settings file) as native Windows-1252 paths.
 std::vector<std::string> backupFiles(const Settings& settings) {
-    const std::string folder = programPathText(backupFolderOnDisk(settings));
+    const std::string folder = pathForMessage(backupFolderOnDisk(settings));
     std::vector<std::string> files;
     std::error_code ec;
     for (fs::directory_iterator it(fileSystemPath(folder), ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.size() > 4 && name.ends_with(".dat"))
-            files.push_back(joinPath(folder, programPathText(name)));
+            files.push_back(joinPath(folder, pathForMessage(name)));
         if (files.size() >= kMaxFilesSearched)
             break;
     }
@@ -87,7 +88,7 @@ bool usableEntry(const BackupEntry& entry, bool withSegmentB) {
 WayBack findBackupWayBack(const Settings& settings, const SegmentData& identity,
                           const SegmentData& segmentB, bool withSegmentB, bool matchSegmentB) {
     if (classifySegmentA(identity) == SegmentState::Intact) {
-        const std::string own = programPathText(backupFileOnDisk(settings, identity));
+        const std::string own = pathForMessage(backupFileOnDisk(settings, identity));
         const auto found = newestIn(own, [&](const BackupEntry& e) {
             return usableEntry(e, withSegmentB) &&
                    serialNumberOf(e.segmentA) == serialNumberOf(identity);

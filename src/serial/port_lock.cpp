@@ -27,7 +27,7 @@ std::set<std::string>& heldKeys() {
 
 std::string lowerCase(std::string text) {
     for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        c = toLowerAscii(c);
     return text;
 }
 
@@ -63,8 +63,9 @@ bool portLockKey(const std::string& portName, std::string& key, std::string& err
     std::string device = portName;
     if (namesUsbAdapter(portName) && !resolvePortName(portName, device, error))
         return false;
-    if (inProcessPort(device) || device.find("://") != std::string::npos) {
-        key = inProcessPort(device) ? device : lowerCase(device);
+    const bool local = inProcessPort(device);
+    if (local || device.find("://") != std::string::npos) {
+        key = local ? device : lowerCase(device);
         return true;
     }
 #ifdef _WIN32

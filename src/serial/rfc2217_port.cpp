@@ -117,7 +117,7 @@ private:
     bool closeNoted_ = false;
     LineSettings line_;          // as configured: how long the missing bytes of a wait take
     uint64_t dropped_ = 0;       // received bytes dropped because the queue was full
-    uint64_t droppedNoted_ = 0;  // of those, the ones the trace has been told of
+    bool droppedNoted_ = false;  // the trace has been told of them
 };
 
 // Reads and decodes what has arrived, never blocking and never more than a bounded amount,
@@ -146,9 +146,9 @@ void Rfc2217Port::pump() {
 
 // The first drop is noted at once; the total at the close.
 void Rfc2217Port::noteDropped() {
-    if (dropped_ == 0 || droppedNoted_ > 0)
+    if (dropped_ == 0 || droppedNoted_)
         return;
-    droppedNoted_ = dropped_;
+    droppedNoted_ = true;
     note(
         strprintf("%s: the server sends more than the link reads; beyond %zu queued bytes "
                   "received data are dropped",

@@ -147,15 +147,15 @@ bool readLimits(Settings& s, const SettingsFileReader& file) {
 // A settings file that is not there is reported as such, with every place it was looked for.
 bool reportMissingFile(UserInterface& ui, const std::string& iniPath,
                        const SettingsLoadOptions& options) {
-    std::string text = strprintf(kMissingFileMessage, utf8ToCp1252(iniPath).c_str());
+    std::string text = strprintf(kMissingFileMessage, pathForMessage(iniPath).c_str());
     std::string reason = "the settings file does not exist";
     if (options.placesSearched.size() > 1) {
         text += "\nNone was found in:";
         reason = "no settings file was found in";
         for (const std::string& place : options.placesSearched) {
-            text += "\n" + utf8ToCp1252(place);
+            text += "\n" + pathForMessage(place);
             reason +=
-                (&place == &options.placesSearched.front() ? " " : ", ") + utf8ToCp1252(place);
+                (&place == &options.placesSearched.front() ? " " : ", ") + pathForMessage(place);
         }
     }
     ui.messageBox(text, MsgIcon::Exclamation);
