@@ -141,7 +141,14 @@ ReadResult readWholeFile(const std::string& path, std::string& bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return ReadResult::Failed;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        bytes.append(chunk, static_cast<size_t>(in.gcount()));
+        if (bytes.size() > kMaxFileBytes) {
+            bytes.clear();
+            return ReadResult::Failed;
+        }
+    }
     return in.bad() ? ReadResult::Failed : ReadResult::Ok;
 }
 

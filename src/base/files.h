@@ -1,14 +1,19 @@
 // Whole-file reads and the one way the program replaces a file: crash-safe, whole or not at all.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace kv58 {
 
 enum class ReadResult { Ok, Missing, Failed };
 
+// The most any file the program reads may hold (settings, images, backups, lists): a device or
+// an endless pipe named instead of a file ends the read there.
+constexpr size_t kMaxFileBytes = 64u << 20;
+
 // Reads the whole file as bytes. Missing when the file does not exist, Failed when it exists
-// but cannot be read (a folder, no permission, an I/O error).
+// but cannot be read (a folder, no permission, an I/O error) or holds more than kMaxFileBytes.
 [[nodiscard]] ReadResult readWholeFile(const std::string& path, std::string& bytes);
 
 // Whether the file can be opened for reading.

@@ -172,13 +172,11 @@ LinkResult readTiTxt(const NextChar& next, int maxBlockSize, const TiTxtBlockSin
 
 LinkResult readTiTxtFile(const std::string& path, int maxBlockSize, const TiTxtBlockSink& sink,
                          const TiTxtSectionSink& sections) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    // Read whole and bounded: a device or an endless pipe named as an image ends the read.
+    LoadedImage image;
+    if (!loadImageFile(path, image))
         return LinkResult::FileOpenFailed;
-    const LinkResult rc =
-        readTiTxt([file] { return std::getc(file); }, maxBlockSize, sink, sections);
-    std::fclose(file);
-    return rc;
+    return readTiTxtText(image.text, maxBlockSize, sink, sections);
 }
 
 LinkResult readTiTxtText(std::string_view text, int maxBlockSize, const TiTxtBlockSink& sink,

@@ -64,6 +64,11 @@ TEST(ReadWholeFile, TellsAMissingFileFromOneThatCannotBeRead) {
     TempDir dir;
     std::string bytes = "stale";
     EXPECT_EQ(readWholeFile(dir.file("none"), bytes), ReadResult::Missing);
+#ifndef _WIN32
+    // A device named instead of a file: the read ends at the bound, with nothing kept.
+    EXPECT_EQ(readWholeFile("/dev/zero", bytes), ReadResult::Failed);
+    EXPECT_TRUE(bytes.empty());
+#endif
     EXPECT_EQ(bytes, "");
     EXPECT_EQ(readWholeFile(dir.path(), bytes), ReadResult::Failed);
     writeFile(dir.file("a.bin"), std::string("\0\xFF\r\n", 4));

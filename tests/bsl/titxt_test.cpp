@@ -198,6 +198,15 @@ TEST_F(TiTxtReaderTest, MissingFileGives96) {
     EXPECT_EQ(calls, 0);
 }
 
+#ifndef _WIN32
+// A device named as an image is no image: its read ends at the bound instead of never.
+TEST_F(TiTxtReaderTest, AnEndlessDeviceIsNoImage) {
+    EXPECT_EQ(readTiTxtFile("/dev/zero", 240,
+                            [](uint16_t, std::span<const uint8_t>) { return LinkResult::Ok; }),
+              LinkResult::FileOpenFailed);
+}
+#endif
+
 TEST_F(TiTxtReaderTest, SinkFailureStopsTheReading) {
     writeFile(dir.file("image.txt"),
               "@1000\r\n" + lines(16) + "@2000\r\n" + lines(16) + "@3000\r\n" + lines(16));
